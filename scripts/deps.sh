@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running need (idempotent).
+set -euo pipefail
+pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+      libgtest-dev libgmock-dev libbenchmark-dev
+      mosquitto mosquitto-clients libmosquitto-dev
+      libcurl4-openssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev
+      socat)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

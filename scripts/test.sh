@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer + UndefinedBehaviorSanitizer and runs the
+# whole suite, then builds the threaded tests with ThreadSanitizer and runs them.
+# Every test starts the services it needs (a private mosquitto, ptys, HTTP servers) on loopback.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+jobs=$(nproc)
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DNORVEX_SANITIZE=address,undefined -DNORVEX_BUILD_BENCH=OFF
+cmake --build build/asan -j "$jobs"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+if [ "${NORVEX_SKIP_TSAN:-0}" != 1 ]; then
+  cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DNORVEX_SANITIZE=thread -DNORVEX_BUILD_BENCH=OFF
+  cmake --build build/tsan -j "$jobs"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threads
+fi

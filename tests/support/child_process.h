@@ -1,0 +1,37 @@
+#pragma once
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace norvex::test {
+
+// A program started for a test; killed (SIGTERM, then SIGKILL) and reaped when destroyed.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // argv[0] is the program path.  env entries "NAME=value" are added to the inherited
+    // environment.  When outputFile is not empty, stdout and stderr go there.
+    bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+               const std::string& outputFile = {});
+
+    // Sends sig; returns false when no child runs.
+    bool Signal(int sig) const;
+    // Waits up to limit for the child to exit; returns its wait status, or -1 on time-out.
+    int Wait(std::chrono::milliseconds limit);
+    // SIGTERM, a short grace period, then SIGKILL; always reaps.
+    void Stop();
+
+    bool Running() const { return pid_ > 0; }
+    pid_t Pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+};
+
+}  // namespace norvex::test

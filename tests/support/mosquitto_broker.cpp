@@ -1,0 +1,43 @@
+#include "support/mosquitto_broker.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "support/net_util.h"
+
+namespace norvex::test {
+
+MosquittoBroker::MosquittoBroker() : port_(FreeLoopbackPort()) {
+    char tmpl[] = "/tmp/norvex-broker-XXXXXX";
+    const char* d = ::mkdtemp(tmpl);
+    dir_ = d ? d : "/tmp";
+    conf_ = dir_ + "/mosquitto.conf";
+    log_ = dir_ + "/mosquitto.log";
+    std::ofstream conf(conf_);
+    conf << "listener " << port_ << " 127.0.0.1\n"
+         << "allow_anonymous true\n"
+         << "persistence false\n"
+         << "max_queued_messages 100000\n"
+         << "max_inflight_messages 0\n";
+    if (::geteuid() == 0) conf << "user root\n";
+}
+
+MosquittoBroker::~MosquittoBroker() {
+    Stop();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+bool MosquittoBroker::Start() {
+    if (proc_.Running()) return true;
+    if (!proc_.Start({NORVEX_MOSQUITTO_BIN, "-c", conf_}, {}, log_)) return false;
+    return WaitForListener(port_, std::chrono::milliseconds(5000));
+}
+
+void MosquittoBroker::Stop() { proc_.Stop(); }
+
+}  // namespace norvex::test
