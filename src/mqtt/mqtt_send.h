@@ -1,0 +1,11 @@
+#pragma once
+#include <cstdint>
+
+#include "mqtt/mqtt_session.h"
+#include "mqtt/packet_chain.h"
+
+// Hands every linked chunk of `chain`, head to tail, to the session's writer in one gather call.
+// Returns 0 without calling the writer when the chain holds no packet, MqttErr_NoMemory when the
+// gather list cannot be allocated, otherwise the writer's result unchanged.  The chain is left as
+// it was; releasing it is the caller's task.
+int32_t Mqtt_SendChain(MqttSession* s, const PacketChain* chain);

@@ -1,0 +1,51 @@
+#include <cstring>
+
+#include "mqtt/mqtt_errors.h"
+#include "mqtt/mqtt_pack.h"
+#include "mqtt/pack_util.h"
+#include "mqtt/utf8_check.h"
+
+using namespace mqtt_pack;
+
+namespace {
+
+constexpr uint8_t kPublishQos1 = 0x32;  // QoS 1, DUP 0, RETAIN 0
+
+// Length of a topic name, or the code that refuses it.  Wildcards belong to filters only.
+int32_t TopicLength(const char* topic) {
+    if (topic == nullptr) return MqttErr_BadParameter;
+    int32_t n = TextLength(topic);
+    if (n < 0) return MqttErr_BadParameter;
+    if (std::memchr(topic, '#', n) != nullptr || std::memchr(topic, '+', n) != nullptr) {
+        return MqttErr_BadParameter;
+    }
+    return Utf8_CheckedLength(topic, n) == n ? n : MqttErr_NotUtf8;
+}
+
+}  // namespace
+
+int32_t Mqtt_BuildPublish(PacketChain* chain, uint16_t packetId, const char* topic,
+                          const uint8_t* payload, uint32_t length) {
+    if (packetId == 0) return MqttErr_BadParameter;
+    int32_t topicLength = TopicLength(topic);
+    if (topicLength < 0) return topicLength;
+    if (payload == nullptr && length != 0) return MqttErr_BadParameter;
+
+    PacketChunk* fixed = CarveFixedHeader(chain);
+    if (fixed == nullptr) return MqttErr_NoMemory;
+    int32_t r = FillFixedHeader(fixed, kPublishQos1, 4ull + topicLength + length);
+    if (r < 0) return r;
+    PacketChunk* variable = PacketChain_NewChunk(chain, 4u + topicLength);
+    if (variable == nullptr) return MqttErr_NoMemory;
+    PacketChunk* body = nullptr;
+    if (length != 0) {
+        body = PacketChain_NewChunk(chain, length);
+        if (body == nullptr) return MqttErr_NoMemory;
+        std::memcpy(body->data, payload, length);
+    }
+    PutU16(PutText(variable->data, topic, static_cast<uint32_t>(topicLength)), packetId);
+    PacketChain_Append(chain, fixed);
+    PacketChain_Append(chain, variable);
+    if (body != nullptr) PacketChain_Append(chain, body);
+    return 0;
+}

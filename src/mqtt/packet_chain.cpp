@@ -1,0 +1,68 @@
+#include "mqtt/packet_chain.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr uint64_t kHeaderSize = sizeof(PacketChunk);
+
+// Grows the block table to 2 x capacity + 1 entries (1, 3, 7, 15, ...); false when out of memory.
+bool GrowBlockTable(PacketChain* chain) {
+    uint64_t capacity = 2ull * chain->blockCapacity + 1;
+    if (capacity > UINT32_MAX) return false;
+    auto* table = static_cast<uint8_t**>(std::calloc(capacity, sizeof(uint8_t*)));
+    if (table == nullptr) return false;
+    if (chain->blockCount != 0) {
+        std::memcpy(table, chain->blockTable, chain->blockCount * sizeof(uint8_t*));
+    }
+    std::free(chain->blockTable);
+    chain->blockTable = table;
+    chain->blockCapacity = static_cast<uint32_t>(capacity);
+    return true;
+}
+
+// Opens a block of max(need, 1024) bytes; whatever the previous block had left is abandoned.
+bool OpenBlock(PacketChain* chain, uint32_t need) {
+    if (chain->blockCount == chain->blockCapacity && !GrowBlockTable(chain)) return false;
+    uint32_t size = need > kPacketBlockMin ? need : kPacketBlockMin;
+    auto* block = static_cast<uint8_t*>(std::malloc(size));
+    if (block == nullptr) return false;
+    chain->blockTable[chain->blockCount++] = block;
+    chain->bytesLeft = size;
+    chain->nextFree = block;
+    return true;
+}
+
+}  // namespace
+
+PacketChunk* PacketChain_NewChunk(PacketChain* chain, uint32_t size) {
+    uint64_t need64 = (kHeaderSize + size + 3u) & ~uint64_t{3};
+    if (need64 > UINT32_MAX) return nullptr;
+    auto need = static_cast<uint32_t>(need64);
+    if (chain->bytesLeft < need && !OpenBlock(chain, need)) return nullptr;
+    auto* chunk = reinterpret_cast<PacketChunk*>(chain->nextFree);
+    chunk->size = size;
+    chunk->data = chain->nextFree + kHeaderSize;
+    chunk->next = nullptr;
+    chain->nextFree += need;
+    chain->bytesLeft -= need;
+    return chunk;
+}
+
+void PacketChain_Append(PacketChain* chain, PacketChunk* chunk) {
+    chunk->next = nullptr;
+    if (chain->head == nullptr) {
+        chain->head = chunk;
+    } else {
+        chain->tail->next = chunk;
+    }
+    chain->tail = chunk;
+    chain->total += chunk->size;
+}
+
+void PacketChain_Release(PacketChain* chain) {
+    for (uint32_t i = 0; i < chain->blockCount; ++i) std::free(chain->blockTable[i]);
+    std::free(chain->blockTable);
+    *chain = PacketChain{};
+}
