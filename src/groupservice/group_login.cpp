@@ -1,0 +1,31 @@
+#include "groupservice/group_login.h"
+
+#include "groupservice/dialog_messages.h"
+#include "groupservice/group_replies.h"
+#include "groupservice/group_requests.h"
+#include "groupservice/text_utf.h"
+
+namespace norvex {
+
+GroupLoginResult GroupLoginOk(const CHttpClient& client, std::string_view idBox,
+                              std::string_view passwordBox) {
+    GroupLoginResult r;
+    const std::string id = TrimWhite(idBox);
+    const std::string password = TrimWhite(passwordBox);
+    if (id.empty() || password.empty()) {
+        r.message = msg::kLoginEmpty;
+        return r;
+    }
+    auto name = ReadGroupLoginReply(client.HttpGet(GroupInfoPath(id, password)));
+    if (!name) {
+        r.message = msg::kLoginWrong;
+        return r;
+    }
+    r.accepted = true;
+    r.id = std::string(idBox);
+    r.password = std::string(passwordBox);
+    r.name = std::move(*name);
+    return r;
+}
+
+}  // namespace norvex

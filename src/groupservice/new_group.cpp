@@ -1,0 +1,82 @@
+#include "groupservice/new_group.h"
+
+#include "groupservice/dialog_messages.h"
+#include "groupservice/group_replies.h"
+#include "groupservice/group_requests.h"
+#include "groupservice/http_client.h"
+#include "groupservice/registration.h"
+#include "groupservice/text_utf.h"
+
+namespace norvex {
+
+namespace {
+
+bool IsDigitOrLetter(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The device of a reserved group: the registration POST and its reply.  On failure the
+// message says why; a transport failure carries the transport's own text.
+bool RegisterDevice(const std::string& apiHost, int32_t serial, NewGroupResult& r) {
+    CHttpClient client;
+    client.SetExtraHeaders("");
+    HttpPostResult post = client.HttpPost(RegistrationUrl(apiHost), RegistrationBody(serial));
+    if (post.transportError) {
+        r.message = post.error;
+        r.stopIcon = true;
+        return false;
+    }
+    RegistrationReply reply = CheckRegistrationReply(post.body);
+    if (reply.check != RegistrationCheck::Ok) {
+        r.message = RegistrationMessage(reply.check);
+        return false;
+    }
+    r.groupId = std::move(reply.deviceId);
+    return true;
+}
+
+}  // namespace
+
+std::string ValidateNewGroup(std::string_view nameBox, std::string_view passwordBox,
+                             std::string_view confirmBox) {
+    const std::string name = TrimWhite(nameBox);
+    const std::string password = TrimWhite(passwordBox);
+    const std::string confirm = TrimWhite(confirmBox);
+    if (name.empty() || password.empty() || confirm.empty()) return msg::kNewGroupEmpty;
+    if (password != confirm) return msg::kPasswordMismatch;
+    if (Utf16Length(password) < 6) return msg::kPasswordTooShort;
+    for (char c : password) {
+        if (!IsDigitOrLetter(c)) return msg::kPasswordChars;
+    }
+    return {};
+}
+
+NewGroupResult CreateNewGroup(const GroupServiceEndpoints& endpoints, std::string_view nameBox,
+                              std::string_view passwordBox, std::string_view confirmBox) {
+    NewGroupResult r;
+    r.message = ValidateNewGroup(nameBox, passwordBox, confirmBox);
+    if (!r.message.empty()) return r;
+    const std::string name = TrimWhite(nameBox);
+    const std::string password = TrimWhite(passwordBox);
+    const CHttpClient service(endpoints.groupService);
+
+    auto reserved = ReadPrecreateReply(service.HttpGet(PrecreateGroupPath(name, password)));
+    if (!reserved) {
+        r.message = msg::kCreateFailed;
+        return r;
+    }
+    if (!RegisterDevice(endpoints.onenetApi, reserved->serial, r)) return r;
+
+    // Only an answer can confirm the bind: a service that did not answer bound nothing.
+    HttpReply bound = service.Get(UpdateOnenetInfoPath(reserved->serialText, password, r.groupId));
+    if (!bound.answered || !ReadUpdateOnenetInfoReply(bound.body)) {
+        r.message = msg::kCreateFailed;
+        return r;
+    }
+    r.created = true;
+    r.password = std::string(passwordBox);
+    r.detailsPassword = password;
+    return r;
+}
+
+}  // namespace norvex
