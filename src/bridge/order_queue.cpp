@@ -1,0 +1,139 @@
+#include "bridge/order_queue.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace norvex {
+
+namespace {
+
+void StoreSlot(_UART_UPLOAD_DAT& rec, int slot, uint16_t number, const uint8_t* data, int count) {
+    count = std::clamp(count, 0, kOrderSlotBytes);
+    rec.slotNumber[slot] = number;
+    if (count > 0) std::memcpy(rec.slotData[slot], data, static_cast<size_t>(count));
+    rec.slotLength[slot] = count;
+}
+
+_UART_UPLOAD_DAT* FindSender(OrderQueue& q, uint32_t key) {
+    for (auto& rec : q.orderTable) {
+        if (rec.senderKey == key) return &rec;
+    }
+    return nullptr;
+}
+
+int ChooseSlot(const _UART_UPLOAD_DAT& rec, uint16_t number) {
+    for (int i = 0; i < kOrderSlots; ++i) {
+        if (rec.slotNumber[i] == number) return i;  // a repeat replaces the held copy
+    }
+    for (int i = 0; i < kOrderSlots; ++i) {
+        if (rec.slotLength[i] == 0) return i;
+    }
+    return -1;
+}
+
+void ResetSender(OrderQueue& q, _UART_UPLOAD_DAT& rec, const uint8_t* data, int count,
+                 uint32_t now) {
+    q.lateCount = 0;
+    for (int32_t& len : rec.slotLength) len = 0;
+    rec.expectedNumber = 0;
+    StoreSlot(rec, 0, 0, data, count);
+    rec.lastActivityTick = now;
+}
+
+bool AllFree(const _UART_UPLOAD_DAT& rec) {
+    return std::all_of(std::begin(rec.slotLength), std::end(rec.slotLength),
+                       [](int32_t len) { return len == 0; });
+}
+
+bool AllTaken(const _UART_UPLOAD_DAT& rec) {
+    return std::all_of(std::begin(rec.slotLength), std::end(rec.slotLength),
+                       [](int32_t len) { return len != 0; });
+}
+
+int EarliestTaken(const _UART_UPLOAD_DAT& rec) {
+    int pick = -1;
+    for (int i = 0; i < kOrderSlots; ++i) {
+        if (rec.slotLength[i] == 0) continue;
+        if (pick < 0 || SeqDistance(rec.slotNumber[i], rec.slotNumber[pick]) < 0) pick = i;
+    }
+    return pick;
+}
+
+int TakenWithNumber(const _UART_UPLOAD_DAT& rec, uint16_t number) {
+    for (int i = 0; i < kOrderSlots; ++i) {
+        if (rec.slotLength[i] != 0 && rec.slotNumber[i] == number) return i;
+    }
+    return -1;
+}
+
+bool WriteSlot(_UART_UPLOAD_DAT& rec, int slot, uint32_t now, PortWriter& port) {
+    int len = rec.slotLength[slot];
+    if (port.WriteBytes(rec.slotData[slot], static_cast<size_t>(len)) != len) return false;
+    rec.slotLength[slot] = 0;
+    rec.lastActivityTick = now;
+    rec.expectedNumber = static_cast<uint16_t>(rec.slotNumber[slot] + 1u);
+    return true;
+}
+
+}  // namespace
+
+int32_t SeqDistance(uint16_t a, uint16_t b) {
+    if (a > b) {
+        int32_t n = a - b;
+        return n < 0x8000 ? n : n - 0x10000;
+    }
+    int32_t n = b - a;
+    return n < 0x8000 ? -n : 0x10000 - n;
+}
+
+void OrderQueue_Insert(OrderQueue& q, uint32_t senderKey, uint16_t number, const uint8_t* data,
+                       int count, uint32_t now) {
+    _UART_UPLOAD_DAT* rec = FindSender(q, senderKey);
+    if (rec == nullptr) {
+        _UART_UPLOAD_DAT fresh;
+        fresh.senderKey = senderKey;
+        fresh.lastActivityTick = now;
+        StoreSlot(fresh, 0, number, data, count);
+        q.orderTable.push_back(fresh);
+        return;
+    }
+    if (number == 0 || q.lateCount > 2) {
+        ResetSender(q, *rec, data, count, now);
+        return;
+    }
+    if (SeqDistance(number, rec->expectedNumber) < 0) {
+        ++q.lateCount;
+        return;
+    }
+    int slot = ChooseSlot(*rec, number);
+    q.lateCount = 0;
+    if (slot >= 0) StoreSlot(*rec, slot, number, data, count);
+}
+
+int OrderQueue_Flush(OrderQueue& q, uint32_t now, PortWriter& port) {
+    int writes = 0;
+    for (auto& rec : q.orderTable) {
+        if (AllFree(rec)) rec.lastActivityTick = now;
+        if (now - rec.lastActivityTick > kOrderLapseMs) rec.expectedNumber = 0;
+        if (rec.expectedNumber == 0 || AllTaken(rec)) {
+            int pick = EarliestTaken(rec);
+            if (pick >= 0) {
+                if (!WriteSlot(rec, pick, now, port)) return -1;
+                ++writes;
+            }
+        }
+        int due = TakenWithNumber(rec, rec.expectedNumber);
+        if (due >= 0) {
+            if (!WriteSlot(rec, due, now, port)) return -1;
+            ++writes;
+        }
+    }
+    return writes;
+}
+
+void OrderQueue_Clear(OrderQueue& q) {
+    std::vector<_UART_UPLOAD_DAT>().swap(q.orderTable);
+    q.lateCount = 0;
+}
+
+}  // namespace norvex

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace norvex {
+
+// Puts each relay's numbered packets back in order before they reach the serial port, within a
+// window of four held packets per sender and a lapse of 180000 ms.  Worker thread only.
+
+inline constexpr int kOrderSlots = 4;
+inline constexpr int kOrderSlotBytes = 64;
+// An expectation older than this (no write for the sender while packets wait) is given up.
+inline constexpr uint32_t kOrderLapseMs = 180000;
+
+// Reorder state of one sender.
+struct _UART_UPLOAD_DAT {
+    uint32_t senderKey = 0;
+    uint16_t expectedNumber = 0;  // due next; 0: nothing expected, the earliest held is due
+    uint32_t lastActivityTick = 0;  // ms: last write, or last flush that found every slot free
+    uint16_t slotNumber[kOrderSlots] = {};
+    uint8_t slotData[kOrderSlots][kOrderSlotBytes] = {};
+    int32_t slotLength[kOrderSlots] = {};  // 0: slot free
+};
+
+struct OrderQueue {
+    std::vector<_UART_UPLOAD_DAT> orderTable;  // one record per sender, in order of first arrival
+    uint32_t lateCount = 0;  // late packets (any sender) since the last packet stored
+};
+
+// Where flushed packets go: the serial port in the service, a recorder in tests.  Returns the
+// count written, or a negative value when the port failed.
+class PortWriter {
+public:
+    virtual ~PortWriter() = default;
+    virtual int WriteBytes(const uint8_t* data, size_t len) = 0;
+};
+
+// Signed distance from b to a on the 16-bit circle; negative when a comes before b.  Numbers
+// exactly 0x8000 apart give -0x8000 when a is the greater, +0x8000 otherwise.
+int32_t SeqDistance(uint16_t a, uint16_t b);
+
+// Stores or drops one packet of `count` (0..64) bytes; `now` in ms.
+void OrderQueue_Insert(OrderQueue& q, uint32_t senderKey, uint16_t number, const uint8_t* data,
+                       int count, uint32_t now);
+
+// Writes the packets that are due, at most two per sender.  Returns how many writes were made,
+// or -1 as soon as the port fails (the run must end then).
+int OrderQueue_Flush(OrderQueue& q, uint32_t now, PortWriter& port);
+
+// Empties the table and the late counter, as at the start of a run.
+void OrderQueue_Clear(OrderQueue& q);
+
+}  // namespace norvex
