@@ -1,0 +1,189 @@
+// norvex-groupd: a group web service to host yourself, for the panel, the tests and the demo.
+#include <httplib.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "group_store.h"
+#include "service_pages.h"
+
+namespace {
+
+using norvex::groupd::GroupStore;
+
+constexpr const char* kUsage =
+    "usage:\n"
+    "  norvex-groupd [serve] [--address ADDR] [--port PORT] [--db FILE] [--register-code CODE]\n"
+    "      serve the group pages /norvex/*.asp and POST /register_de\n"
+    "      (defaults: 127.0.0.1, 50001, norvex-groupd.db, Tq4WmZ8cRv2KxN7b; port 0 picks one)\n"
+    "  norvex-groupd add-device GROUP_ID DEVICE_NUMBER ICCID IMEI [--db FILE]\n"
+    "      put a relay into a group (a relay belongs to one group; adding it again moves it)\n"
+    "  norvex-groupd list-groups [--db FILE]     serial,name,created,group id per line\n"
+    "  norvex-groupd list-devices GROUP_ID [--db FILE]   device,iccid,imei per line\n"
+    "  norvex-groupd list-reports [--db FILE]    updatedevices.asp requests received\n"
+    "  norvex-groupd --help\n";
+
+struct Options {
+    std::string command = "serve";
+    std::vector<std::string> args;
+    std::string address = "127.0.0.1";
+    int port = 50001;
+    std::string db = "norvex-groupd.db";
+    std::string registerCode = "Tq4WmZ8cRv2KxN7b";
+};
+
+bool ParsePort(const char* text, int* port) {
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < 0 || v > 65535) return false;
+    *port = static_cast<int>(v);
+    return true;
+}
+
+// false (with a message) on anything it does not understand.
+bool ParseArgs(int argc, char** argv, Options* o) {
+    bool commandSeen = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](std::string* out) {
+            if (i + 1 >= argc) return false;
+            *out = argv[++i];
+            return true;
+        };
+        std::string portText;
+        if (a == "--address") {
+            if (!value(&o->address)) return false;
+        } else if (a == "--port") {
+            if (!value(&portText) || !ParsePort(portText.c_str(), &o->port)) return false;
+        } else if (a == "--db") {
+            if (!value(&o->db)) return false;
+        } else if (a == "--register-code") {
+            if (!value(&o->registerCode)) return false;
+        } else if (a.rfind("--", 0) == 0) {
+            return false;
+        } else if (!commandSeen) {
+            o->command = a;
+            commandSeen = true;
+        } else {
+            o->args.push_back(a);
+        }
+    }
+    return true;
+}
+
+int Serve(GroupStore& store, const Options& o) {
+    // SIGINT and SIGTERM are taken by one thread that stops the server, never by a handler.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    httplib::Server server;
+    server.set_payload_max_length(64 * 1024);
+    norvex::groupd::InstallPages(server, store, o.registerCode);
+    int port = o.port;
+    bool bound = port == 0 ? (port = server.bind_to_any_port(o.address)) > 0
+                           : server.bind_to_port(o.address, port);
+    if (!bound) {
+        std::fprintf(stderr, "norvex-groupd: cannot listen on %s:%d\n", o.address.c_str(), o.port);
+        return 1;
+    }
+    std::thread stopper([&server, stopSignals] {
+        int sig = 0;
+        sigwait(&stopSignals, &sig);
+        server.stop();
+    });
+    std::printf("norvex-groupd listening on http://%s:%d (database %s)\n", o.address.c_str(), port,
+                o.db.c_str());
+    std::fflush(stdout);
+    bool ok = server.listen_after_bind();
+    ::kill(::getpid(), SIGTERM);  // wakes the stopper if the server ended by itself
+    stopper.join();
+    return ok ? 0 : 1;
+}
+
+int AddDevice(GroupStore& store, const Options& o) {
+    if (o.args.size() != 4) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    char* end = nullptr;
+    long long number = std::strtoll(o.args[1].c_str(), &end, 10);
+    if (o.args[1].empty() || *end || number < INT32_MIN || number > INT32_MAX) {
+        std::fprintf(stderr, "norvex-groupd: device number must be a 32-bit integer\n");
+        return 2;
+    }
+    for (const std::string* t : {&o.args[2], &o.args[3]}) {
+        if (t->size() > 31 || t->find_first_of(",|") != std::string::npos) {
+            std::fprintf(stderr, "norvex-groupd: iccid and imei: at most 31 characters, no , or |\n");
+            return 2;
+        }
+    }
+    if (!store.PutRelay(o.args[0], number, o.args[2], o.args[3])) {
+        std::fprintf(stderr, "norvex-groupd: no group with id %s\n", o.args[0].c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int List(GroupStore& store, const Options& o) {
+    if (o.command == "list-groups") {
+        for (const auto& g : store.Groups()) {
+            std::printf("%lld,%s,%s,%s\n", static_cast<long long>(g.serial), g.name.c_str(),
+                        g.created.c_str(), g.deviceId.c_str());
+        }
+    } else if (o.command == "list-devices" && o.args.size() == 1) {
+        for (const auto& r : store.Relays(o.args[0])) {
+            std::printf("%lld,%s,%s\n", static_cast<long long>(r.deviceNumber), r.iccid.c_str(),
+                        r.imei.c_str());
+        }
+    } else if (o.command == "list-reports") {
+        for (const auto& r : store.Reports()) {
+            std::printf("%lld,%s,%s,%s\n", static_cast<long long>(r.deviceNumber),
+                        r.iccid.c_str(), r.imei.c_str(), r.received.c_str());
+        }
+    } else {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    Options o;
+    if (!ParseArgs(argc, argv, &o)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    static const char* const kCommands[] = {"serve", "add-device", "list-groups", "list-devices",
+                                            "list-reports"};
+    bool known = false;
+    for (const char* c : kCommands) known |= o.command == c;
+    if (!known) {
+        std::fprintf(stderr, "norvex-groupd: unknown command %s\n%s", o.command.c_str(), kUsage);
+        return 2;
+    }
+    std::string error;
+    auto store = GroupStore::Open(o.db, &error);
+    if (!store) {
+        std::fprintf(stderr, "norvex-groupd: cannot open %s: %s\n", o.db.c_str(), error.c_str());
+        return 1;
+    }
+    if (o.command == "serve") return Serve(*store, o);
+    if (o.command == "add-device") return AddDevice(*store, o);
+    return List(*store, o);
+}
