@@ -1,6 +1,6 @@
 #include "shell/panel_config.h"
 
-#include "shell/utf8_text.h"
+#include "groupservice/text_utf.h"
 
 namespace norvex {
 namespace {

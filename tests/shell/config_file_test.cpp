@@ -12,7 +12,6 @@
 
 #include "shell/config_file.h"
 #include "shell/panel_config.h"
-#include "shell/utf8_text.h"
 
 namespace norvex {
 namespace {
@@ -191,15 +190,6 @@ TEST(PanelConfigFile, SaveIntoAMissingDirectoryCannotCreate) {
     TempDir dir;
     EXPECT_EQ(SavePanelConfig(dir / "no/such/dir/NorvexPanel.cfg", SampleConfig(), 0),
               ConfigSaveResult::kCannotCreate);
-}
-
-TEST(Utf16Text, CountsAndCutsInUtf16Units) {
-    EXPECT_EQ(Utf16Length("abc"), 3u);
-    EXPECT_EQ(Utf16Length("群组"), 2u);
-    EXPECT_EQ(Utf16Length("\xF0\x9F\x98\x80"), 2u);
-    EXPECT_EQ(TruncateUtf16("ab群组", 3), "ab群");
-    EXPECT_EQ(TruncateUtf16("a\xF0\x9F\x98\x80", 2), "a") << "a surrogate pair is never split";
-    EXPECT_EQ(TruncateUtf16("abc", 31), "abc");
 }
 
 }  // namespace

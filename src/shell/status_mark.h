@@ -2,10 +2,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "bridge/device_table.h"
+
 namespace norvex {
 
-// lastHeardTick of a relay that has not reported since the start.
-inline constexpr uint32_t kNeverHeard = 0xFFFFFFFFu;
 // Relays ping every 90 s; missing two and a half of them means the relay is gone.
 inline constexpr uint32_t kRelayOfflineAfterMs = 225000;
 

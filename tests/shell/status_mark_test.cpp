@@ -1,4 +1,4 @@
-#include "shell/relay_status.h"
+#include "shell/status_mark.h"
 
 #include <gtest/gtest.h>
 

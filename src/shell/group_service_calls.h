@@ -1,0 +1,23 @@
+#pragma once
+#include <optional>
+#include <string_view>
+
+#include "bridge/device_table.h"
+#include "groupservice/group_replies.h"
+#include "groupservice/http_client.h"
+
+namespace norvex {
+
+// The group check before every start: the group's information, read as the service start
+// reads it (trimmed; "err", empty text or fewer than two "," fail).  Blocks until the request
+// ends.
+std::optional<GroupInfo> FetchGroupInfo(const CHttpClient& client, std::string_view groupId,
+                                        std::string_view password);
+
+// The group's relays, in the order the service lists them.
+DeviceListReply FetchGroupDevices(const CHttpClient& client, std::string_view groupId);
+
+// Tells the group service a relay's new identity.  The reply carries nothing we use.
+void ReportDevice(const CHttpClient& client, const DeviceReport& report);
+
+}  // namespace norvex
