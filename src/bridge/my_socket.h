@@ -45,8 +45,8 @@ public:
     int Receive(uint8_t* dst, size_t capacity);
     // Sends every byte of the gather list: partial sends are continued, a full send buffer is
     // waited for, for at most limitMs in all.  Total bytes, or -1 (error, time-out, not
-    // connected, or a total beyond INT32_MAX).
-    int32_t SendAll(const iovec* vec, int count, int limitMs);
+    // connected, or a total beyond INT32_MAX).  The entries are advanced past what went out.
+    int32_t SendAll(iovec* vec, int count, int limitMs);
 
 private:
     int fd_ = -1;

@@ -1,0 +1,187 @@
+#include "bridge/my_socket.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <string>
+
+namespace norvex {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool WouldBlock(int err) { return err == EAGAIN || err == EWOULDBLOCK || err == EINTR; }
+
+int MsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
+}
+
+// poll() for one descriptor and one event; revents, 0 on time-out, -1 on error
+int PollOne(int fd, short events, int timeoutMs) {
+    pollfd pfd{fd, events, 0};
+    int r = ::poll(&pfd, 1, timeoutMs);
+    if (r < 0) return errno == EINTR ? 0 : -1;
+    return r == 0 ? 0 : pfd.revents;
+}
+
+int SocketError(int fd) {
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) return errno;
+    return err;
+}
+
+}  // namespace
+
+CMySocket::~CMySocket() { Close(); }
+
+void CMySocket::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    connected_ = false;
+}
+
+int CMySocket::BeginConnect(const std::string& host, int port) {
+    Close();
+    lastErrno_ = 0;
+    if (port <= 0 || port > 65535) {
+        lastErrno_ = EINVAL;
+        return -1;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    // numeric only: a name lookup would block the worker for as long as the resolver likes
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* res = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res) != 0 || res == nullptr) {
+        lastErrno_ = EINVAL;
+        return -1;
+    }
+    int fd = ::socket(res->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) {
+        lastErrno_ = errno;
+        ::freeaddrinfo(res);
+        return -1;
+    }
+    // small PUBLISH packets must not wait for the ACK of the previous one
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    int r = ::connect(fd, res->ai_addr, res->ai_addrlen);
+    int err = r == 0 ? 0 : errno;
+    ::freeaddrinfo(res);
+    if (r != 0 && err != EINPROGRESS && err != EINTR) {
+        lastErrno_ = err;
+        ::close(fd);
+        return -1;
+    }
+    fd_ = fd;
+    connected_ = r == 0;
+    return 0;
+}
+
+int CMySocket::PollConnect(int timeoutMs) {
+    if (fd_ < 0) return -1;
+    if (connected_) return 1;
+    int ev = PollOne(fd_, POLLOUT, std::max(timeoutMs, 0));
+    if (ev < 0) {
+        lastErrno_ = errno;
+        Close();
+        return -1;
+    }
+    if (ev == 0) return 0;
+    int err = SocketError(fd_);
+    if (err != 0 || (ev & POLLOUT) == 0) {
+        lastErrno_ = err != 0 ? err : ECONNREFUSED;
+        Close();
+        return -1;
+    }
+    connected_ = true;
+    return 1;
+}
+
+bool CMySocket::WaitWritable(int timeoutMs) {
+    if (fd_ < 0) return false;
+    int ev = PollOne(fd_, POLLOUT, std::max(timeoutMs, 0));
+    return ev > 0 && (ev & POLLOUT) != 0;
+}
+
+bool CMySocket::WaitReadable(int timeoutMs) {
+    if (fd_ < 0) return false;
+    return PollOne(fd_, POLLIN, std::max(timeoutMs, 0)) > 0;
+}
+
+int CMySocket::Receive(uint8_t* dst, size_t capacity) {
+    if (!IsConnected()) return -1;
+    if (capacity == 0) return 0;
+    capacity = std::min<size_t>(capacity, INT_MAX);
+    for (;;) {
+        ssize_t n = ::recv(fd_, dst, capacity, MSG_DONTWAIT);
+        if (n > 0) return static_cast<int>(n);
+        if (n == 0) {
+            lastErrno_ = 0;
+            return -1;
+        }
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        // reset, timed out, broken pipe...: as dead as a close, and the loop must reconnect
+        lastErrno_ = errno;
+        return -1;
+    }
+}
+
+int32_t CMySocket::SendAll(iovec* left, int count, int limitMs) {
+    if (!IsConnected() || count < 0 || (count > 0 && left == nullptr)) return -1;
+    size_t total = 0;
+    for (int i = 0; i < count; ++i) total += left[i].iov_len;
+    if (total > INT32_MAX) return -1;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(limitMs, 0));
+    size_t first = 0;  // first entry with bytes still to send
+    size_t sent = 0;
+    while (sent < total) {
+        while (left[first].iov_len == 0) ++first;
+        msghdr msg{};
+        msg.msg_iov = &left[first];
+        msg.msg_iovlen = std::min<size_t>(static_cast<size_t>(count) - first, IOV_MAX);
+        ssize_t n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            // a partial send: drop what went out and send the rest, or the stream is corrupt
+            sent += static_cast<size_t>(n);
+            for (size_t k = static_cast<size_t>(n); k > 0; ++first) {
+                size_t take = std::min(k, left[first].iov_len);
+                left[first].iov_base = static_cast<uint8_t*>(left[first].iov_base) + take;
+                left[first].iov_len -= take;
+                k -= take;
+                if (left[first].iov_len != 0) break;
+            }
+            continue;
+        }
+        if (n < 0 && !WouldBlock(errno)) {
+            lastErrno_ = errno;
+            return -1;
+        }
+        int ms = MsLeft(deadline);
+        if (ms == 0) {
+            lastErrno_ = ETIMEDOUT;
+            return -1;
+        }
+        int ev = PollOne(fd_, POLLOUT, ms);
+        if (ev < 0 || (ev > 0 && (ev & POLLOUT) == 0 && (ev & (POLLERR | POLLHUP | POLLNVAL)) != 0)) {
+            lastErrno_ = ev < 0 ? errno : SocketError(fd_);
+            return -1;
+        }
+    }
+    return static_cast<int32_t>(total);
+}
+
+}  // namespace norvex
