@@ -3,7 +3,8 @@
 
 // One piece of an outgoing packet.  The header sits at the start of its carving and the data
 // follows it directly; carvings are rounded up to 4 bytes, so the header is packed to 4-byte
-// alignment (pointers inside it are read through the compiler's packed access).
+// alignment (pointers inside it are read through the compiler's packed access: copy the
+// fields out, never bind a reference or pointer to them).
 #pragma pack(push, 4)
 struct PacketChunk {
     uint32_t size;  // data bytes that go on the wire; may be lowered after carving

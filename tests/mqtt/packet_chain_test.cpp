@@ -1,0 +1,123 @@
+// Pooled packet chains: block carving, table growth, release and the single gather write.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "wire_fixture.h"
+
+namespace norvex::test {
+namespace {
+
+constexpr uint32_t kHeader = sizeof(PacketChunk);
+
+uint32_t Need(uint32_t size) { return (kHeader + size + 3) / 4 * 4; }
+
+struct ChainGuard {
+    PacketChain c{};
+    ~ChainGuard() { PacketChain_Release(&c); }
+};
+
+TEST(PacketChain, SmallChunksShareOneBlockAndAOneEntryTable) {
+    ChainGuard g;
+    PacketChunk* a = PacketChain_NewChunk(&g.c, 5);
+    PacketChunk* b = PacketChain_NewChunk(&g.c, 10);
+    PacketChunk* c = PacketChain_NewChunk(&g.c, 30);
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(g.c.blockCount, 1u);
+    EXPECT_EQ(g.c.blockCapacity, 1u);
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(a), g.c.blockTable[0]);
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(b), reinterpret_cast<uint8_t*>(a) + Need(5));
+    EXPECT_EQ(reinterpret_cast<uint8_t*>(c), reinterpret_cast<uint8_t*>(b) + Need(10));
+    uint8_t* data = c->data;
+    EXPECT_EQ(data, reinterpret_cast<uint8_t*>(c) + kHeader);
+    EXPECT_EQ(g.c.bytesLeft, 1024u - Need(5) - Need(10) - Need(30));
+    EXPECT_EQ(g.c.nextFree, reinterpret_cast<uint8_t*>(c) + Need(30));
+    // carving links nothing
+    EXPECT_EQ(g.c.head, nullptr);
+    EXPECT_EQ(g.c.total, 0u);
+    EXPECT_EQ(Need(5) % 4, 0u);
+}
+
+TEST(PacketChain, LargeChunkGetsAnExactBlockAndTheTableGrows1To3To7) {
+    ChainGuard g;
+    ASSERT_NE(PacketChain_NewChunk(&g.c, 2000), nullptr);
+    EXPECT_EQ(g.c.blockCount, 1u);
+    EXPECT_EQ(g.c.blockCapacity, 1u);
+    EXPECT_EQ(g.c.bytesLeft, 0u);  // a block of exactly the need
+    ASSERT_NE(PacketChain_NewChunk(&g.c, 1), nullptr);
+    EXPECT_EQ(g.c.blockCount, 2u);
+    EXPECT_EQ(g.c.blockCapacity, 3u);
+    EXPECT_EQ(g.c.bytesLeft, 1024u - Need(1));
+    // a chunk that does not fit in what is left abandons the rest of the block
+    ASSERT_NE(PacketChain_NewChunk(&g.c, 1020), nullptr);
+    ASSERT_NE(PacketChain_NewChunk(&g.c, 1020), nullptr);
+    EXPECT_EQ(g.c.blockCount, 4u);
+    EXPECT_EQ(g.c.blockCapacity, 7u);
+}
+
+TEST(PacketChain, AppendLinksInOrderAndReleaseZeroesForReuse) {
+    PacketChain c{};
+    for (int round = 0; round < 2; ++round) {
+        PacketChunk* a = PacketChain_NewChunk(&c, 3);
+        PacketChunk* b = PacketChain_NewChunk(&c, 4);
+        ASSERT_TRUE(a && b);
+        a->next = b;  // Append must reset a stale link
+        PacketChain_Append(&c, b);
+        PacketChain_Append(&c, a);
+        EXPECT_EQ(c.head, b);
+        // fields of the packed header are copied out, never bound to references
+        PacketChunk* afterB = b->next;
+        PacketChunk* afterA = a->next;
+        EXPECT_EQ(afterB, a);
+        EXPECT_EQ(afterA, nullptr);
+        EXPECT_EQ(c.tail, a);
+        EXPECT_EQ(c.total, 7u);
+        PacketChain_Release(&c);
+        EXPECT_TRUE(c.head == nullptr && c.tail == nullptr && c.bytesLeft == 0 &&
+                    c.blockTable == nullptr && c.nextFree == nullptr && c.blockCount == 0 &&
+                    c.blockCapacity == 0 && c.total == 0);
+    }
+}
+
+TEST(SendChain, EmptyChainDoesNotCallTheWriter) {
+    WiredSession ws;
+    ChainGuard g;
+    EXPECT_EQ(Mqtt_SendChain(&ws.s, &g.c), 0);
+    ASSERT_NE(PacketChain_NewChunk(&g.c, 8), nullptr);  // carved but never linked
+    EXPECT_EQ(Mqtt_SendChain(&ws.s, &g.c), 0);
+    EXPECT_TRUE(ws.wire.writes.empty());
+}
+
+TEST(SendChain, OneGatherCallWithOnePairPerChunkInLinkOrder) {
+    WiredSession ws;
+    ChainGuard g;
+    for (int v : {0x11, 0x22, 0x33}) {
+        PacketChunk* ch = PacketChain_NewChunk(&g.c, v == 0x22 ? 2 : 1);
+        ASSERT_NE(ch, nullptr);
+        std::memset(ch->data, v, ch->size);
+        PacketChain_Append(&g.c, ch);
+    }
+    EXPECT_EQ(Mqtt_SendChain(&ws.s, &g.c), 4);
+    ASSERT_EQ(ws.wire.pairCounts, std::vector<int32_t>{3});
+    EXPECT_EQ(ws.WrittenHex(), "11 22 22 33");
+    EXPECT_EQ(g.c.total, 4u);  // the chain is left as it was
+
+    ws.wire.writerResult = -42;  // a writer failure comes back unchanged
+    EXPECT_EQ(Mqtt_SendChain(&ws.s, &g.c), -42);
+}
+
+TEST(Session, SetupAllocatesTheBufferAndRefusesMissingIo) {
+    WiredSession ws;
+    EXPECT_EQ(ws.s.bufferEnd - ws.s.bufferStart, 4096);
+    EXPECT_EQ(ws.s.fillPosition, ws.s.bufferStart);
+    EXPECT_EQ(ws.s.readerArg, &ws.wire);
+    EXPECT_NE(ws.s.handlers.OnCommand.fn, nullptr);
+
+    MqttSession bad{};
+    EXPECT_EQ(Mqtt_SetupSession(&bad, nullptr, nullptr, &Wire::Write, nullptr, MqttHandlers{}), 0);
+    EXPECT_EQ(bad.bufferStart, nullptr);
+    Mqtt_FreeSession(&bad);
+}
+
+}  // namespace
+}  // namespace norvex::test
