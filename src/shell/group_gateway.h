@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bridge/device_table.h"
+
+namespace norvex {
+
+// One relay of the group's device list, as the Start action puts it into the relay table.
+struct StartDevice {
+    int32_t devid = 0;
+    std::string iccid;  // at most 31 UTF-16 units
+    std::string imei;   // at most 31 UTF-16 units
+};
+
+enum class DeviceListOutcome { kFailed, kNoDevices, kRecords };
+
+// The three group web-service calls the running service makes.  Kept behind an interface so
+// that the start/stop control does not depend on the HTTP client's headers.
+class GroupGateway {
+public:
+    virtual ~GroupGateway() = default;
+    // The group check: the group's serial number, or nullopt when the service rejects the ID
+    // and password, cannot be reached or answers something unreadable.  Blocks.
+    virtual std::optional<std::string> FetchGroupSerial(const std::string& groupId,
+                                                        const std::string& password) = 0;
+    // The group's relays in the service's order.  Blocks.
+    virtual DeviceListOutcome FetchDevices(const std::string& groupId,
+                                           std::vector<StartDevice>& out) = 0;
+    // Reports a relay's changed identity on a thread of its own; returns at once.
+    virtual void ReportDevice(const DeviceReport& report) = 0;
+};
+
+// The real group web service (NORVEX_GROUP_SERVICE) over HTTP.
+std::unique_ptr<GroupGateway> MakeHttpGroupGateway();
+
+}  // namespace norvex

@@ -1,0 +1,43 @@
+#include "groupservice/endpoints.h"
+#include "shell/group_gateway.h"
+#include "shell/group_service_calls.h"
+#include "shell/report_threads.h"
+
+namespace norvex {
+namespace {
+
+class HttpGroupGateway final : public GroupGateway {
+public:
+    HttpGroupGateway()
+        : service_(GroupServiceFromEnvironment()),
+          reports_([service = service_](const DeviceReport& r) {
+              // each report thread has a client object of its own
+              norvex::ReportDevice(CHttpClient(service), r);
+          }) {}
+
+    std::optional<std::string> FetchGroupSerial(const std::string& groupId,
+                                                const std::string& password) override {
+        std::optional<GroupInfo> info = FetchGroupInfo(CHttpClient(service_), groupId, password);
+        if (!info) return std::nullopt;
+        return info->serial;
+    }
+
+    DeviceListOutcome FetchDevices(const std::string& groupId, std::vector<StartDevice>& out) override {
+        DeviceListReply reply = FetchGroupDevices(CHttpClient(service_), groupId);
+        if (reply.status == DeviceListStatus::Failed) return DeviceListOutcome::kFailed;
+        for (const RelayRecord& r : reply.records) out.push_back({r.deviceNumber, r.iccid, r.imei});
+        return out.empty() ? DeviceListOutcome::kNoDevices : DeviceListOutcome::kRecords;
+    }
+
+    void ReportDevice(const DeviceReport& report) override { reports_.Start(report); }
+
+private:
+    HostPort service_;
+    ReportThreads reports_;
+};
+
+}  // namespace
+
+std::unique_ptr<GroupGateway> MakeHttpGroupGateway() { return std::make_unique<HttpGroupGateway>(); }
+
+}  // namespace norvex
