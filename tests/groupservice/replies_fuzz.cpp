@@ -1,0 +1,34 @@
+// Every reader of the group service's replies takes outside text: any bytes must give a
+// bounded, well-formed result.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "groupservice/group_replies.h"
+#include "groupservice/text_utf.h"
+#include "groupservice/url_encode.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // replies reach the readers as repaired UTF-8, as CHttpClient hands them over
+    const std::string reply = norvex::DecodeUtf8Lossy(
+        std::string_view(reinterpret_cast<const char*>(data), size));
+    norvex::ReadGroupLoginReply(reply);
+    norvex::ReadGroupDetailsReply(reply);
+    norvex::ReadServiceStartReply(reply);
+    norvex::ReadPrecreateReply(reply);
+    norvex::ReadUpdateOnenetInfoReply(reply);
+    auto list = norvex::ReadGroupDevicesReply(reply);
+    for (const auto& r : list.records) {
+        if (norvex::Utf16Length(r.iccid) > norvex::kRelayTextUnits ||
+            norvex::Utf16Length(r.imei) > norvex::kRelayTextUnits) {
+            std::abort();
+        }
+    }
+    if (list.records.size() > size) std::abort();
+    // the raw bytes too, for the text helpers that see unrepaired input
+    std::string_view raw(reinterpret_cast<const char*>(data), size);
+    norvex::UrlEncodeUtf8(raw);
+    norvex::TrimWhite(raw);
+    norvex::ToLowerText(raw);
+    return 0;
+}
