@@ -108,6 +108,8 @@ std::string Join(const std::vector<std::string>& v) {
     return out;
 }
 
+void PrintTo(const RouteCase& c, std::ostream* os) { *os << c.name; }
+
 class RouteTable : public ::testing::TestWithParam<RouteCase> {};
 
 TEST_P(RouteTable, ChecksCallsAndReplies) {

@@ -37,6 +37,8 @@ const Utf8Case kCases[] = {
     {"length_short_of_text", "61 62 63", 2, 2},
 };
 
+void PrintTo(const Utf8Case& c, std::ostream* os) { *os << c.name; }
+
 class Utf8Table : public ::testing::TestWithParam<Utf8Case> {};
 
 TEST_P(Utf8Table, WalksOrRefuses) {
