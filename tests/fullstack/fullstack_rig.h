@@ -1,0 +1,63 @@
+#pragma once
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/mosquitto_broker.h"
+
+namespace norvex::test {
+
+// Paths of the programs under test in this build tree.
+std::string ProgramPath(const std::string& name);
+
+// Runs a program to its end (bounded) and returns its exit status, -1 when it did not end or
+// was killed; its stdout and stderr land in *output.
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+               std::string* output, std::chrono::milliseconds limit = std::chrono::seconds(30));
+
+std::string ReadText(const std::string& path);
+
+// A scratch directory, removed with everything in it.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// A private mosquitto and a private norvex-groupd holding one group with two relays.
+class GroupRig {
+public:
+    GroupRig();
+    bool Ok() const { return ok_; }
+
+    MosquittoBroker& Broker() { return broker_; }
+    const std::string& GroupId() const { return groupId_; }
+    const std::string& ConfigPath() const { return configPath_; }
+    std::string ServiceHostPort() const { return "127.0.0.1:" + std::to_string(groupPort_); }
+    std::string Scratch(const std::string& name) const { return dir_ / name; }
+
+    // The environment every program of the rig gets.
+    std::vector<std::string> Env() const;
+    // Creates the group through the new-group path with netPort as its network-side port and
+    // adds relays 1 and 2 with placeholder identities.
+    bool CreateGroup(const std::string& netPort);
+    // "devid,iccid,imei,received" lines of the reports the service received.
+    std::string Reports() const;
+
+private:
+    ScratchDir dir_;
+    MosquittoBroker broker_;
+    ChildProcess groupd_;
+    int groupPort_ = 0;
+    std::string groupId_;
+    std::string configPath_;
+    bool ok_ = false;
+};
+
+}  // namespace norvex::test
