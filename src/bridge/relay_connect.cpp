@@ -107,6 +107,7 @@ Phase SubscribePhase(RelayRun& run) {
         switch (WaitForAck(run, &run.s.subAckSeen)) {
             case AckWait::Seen:
                 run.hostSequence = 0;
+                run.s.subscribeCount.fetch_add(1, std::memory_order_release);
                 return Phase::Next;
             case AckWait::TimedOut:
                 continue;  // the broker is slow: ask again on the same connection

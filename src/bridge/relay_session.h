@@ -15,7 +15,7 @@ namespace norvex {
 //
 // The owner (the panel or the headless service) creates one, calls SetupRelaySession() once and
 // hands it to the worker through ServiceContext::session.  Only the worker thread touches it
-// while a run is active; the two counters may be read from any thread.
+// while a run is active; the atomic counters may be read from any thread.
 struct RelaySession {
     RelaySession() = default;
     ~RelaySession();
@@ -30,6 +30,9 @@ struct RelaySession {
     InboundQueue inboundQueue;
     std::atomic<uint16_t> publishPacketId{0};  // last id used; 0 only before the first PUBLISH
     std::atomic<uint16_t> lastPublishId{0};
+    // Subscriptions completed since the process started: one per (re)connection that reached
+    // the relay phase.  For status displays and tests.
+    std::atomic<uint32_t> subscribeCount{0};
 };
 
 // Installs the socket reader and writer and the relay handlers.  False when the receive buffer
