@@ -1,10 +1,107 @@
 #!/usr/bin/env bash
-# The main job on an embedded default.  For now: installs what is missing, builds, and lists
-# what the build produced.
+# The whole system on this machine: installs what is missing, builds a Release tree, then runs
+# mosquitto, norvex-groupd with a demo group of two relays, relay-sim playing them, a virtual
+# serial-port pair and norvexd on its network side.  Ctrl-C stops everything it started.
+# Ports: NORVEX_DEMO_BROKER_PORT (6002) and NORVEX_DEMO_GROUP_PORT (50001), loopback only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
+broker_port=${NORVEX_DEMO_BROKER_PORT:-6002}
+group_port=${NORVEX_DEMO_GROUP_PORT:-50001}
+
 scripts/deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNORVEX_BUILD_TESTS=OFF >/dev/null
-cmake --build build/release -j "$(nproc)"
-echo "built:"
-find build/release -maxdepth 3 -type f -perm -u+x ! -name '*.so*' ! -path '*CMakeFiles*' | sort
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNORVEX_BUILD_TESTS=OFF \
+      -DNORVEX_BUILD_BENCH=OFF >/dev/null
+cmake --build build/release -j "$(nproc)" --target norvexd norvex-group norvex-groupd relay-sim
+bin="$root/build/release"
+norvexd="$bin/src/shell/norvexd"
+groupd="$bin/tools/norvex-groupd/norvex-groupd"
+group_tool="$bin/tools/norvex-group/norvex-group"
+relay_sim="$bin/tools/relay-sim/relay-sim"
+
+work=$(mktemp -d /tmp/norvex-demo-XXXXXX)
+pids=()
+cleanup() {
+  trap - EXIT INT TERM
+  local i
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill -TERM "${pids[i]}" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+  echo "demo: stopped everything it started"
+}
+trap cleanup EXIT
+trap 'exit 0' INT TERM
+
+port_busy() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+wait_port() {  # port, what
+  for _ in $(seq 100); do port_busy "$1" && return 0; sleep 0.1; done
+  echo "demo: $2 did not come up on 127.0.0.1:$1 (see $work)" >&2
+  exit 1
+}
+for p in "$broker_port" "$group_port"; do
+  if port_busy "$p"; then
+    echo "demo: 127.0.0.1:$p is taken; set NORVEX_DEMO_BROKER_PORT / NORVEX_DEMO_GROUP_PORT" >&2
+    exit 1
+  fi
+done
+
+# the programs below run in their own process group, so that Ctrl-C reaches only this script,
+# which then stops them in reverse order (norvexd first)
+start() {  # log file, command...
+  local log=$1; shift
+  setsid "$@" >"$log" 2>&1 &
+  pids+=($!)
+}
+
+{
+  echo "listener $broker_port 127.0.0.1"
+  echo "allow_anonymous true"
+  echo "persistence false"
+  [ "$(id -u)" -eq 0 ] && echo "user root"
+} >"$work/mosquitto.conf"
+mosquitto_bin=$(command -v mosquitto || echo /usr/sbin/mosquitto)
+start "$work/mosquitto.log" "$mosquitto_bin" -c "$work/mosquitto.conf"
+wait_port "$broker_port" mosquitto
+start "$work/groupd.log" "$groupd" serve --port "$group_port" --db "$work/groupd.db"
+wait_port "$group_port" norvex-groupd
+
+export NORVEX_BROKER="127.0.0.1:$broker_port"
+export NORVEX_GROUP_SERVICE="127.0.0.1:$group_port"
+export NORVEX_ONENET_API="127.0.0.1:$group_port"
+
+app_port="$work/ttyApp"
+net_port="$work/ttyNet"
+start "$work/socat.log" socat "pty,raw,echo=0,link=$app_port" "pty,raw,echo=0,link=$net_port"
+for _ in $(seq 100); do [ -e "$app_port" ] && [ -e "$net_port" ] && break; sleep 0.1; done
+
+group_id=$("$group_tool" create --name "Demo Group" --password demo123 --config "$work/NorvexPanel.cfg" \
+           --net-port "$net_port" --app-port "$app_port")
+"$groupd" add-device "$group_id" 1 89860000000000000001 860000000000001 --db "$work/groupd.db"
+"$groupd" add-device "$group_id" 2 89860000000000000002 860000000000002 --db "$work/groupd.db"
+
+start "$work/norvexd.log" "$norvexd" --config "$work/NorvexPanel.cfg"
+norvexd_pid=${pids[-1]}
+# relays come up once norvexd is connected, so that it hears their first "baseinfo"
+for _ in $(seq 100); do
+  [ "$(grep -c '运行中' "$work/norvexd.log" 2>/dev/null)" -ge 2 ] && break
+  kill -0 "$norvexd_pid" 2>/dev/null || break
+  sleep 0.1
+done
+start "$work/relay1.log" "$relay_sim" --group "$group_id" --devids 1 --ping-ms 30000
+start "$work/relay2.log" "$relay_sim" --group "$group_id" --devids 2 --ping-ms 30000 --no-echo
+
+cat <<MSG
+
+Norvex demo is running: group $group_id; relay 1 echoes what it receives, relay 2 only reports.
+  application side of the serial pair: $app_port
+  talk to it, for example:   socat - $app_port,raw,echo=0
+                       or:   screen $app_port 115200
+  norvexd's panel lines:     tail -f $work/norvexd.log
+Press Ctrl-C to stop everything.
+
+MSG
+tail -n +1 -f "$work/norvexd.log" &
+pids+=($!)
+while kill -0 "$norvexd_pid" 2>/dev/null; do sleep 0.5; done
+echo "demo: norvexd ended by itself (see above)" >&2
+exit 1
