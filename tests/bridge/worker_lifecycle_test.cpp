@@ -3,6 +3,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -21,8 +22,10 @@ const Bytes kConnAck = {0x20, 0x02, 0x00, 0x00};
 const Bytes kSubAck = {0x90, 0x04, 0x00, 0x01, 0x02, 0x02};
 
 Bytes Text(const std::string& s) {
-    Bytes b{static_cast<uint8_t>(s.size() >> 8), static_cast<uint8_t>(s.size() & 0xFF)};
-    b.insert(b.end(), s.begin(), s.end());
+    Bytes b(s.size() + 2);
+    b[0] = static_cast<uint8_t>(s.size() >> 8);
+    b[1] = static_cast<uint8_t>(s.size() & 0xFF);
+    std::copy(s.begin(), s.end(), b.begin() + 2);
     return b;
 }
 
