@@ -152,6 +152,18 @@ TEST_F(WorkerRelay, StopAndStartAgainContinuesPacketIds) {
     EXPECT_EQ(session.lastPublishId.load(), 2);
 }
 
+TEST_F(WorkerRelay, PacketIdAfter65535IsOne) {
+    session.publishPacketId.store(65534);
+    ASSERT_TRUE(StartAndSubscribe());
+    ASSERT_TRUE(pty.Write(Bytes{1}));
+    ASSERT_TRUE(relay.WaitMessages(1, 5s));
+    EXPECT_EQ(session.lastPublishId.load(), 65535);
+    ASSERT_TRUE(pty.Write(Bytes{2}));
+    ASSERT_TRUE(relay.WaitMessages(2, 5s));
+    EXPECT_EQ(session.lastPublishId.load(), 1);
+    EXPECT_EQ(relay.Messages()[1].payload, (Bytes{1, 0, 2}));
+}
+
 TEST_F(WorkerRelay, PtyHangUpEndsTheRunWithAMessage) {
     ASSERT_TRUE(StartAndSubscribe());
     pty.CloseMaster();
