@@ -20,7 +20,7 @@ bool ParsePort(std::string_view text, int* port) {
 
 }  // namespace
 
-bool ParseHostPort(std::string_view text, int defaultPort, HostPort* out) {
+bool ParseBrokerEndpoint(std::string_view text, int defaultPort, BrokerEndpoint* out) {
     std::string_view host = text;
     std::string_view portText;
     if (!text.empty() && text.front() == '[') {
@@ -49,10 +49,10 @@ bool ParseHostPort(std::string_view text, int defaultPort, HostPort* out) {
     return true;
 }
 
-HostPort BrokerFromEnv() {
-    HostPort hp{std::string(kDefaultBrokerHost), kDefaultBrokerPort};
+BrokerEndpoint BrokerFromEnv() {
+    BrokerEndpoint hp{std::string(kDefaultBrokerHost), kDefaultBrokerPort};
     if (const char* env = std::getenv("NORVEX_BROKER"); env && *env) {
-        ParseHostPort(env, kDefaultBrokerPort, &hp);
+        ParseBrokerEndpoint(env, kDefaultBrokerPort, &hp);
     }
     return hp;
 }

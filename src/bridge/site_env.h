@@ -5,7 +5,7 @@
 namespace norvex {
 
 // A TCP endpoint as the site configures it: a numeric address and a port.
-struct HostPort {
+struct BrokerEndpoint {
     std::string host;
     int port = 0;
 };
@@ -16,10 +16,10 @@ inline constexpr int kDefaultBrokerPort = 6002;
 
 // Parses "host:port", "host" (takes defaultPort) or "[v6-address]:port".  False, with *out left
 // untouched, when the host is empty or the port is not a number in 1..65535.
-bool ParseHostPort(std::string_view text, int defaultPort, HostPort* out);
+bool ParseBrokerEndpoint(std::string_view text, int defaultPort, BrokerEndpoint* out);
 
 // NORVEX_BROKER, or 127.0.0.1:6002 when it is unset or unusable.
-HostPort BrokerFromEnv();
+BrokerEndpoint BrokerFromEnv();
 // NORVEX_PRODUCT_ID: the MQTT user name; empty when unset.
 std::string ProductIdFromEnv();
 

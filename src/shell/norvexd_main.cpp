@@ -78,7 +78,7 @@ int RunService(const std::string& configPath) {
         return 1;
     }
     ServiceContext ctx;
-    HostPort broker = BrokerFromEnv();
+    BrokerEndpoint broker = BrokerFromEnv();
     ctx.brokerAddress = broker.host;
     ctx.brokerPort = broker.port;
     ctx.productId = ProductIdFromEnv();

@@ -23,8 +23,8 @@ TEST(SiteEnv, HostPortForms) {
         {"[::1", false, "", 0},
     };
     for (auto& c : cases) {
-        HostPort hp{"unchanged", 1};
-        EXPECT_EQ(ParseHostPort(c.text, 6002, &hp), c.ok) << c.text;
+        BrokerEndpoint hp{"unchanged", 1};
+        EXPECT_EQ(ParseBrokerEndpoint(c.text, 6002, &hp), c.ok) << c.text;
         if (c.ok) {
             EXPECT_EQ(hp.host, c.host) << c.text;
             EXPECT_EQ(hp.port, c.port) << c.text;
