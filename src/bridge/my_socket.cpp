@@ -121,13 +121,26 @@ bool CMySocket::WaitReadable(int timeoutMs) {
     return PollOne(fd_, POLLIN, std::max(timeoutMs, 0)) > 0;
 }
 
+// A broker with Nagle on holds its next small packet (a relay's PUBLISH right behind the PUBACK
+// of ours) until we acknowledge the last one, and a delayed ACK costs up to 40 ms on Linux.
+// Quick-ack mode switches itself off again, so it is asked for after every read.
+void CMySocket::AckPromptly() {
+#ifdef TCP_QUICKACK
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
+}
+
 int CMySocket::Receive(uint8_t* dst, size_t capacity) {
     if (!IsConnected()) return -1;
     if (capacity == 0) return 0;
     capacity = std::min<size_t>(capacity, INT_MAX);
     for (;;) {
         ssize_t n = ::recv(fd_, dst, capacity, MSG_DONTWAIT);
-        if (n > 0) return static_cast<int>(n);
+        if (n > 0) {
+            AckPromptly();
+            return static_cast<int>(n);
+        }
         if (n == 0) {
             lastErrno_ = 0;
             return -1;

@@ -49,6 +49,7 @@ public:
     int32_t SendAll(iovec* vec, int count, int limitMs);
 
 private:
+    void AckPromptly();
     int fd_ = -1;
     bool connected_ = false;
     int lastErrno_ = 0;
