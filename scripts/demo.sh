@@ -57,6 +57,7 @@ start() {  # log file, command...
   echo "listener $broker_port 127.0.0.1"
   echo "allow_anonymous true"
   echo "persistence false"
+  echo "set_tcp_nodelay true"
   [ "$(id -u)" -eq 0 ] && echo "user root"
 } >"$work/mosquitto.conf"
 mosquitto_bin=$(command -v mosquitto || echo /usr/sbin/mosquitto)

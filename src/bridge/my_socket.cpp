@@ -131,6 +131,12 @@ void CMySocket::AckPromptly() {
 #endif
 }
 
+void CMySocket::SetCork(bool on) {
+    if (fd_ < 0) return;
+    int v = on ? 1 : 0;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_CORK, &v, sizeof v);
+}
+
 int CMySocket::Receive(uint8_t* dst, size_t capacity) {
     if (!IsConnected()) return -1;
     if (capacity == 0) return 0;

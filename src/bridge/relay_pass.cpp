@@ -1,6 +1,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "bridge/inbound_message.h"
 #include "bridge/panel_sink.h"
@@ -34,7 +35,10 @@ struct Wakeup {
 
 Phase Receive(RelayRun& run, bool ready) {
     if (!ready) return Phase::Next;
+    // the acknowledgements of everything one read brought leave together
+    run.s.workerSocket.SetCork(true);
     int32_t r = Mqtt_RecvPkt(&run.s.mqtt);
+    run.s.workerSocket.SetCork(false);
     if (r == 0 || r == MqttErr_NoData) return Phase::Next;
     // a closed or failing connection, also one seen while acknowledging: reconnect
     if (r == MqttErr_ReadFailed || r == MqttErr_AckNotSent) {
@@ -83,44 +87,65 @@ SerialStep Publish(RelayRun& run, const uint8_t* data, size_t n) {
     return SerialStep::Published;
 }
 
-SerialStep ReadAndPublish(RelayRun& run, size_t want) {
-    uint8_t buf[kMaxHostData];
-    int got = run.port.Read(buf, std::min(want, sizeof buf));
-    run.lastInputTick = NowMs(run);
-    if (got < 0) return SerialStep::PortFailed;
-    if (got == 0) return SerialStep::Idle;  // only what was really read is ever published
-    return Publish(run, buf, static_cast<size_t>(got));
+// Publishes the first n gathered bytes as one packet and keeps the rest at the front.
+SerialStep PublishFront(RelayRun& run, size_t n) {
+    SerialStep st = Publish(run, run.gather, n);
+    run.gathered -= n;
+    std::memmove(run.gather, run.gather + n, run.gathered);
+    return st;
 }
 
-// A hang-up with nothing waiting: a read tells whether the port is gone.
-SerialStep ProbeDeadPort(RelayRun& run) {
-    uint8_t buf[kMaxHostData];
-    int got = run.port.Read(buf, sizeof buf);
-    if (got <= 0) return SerialStep::PortFailed;
+// Every full 64-byte piece goes out now, back to back under one cork; the next window is
+// measured from now.
+SerialStep PublishFullPieces(RelayRun& run) {
+    bool many = run.gathered >= 2 * kMaxHostData;
+    if (many) run.s.workerSocket.SetCork(true);
+    SerialStep st = SerialStep::Published;
+    while (st == SerialStep::Published && run.gathered >= kMaxHostData) {
+        st = PublishFront(run, kMaxHostData);
+    }
+    if (many) run.s.workerSocket.SetCork(false);
     run.lastInputTick = NowMs(run);
-    return Publish(run, buf, static_cast<size_t>(got));
+    return st;
 }
 
-// Up to 64 waiting bytes go out at once; fewer wait kGatherMs from the moment they were first
-// seen (or from the last read), in case more follow.
+// Moves what the port has into the gather buffer, as far as it has room.  -1: the port failed.
+int TakeInput(RelayRun& run, int waiting) {
+    size_t room = sizeof run.gather - run.gathered;
+    if (waiting <= 0 || room == 0) return 0;
+    int got = run.port.Read(run.gather + run.gathered, std::min(room, static_cast<size_t>(waiting)));
+    if (got < 0) return -1;
+    if (got > 0 && !run.gathering) {
+        run.gathering = true;
+        run.lastInputTick = NowMs(run);
+    }
+    run.gathered += static_cast<size_t>(got);
+    return got;
+}
+
+// 64 bytes go out at once; fewer wait kGatherMs from the moment input was first seen after an
+// empty queue (or from the last publish), in case more follow.  Only bytes really read are ever
+// published.
 SerialStep ServeSerial(RelayRun& run, bool alert) {
     int n = run.port.InputCount();
-    if (n < 0) return SerialStep::PortFailed;
-    uint32_t now = NowMs(run);
-    if (n == 0) {
-        if (alert) return ProbeDeadPort(run);
+    if (n < 0 || TakeInput(run, n) < 0) return SerialStep::PortFailed;
+    if (run.gathered >= kMaxHostData) return PublishFullPieces(run);
+    if (run.gathered == 0) {
         run.gathering = false;
-        run.lastInputTick = now;
+        run.lastInputTick = NowMs(run);
+        // a hang-up with nothing waiting: a read tells whether the port is gone
+        if (alert && n == 0 && TakeInput(run, static_cast<int>(kMaxHostData)) < 0) {
+            return SerialStep::PortFailed;
+        }
         return SerialStep::Idle;
     }
-    if (!run.gathering) {
-        run.gathering = true;
-        run.lastInputTick = now;
+    // the port hung up behind the bytes it gave: send them before it is found dead
+    if (alert || TickSince(NowMs(run), run.lastInputTick) >= kGatherMs) {
+        SerialStep st = PublishFront(run, run.gathered);
+        run.lastInputTick = NowMs(run);
+        return st;
     }
-    if (static_cast<size_t>(n) < kMaxHostData && TickSince(now, run.lastInputTick) < kGatherMs) {
-        return SerialStep::Idle;
-    }
-    return ReadAndPublish(run, static_cast<size_t>(n));
+    return SerialStep::Idle;
 }
 
 // The broker drops a client that stays silent for 1.5 x the 120 s keep-alive.
@@ -138,21 +163,23 @@ Phase KeepAlive(RelayRun& run) {
 int IdleTimeout(const RelayRun& run) {
     uint32_t now = NowMs(run);
     uint32_t t = kIdleWakeMs;
-    if (run.gathering) t = std::min<uint32_t>(t, kGatherCheckMs);
+    if (run.gathered > 0) {
+        uint32_t open = TickSince(now, run.lastInputTick);
+        t = std::min<uint32_t>(t, open >= kGatherMs ? 0 : kGatherMs - open);
+    }
     uint32_t silent = TickSince(now, run.lastSendTick);
     t = std::min<uint32_t>(t, silent >= kKeepAliveMs ? 0 : kKeepAliveMs - silent);
     return static_cast<int>(t);
 }
 
-// Sleeps until the broker or the port has something, or the timeout passes.  While a burst is
-// gathering the port is left out: it would report the waiting bytes at once, again and again.
+// Sleeps until the broker or the port has something, or the timeout passes.  Gathered bytes sit
+// in our buffer, not in the port's queue, so the port wakes us only for new input.
 Wakeup WaitForWork(const RelayRun& run, int timeoutMs) {
     pollfd fds[2] = {{run.s.workerSocket.Fd(), POLLIN, 0}, {run.port.Fd(), POLLIN, 0}};
-    nfds_t count = run.gathering ? 1 : 2;
     Wakeup w{false, false};
-    if (::poll(fds, count, timeoutMs) <= 0) return w;
+    if (::poll(fds, 2, timeoutMs) <= 0) return w;
     w.socketReady = fds[0].revents != 0;
-    w.serialAlert = count == 2 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    w.serialAlert = (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     return w;
 }
 

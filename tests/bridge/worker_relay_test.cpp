@@ -70,6 +70,27 @@ TEST_F(WorkerRelay, HundredBytesGoOutAs64AndLater36) {
     EXPECT_GE(msgs[1].at - msgs[0].at, 10ms);
 }
 
+TEST_F(WorkerRelay, LongBurstArrivesWholeInOrderAndNumbered) {
+    ASSERT_TRUE(StartAndSubscribe());
+    Bytes data(5000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    ASSERT_TRUE(pty.Write(data));
+    Bytes joined;
+    ASSERT_TRUE(WaitUntil([&] {
+        joined.clear();
+        for (const auto& m : relay.Messages()) joined.insert(joined.end(), m.payload.begin() + 2, m.payload.end());
+        return joined.size() >= data.size();
+    }, 10s));
+    EXPECT_EQ(joined, data);
+    auto msgs = relay.Messages();
+    EXPECT_GE(msgs.size(), (data.size() + 63) / 64);
+    for (size_t i = 0; i < msgs.size(); ++i) {
+        ASSERT_GE(msgs[i].payload.size(), 3u);
+        EXPECT_LE(msgs[i].payload.size(), 66u);
+        EXPECT_EQ(msgs[i].payload[0] | (msgs[i].payload[1] << 8), static_cast<int>(i)) << "packet " << i;
+    }
+}
+
 TEST_F(WorkerRelay, RelayPacketsReachThePortInNumberOrder) {
     ASSERT_TRUE(StartAndSubscribe());
     const std::string data = Topic("/client");
