@@ -16,13 +16,26 @@ namespace norvex {
 
 namespace {
 
-class SerialWriter final : public PortWriter {
+// Collects what the order queue releases and writes it to the port in one call: a burst of relay
+// packets then costs one write, not one each.
+class BatchedPortWriter final : public PortWriter {
 public:
-    explicit SerialWriter(SerialPort& port) : port_(port) {}
-    int WriteBytes(const uint8_t* data, size_t len) override { return port_.Write(data, len); }
+    BatchedPortWriter(SerialPort& port, std::vector<uint8_t>& out) : port_(port), out_(out) {}
+    int WriteBytes(const uint8_t* data, size_t len) override {
+        out_.insert(out_.end(), data, data + len);
+        return static_cast<int>(len);
+    }
+    // False when the port failed.
+    bool Commit() {
+        if (out_.empty()) return true;
+        bool ok = port_.Write(out_.data(), out_.size()) == static_cast<int>(out_.size());
+        out_.clear();
+        return ok;
+    }
 
 private:
     SerialPort& port_;
+    std::vector<uint8_t>& out_;
 };
 
 enum class SerialStep { Idle, Published, Reconnect, Stop, PortFailed };
@@ -186,17 +199,20 @@ Wakeup WaitForWork(const RelayRun& run, int timeoutMs) {
 }  // namespace
 
 Phase RelayPhase(RelayRun& run) {
-    SerialWriter writer(run.port);
+    run.portOut.clear();
+    BatchedPortWriter writer(run.port, run.portOut);
     Wakeup wake;
     for (;;) {
         if (!StillRunning(run)) return Phase::Stop;
         Phase p = Receive(run, wake.socketReady);
         if (p != Phase::Next) return p;
         int handled = DrainInbound(run, writer);
+        if (!writer.Commit()) handled = -1;
         SerialStep sv = handled < 0 ? SerialStep::PortFailed : ServeSerial(run, wake.serialAlert);
         if (sv == SerialStep::Reconnect) return Phase::Reconnect;
         if (sv == SerialStep::Stop) return Phase::Stop;
         int flushed = sv == SerialStep::PortFailed ? -1 : OrderQueue_Flush(run.orders, NowMs(run), writer);
+        if (!writer.Commit()) flushed = -1;
         if (flushed < 0) {
             run.portFailed = true;
             return Phase::Stop;

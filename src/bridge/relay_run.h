@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "bridge/order_queue.h"
 #include "bridge/relay_topics.h"
@@ -19,8 +20,8 @@ struct RelayRun {
     ServiceContext& ctx;
     RelaySession& s;
     SerialPort& port;
-    RelayIdentity ids;
-    OrderQueue orders;
+    RelayIdentity ids{};
+    OrderQueue orders{};
     uint16_t hostSequence = 0;   // per subscription: 0, 1, ..., 65535, 1, ...
     uint32_t lastInputTick = 0;  // ms: serial input last seen empty, first seen, or last read
     bool gathering = false;      // the gather window is open (since lastInputTick)
@@ -30,6 +31,8 @@ struct RelayRun {
     // the gather window.
     uint8_t gather[kSerialTakeBytes] = {};
     size_t gathered = 0;
+    // What the order queue released during the current pass, written to the port in one call.
+    std::vector<uint8_t> portOut{};
     uint32_t lastSendTick = 0;   // ms: last packet handed to the broker (keep-alive)
     bool portFailed = false;     // the serial port failed: the run ends with a message
 };

@@ -38,8 +38,10 @@ int EndRun(ServiceContext& ctx) {
 
 void Relay(ServiceContext& ctx, SerialPort& port) {
     RelaySession& s = *ctx.session;
-    RelayRun run{ctx, s, port, BuildRelayIdentity(ctx.groupId, ctx.groupSerial, ctx.productId),
-                 {}, 0, 0, false, 0, false};
+    RelayRun run{.ctx = ctx,
+                 .s = s,
+                 .port = port,
+                 .ids = BuildRelayIdentity(ctx.groupId, ctx.groupSerial, ctx.productId)};
     RunRelayLoop(run);
     ctx.running.store(0, std::memory_order_release);
     s.workerSocket.Close();
