@@ -80,7 +80,9 @@ int DrainInbound(RelayRun& run, PortWriter& port) {
     return handled;
 }
 
-SerialStep Publish(RelayRun& run, const uint8_t* data, size_t n) {
+// Appends the next host PUBLISH, carrying n serial bytes, to the shared chain.  False when it
+// cannot be built: the run stops then.
+bool AppendPublish(RelayRun& run, const uint8_t* data, size_t n) {
     uint16_t id = NextNonZero(run.s.publishPacketId.load(std::memory_order_relaxed));
     run.s.publishPacketId.store(id, std::memory_order_relaxed);
     run.s.lastPublishId.store(id, std::memory_order_relaxed);
@@ -88,8 +90,23 @@ SerialStep Publish(RelayRun& run, const uint8_t* data, size_t n) {
     run.hostSequence = NextNonZero(run.hostSequence);
     uint8_t payload[kHostHeaderSize + kMaxHostData];
     int len = EncodeHostPayload(seq, data, n, payload, sizeof payload);
-    if (len < 0 || Mqtt_BuildPublish(&run.s.sharedOutChain, id, run.ids.hostTopic.c_str(), payload,
-                                     static_cast<uint32_t>(len)) != 0) {
+    return len >= 0 && Mqtt_BuildPublish(&run.s.sharedOutChain, id, run.ids.hostTopic.c_str(),
+                                         payload, static_cast<uint32_t>(len)) == 0;
+}
+
+// Takes the first n gathered bytes off the buffer into a PUBLISH on the shared chain.
+bool AppendFront(RelayRun& run, size_t n) {
+    bool ok = AppendPublish(run, run.gather, n);
+    run.gathered -= n;
+    std::memmove(run.gather, run.gather + n, run.gathered);
+    return ok;
+}
+
+// Sends what the chain holds, one packet or a run of them, in one write; the next gather window
+// is measured from now.
+SerialStep SendPublished(RelayRun& run, bool built) {
+    run.lastInputTick = NowMs(run);
+    if (!built) {
         PacketChain_Release(&run.s.sharedOutChain);
         return SerialStep::Stop;
     }
@@ -100,26 +117,11 @@ SerialStep Publish(RelayRun& run, const uint8_t* data, size_t n) {
     return SerialStep::Published;
 }
 
-// Publishes the first n gathered bytes as one packet and keeps the rest at the front.
-SerialStep PublishFront(RelayRun& run, size_t n) {
-    SerialStep st = Publish(run, run.gather, n);
-    run.gathered -= n;
-    std::memmove(run.gather, run.gather + n, run.gathered);
-    return st;
-}
-
-// Every full 64-byte piece goes out now, back to back under one cork; the next window is
-// measured from now.
+// Every full 64-byte piece goes out now, back to back in one write.
 SerialStep PublishFullPieces(RelayRun& run) {
-    bool many = run.gathered >= 2 * kMaxHostData;
-    if (many) run.s.workerSocket.SetCork(true);
-    SerialStep st = SerialStep::Published;
-    while (st == SerialStep::Published && run.gathered >= kMaxHostData) {
-        st = PublishFront(run, kMaxHostData);
-    }
-    if (many) run.s.workerSocket.SetCork(false);
-    run.lastInputTick = NowMs(run);
-    return st;
+    bool built = true;
+    while (built && run.gathered >= kMaxHostData) built = AppendFront(run, kMaxHostData);
+    return SendPublished(run, built);
 }
 
 // Moves what the port has into the gather buffer, as far as it has room.  -1: the port failed.
@@ -154,9 +156,7 @@ SerialStep ServeSerial(RelayRun& run, bool alert) {
     }
     // the port hung up behind the bytes it gave: send them before it is found dead
     if (alert || TickSince(NowMs(run), run.lastInputTick) >= kGatherMs) {
-        SerialStep st = PublishFront(run, run.gathered);
-        run.lastInputTick = NowMs(run);
-        return st;
+        return SendPublished(run, AppendFront(run, run.gathered));
     }
     return SerialStep::Idle;
 }

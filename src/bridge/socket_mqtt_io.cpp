@@ -18,8 +18,8 @@ int32_t SocketReader(void* arg, uint8_t* dst, int32_t capacity) {
 int32_t SocketWriter(void* arg, const MqttIoVec* pairs, int32_t count) {
     auto* sock = static_cast<CMySocket*>(arg);
     if (sock == nullptr || count < 0 || (count > 0 && pairs == nullptr)) return -1;
-    // a packet is a handful of chunks: no allocation on the way out
-    constexpr int32_t kInline = 8;
+    // a packet is a handful of chunks, a run of packets a few dozen: no allocation on the way out
+    constexpr int32_t kInline = 64;
     iovec inlineVec[kInline];
     std::vector<iovec> bigVec;
     iovec* vec = inlineVec;
