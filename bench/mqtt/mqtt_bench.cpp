@@ -16,15 +16,15 @@ const char* kDataTopic = "/group/528901234/client";
 
 void BM_BuildPublish(benchmark::State& state) {
     std::vector<uint8_t> payload(static_cast<size_t>(state.range(0)), 0x5A);
-    PacketChain chain{};
+    mqtt::PacketChain chain{};
     uint16_t id = 0;
     for (auto _ : state) {
         if (++id == 0) id = 1;
-        int32_t r = Mqtt_BuildPublish(&chain, id, kHostTopic, payload.data(),
+        int32_t r = mqtt::BuildPublish(&chain, id, kHostTopic, payload.data(),
                                       static_cast<uint32_t>(payload.size()));
         benchmark::DoNotOptimize(r);
         benchmark::DoNotOptimize(chain.total);
-        PacketChain_Release(&chain);
+        mqtt::ReleaseChain(&chain);
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -32,11 +32,11 @@ BENCHMARK(BM_BuildPublish)->Arg(0)->Arg(66)->Arg(1024);
 
 void BM_BuildConnect(benchmark::State& state) {
     const uint8_t password[] = "a1b2c3d4e5f6";
-    PacketChain chain{};
+    mqtt::PacketChain chain{};
     for (auto _ : state) {
-        int32_t r = Mqtt_BuildConnect(&chain, "528901234", "412345", password, 12);
+        int32_t r = mqtt::BuildConnect(&chain, "528901234", "412345", password, 12);
         benchmark::DoNotOptimize(r);
-        PacketChain_Release(&chain);
+        mqtt::ReleaseChain(&chain);
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -45,11 +45,11 @@ BENCHMARK(BM_BuildConnect);
 void BM_BuildSubscribe(benchmark::State& state) {
     const std::string status = std::string(kDataTopic) + "/status";
     const char* const filters[2] = {status.c_str(), kDataTopic};
-    PacketChain chain{};
+    mqtt::PacketChain chain{};
     for (auto _ : state) {
-        int32_t r = Mqtt_BuildSubscribe(&chain, filters);
+        int32_t r = mqtt::BuildSubscribe(&chain, filters);
         benchmark::DoNotOptimize(r);
-        PacketChain_Release(&chain);
+        mqtt::ReleaseChain(&chain);
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -75,7 +75,7 @@ int32_t StreamRead(void* arg, uint8_t* dst, int32_t capacity) {
     return n;
 }
 
-int32_t NullWrite(void*, const MqttIoVec* pairs, int32_t count) {
+int32_t NullWrite(void*, const mqtt::IoVec* pairs, int32_t count) {
     int32_t total = 0;
     for (int32_t i = 0; i < count; ++i) total += static_cast<int32_t>(pairs[i].length);
     return total;
@@ -83,14 +83,14 @@ int32_t NullWrite(void*, const MqttIoVec* pairs, int32_t count) {
 
 // A relay's data message as the broker forwards it: QoS 0 or 1, hex text payload.
 std::vector<uint8_t> RelayPublish(uint8_t byte0, uint16_t id, size_t payloadLength) {
-    PacketChain chain{};
+    mqtt::PacketChain chain{};
     std::vector<uint8_t> payload(payloadLength, '7');
-    Mqtt_BuildPublish(&chain, id, kDataTopic, payload.data(), static_cast<uint32_t>(payloadLength));
+    mqtt::BuildPublish(&chain, id, kDataTopic, payload.data(), static_cast<uint32_t>(payloadLength));
     std::vector<uint8_t> out;
-    for (const PacketChunk* c = chain.head; c != nullptr; c = c->next) {
+    for (const mqtt::PacketChunk* c = chain.head; c != nullptr; c = c->next) {
         out.insert(out.end(), c->data, c->data + c->size);
     }
-    PacketChain_Release(&chain);
+    mqtt::ReleaseChain(&chain);
     out[0] = byte0;
     if ((byte0 & 0x06) == 0) {  // QoS 0 has no packet id: drop it and shorten the length
         size_t idAt = 2 + 2 + std::strlen(kDataTopic);
@@ -107,20 +107,20 @@ void ParseStream(benchmark::State& state, uint8_t byte0) {
         std::vector<uint8_t> p = RelayPublish(byte0, id, 100);
         stream.bytes.insert(stream.bytes.end(), p.begin(), p.end());
     }
-    MqttHandlers h{};
+    mqtt::Handlers h{};
     h.OnPublish = {&stream, [](void* a, uint16_t, const char*, const uint8_t*, uint32_t, int32_t,
                                int32_t) {
                        ++static_cast<Stream*>(a)->handled;
                        return 0;
                    }};
-    MqttSession s{};
-    Mqtt_SetupSession(&s, &StreamRead, &stream, &NullWrite, nullptr, h);
+    mqtt::Session s{};
+    mqtt::SetupSession(&s, &StreamRead, &stream, &NullWrite, nullptr, h);
     for (auto _ : state) {
-        if (Mqtt_RecvPkt(&s) != 0) state.SkipWithError("receive failed");
+        if (mqtt::ReceivePacket(&s) != 0) state.SkipWithError("receive failed");
     }
     state.SetItemsProcessed(static_cast<int64_t>(stream.handled));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * stream.readSize);
-    Mqtt_FreeSession(&s);
+    mqtt::FreeSession(&s);
 }
 
 void BM_ParsePublishQos0(benchmark::State& state) { ParseStream(state, 0x30); }

@@ -11,7 +11,7 @@ uint32_t HeardTick(uint32_t now) { return now == kNeverHeard ? kNeverHeard - 1 :
 
 }  // namespace
 
-_DEV_INFO& _DEV_INFO::operator=(const _DEV_INFO& other) {
+RelayDevice& RelayDevice::operator=(const RelayDevice& other) {
     devid = other.devid;
     infoText = other.infoText;
     infoValue1 = other.infoValue1;
@@ -32,7 +32,7 @@ void NotePing(DeviceTable& table, int32_t devid, uint32_t now) {
 int NoteBaseInfo(DeviceTable& table, const BaseInfo& info, uint32_t now, PanelSink* panel,
                  const DeviceReporter& reporter) {
     for (size_t i = 0; i < table.size(); ++i) {
-        _DEV_INFO& rec = table[i];
+        RelayDevice& rec = table[i];
         if (rec.devid != info.devid) continue;
         bool changed = rec.infoValue2 != info.value2 || rec.infoValue1 != info.value1 ||
                        rec.iccid != info.iccid || rec.imei != info.imei ||

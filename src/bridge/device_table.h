@@ -23,7 +23,7 @@ inline constexpr int kRelayColumnImei = 3;
 // during a run the worker writes the records and the panel's status timer reads lastHeardTick
 // from its own thread, which is why that one field is atomic.  Texts are UTF-8, at most 31
 // UTF-16 units.
-struct _DEV_INFO {
+struct RelayDevice {
     int32_t devid = 0;
     std::string infoText;
     int32_t infoValue1 = 0;
@@ -32,12 +32,12 @@ struct _DEV_INFO {
     std::string imei;
     std::atomic<uint32_t> lastHeardTick{kNeverHeard};  // ms; kNeverHeard until a report comes
 
-    _DEV_INFO() = default;
-    _DEV_INFO(const _DEV_INFO& other) { *this = other; }
-    _DEV_INFO& operator=(const _DEV_INFO& other);
+    RelayDevice() = default;
+    RelayDevice(const RelayDevice& other) { *this = other; }
+    RelayDevice& operator=(const RelayDevice& other);
 };
 
-using DeviceTable = std::vector<_DEV_INFO>;
+using DeviceTable = std::vector<RelayDevice>;
 
 // What the group web service is told about a relay whose information changed: copies, so the
 // report may run on a thread of its own while later reports rewrite the record.

@@ -7,7 +7,7 @@ namespace norvex {
 
 namespace {
 
-InboundResult HandleData(const _MQTT_MSG& msg, const InboundTargets& t, uint32_t now) {
+InboundResult HandleData(const ReceivedMessage& msg, const InboundTargets& t, uint32_t now) {
     ClientPacket pkt;
     if (DecodeClientPacket(msg.payload.data(), msg.payload.size(), &pkt) < 0) {
         return InboundResult::Ignored;
@@ -16,7 +16,7 @@ InboundResult HandleData(const _MQTT_MSG& msg, const InboundTargets& t, uint32_t
     return InboundResult::Data;
 }
 
-InboundResult HandleStatus(const _MQTT_MSG& msg, const InboundTargets& t, uint32_t now) {
+InboundResult HandleStatus(const ReceivedMessage& msg, const InboundTargets& t, uint32_t now) {
     StatusMessage status;
     switch (ParseStatusMessage(msg.payload.data(), msg.payload.size(), &status)) {
         case StatusKind::Ping:
@@ -35,7 +35,7 @@ InboundResult HandleStatus(const _MQTT_MSG& msg, const InboundTargets& t, uint32
 
 }  // namespace
 
-InboundResult HandleInboundMessage(const _MQTT_MSG& msg, const InboundTargets& t, uint32_t now) {
+InboundResult HandleInboundMessage(const ReceivedMessage& msg, const InboundTargets& t, uint32_t now) {
     if (msg.topic == t.ids->dataTopic) return HandleData(msg, t, now);
     if (msg.topic == t.ids->statusTopic) return HandleStatus(msg, t, now);
     return InboundResult::Ignored;

@@ -23,6 +23,6 @@ enum class InboundResult { Ignored, Data, Ping, BaseInfo };
 
 // Data topic: decoded and handed to the order queue.  Status topic: "pingack" and "baseinfo"
 // update the device table.  Anything else, and every malformed message, is ignored.
-InboundResult HandleInboundMessage(const _MQTT_MSG& msg, const InboundTargets& t, uint32_t now);
+InboundResult HandleInboundMessage(const ReceivedMessage& msg, const InboundTargets& t, uint32_t now);
 
 }  // namespace norvex

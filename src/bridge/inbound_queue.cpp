@@ -9,7 +9,7 @@ int32_t InboundQueue_Append(InboundQueue& queue, uint16_t packetId, const char* 
                             const uint8_t* payload, uint32_t length) {
     if (topic == nullptr || (payload == nullptr && length != 0) || length > INT32_MAX) return -1;
     try {
-        _MQTT_MSG msg;
+        ReceivedMessage msg;
         msg.packetId = packetId;
         msg.topic = topic;
         msg.payload.assign(payload, payload + length);

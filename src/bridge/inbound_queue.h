@@ -8,7 +8,7 @@ namespace norvex {
 
 // A received PUBLISH waiting for the relay pass: owned copies of topic and payload, since the
 // session's receive buffer is reused by the next packet.
-struct _MQTT_MSG {
+struct ReceivedMessage {
     uint16_t packetId = 0;  // 0 for QoS 0; kept, not used
     std::string topic;
     std::vector<uint8_t> payload;
@@ -16,7 +16,7 @@ struct _MQTT_MSG {
 };
 
 // First in, first out; worker thread only (the PUBLISH handler appends, the relay pass takes).
-using InboundQueue = std::deque<_MQTT_MSG>;
+using InboundQueue = std::deque<ReceivedMessage>;
 
 // Appends copies of one message.  0, or -1 when memory runs out (nothing is appended then).
 int32_t InboundQueue_Append(InboundQueue& queue, uint16_t packetId, const char* topic,

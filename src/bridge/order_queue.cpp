@@ -7,21 +7,21 @@ namespace norvex {
 
 namespace {
 
-void StoreSlot(_UART_UPLOAD_DAT& rec, int slot, uint16_t number, const uint8_t* data, int count) {
+void StoreSlot(SenderOrder& rec, int slot, uint16_t number, const uint8_t* data, int count) {
     count = std::clamp(count, 0, kOrderSlotBytes);
     rec.slotNumber[slot] = number;
     if (count > 0) std::memcpy(rec.slotData[slot], data, static_cast<size_t>(count));
     rec.slotLength[slot] = count;
 }
 
-_UART_UPLOAD_DAT* FindSender(OrderQueue& q, uint32_t key) {
+SenderOrder* FindSender(OrderQueue& q, uint32_t key) {
     for (auto& rec : q.orderTable) {
         if (rec.senderKey == key) return &rec;
     }
     return nullptr;
 }
 
-int ChooseSlot(const _UART_UPLOAD_DAT& rec, uint16_t number) {
+int ChooseSlot(const SenderOrder& rec, uint16_t number) {
     for (int i = 0; i < kOrderSlots; ++i) {
         if (rec.slotNumber[i] == number) return i;  // a repeat replaces the held copy
     }
@@ -31,7 +31,7 @@ int ChooseSlot(const _UART_UPLOAD_DAT& rec, uint16_t number) {
     return -1;
 }
 
-void ResetSender(OrderQueue& q, _UART_UPLOAD_DAT& rec, const uint8_t* data, int count,
+void ResetSender(OrderQueue& q, SenderOrder& rec, const uint8_t* data, int count,
                  uint32_t now) {
     q.lateCount = 0;
     for (int32_t& len : rec.slotLength) len = 0;
@@ -40,17 +40,17 @@ void ResetSender(OrderQueue& q, _UART_UPLOAD_DAT& rec, const uint8_t* data, int 
     rec.lastActivityTick = now;
 }
 
-bool AllFree(const _UART_UPLOAD_DAT& rec) {
+bool AllFree(const SenderOrder& rec) {
     return std::all_of(std::begin(rec.slotLength), std::end(rec.slotLength),
                        [](int32_t len) { return len == 0; });
 }
 
-bool AllTaken(const _UART_UPLOAD_DAT& rec) {
+bool AllTaken(const SenderOrder& rec) {
     return std::all_of(std::begin(rec.slotLength), std::end(rec.slotLength),
                        [](int32_t len) { return len != 0; });
 }
 
-int EarliestTaken(const _UART_UPLOAD_DAT& rec) {
+int EarliestTaken(const SenderOrder& rec) {
     int pick = -1;
     for (int i = 0; i < kOrderSlots; ++i) {
         if (rec.slotLength[i] == 0) continue;
@@ -59,14 +59,14 @@ int EarliestTaken(const _UART_UPLOAD_DAT& rec) {
     return pick;
 }
 
-int TakenWithNumber(const _UART_UPLOAD_DAT& rec, uint16_t number) {
+int TakenWithNumber(const SenderOrder& rec, uint16_t number) {
     for (int i = 0; i < kOrderSlots; ++i) {
         if (rec.slotLength[i] != 0 && rec.slotNumber[i] == number) return i;
     }
     return -1;
 }
 
-bool WriteSlot(_UART_UPLOAD_DAT& rec, int slot, uint32_t now, PortWriter& port) {
+bool WriteSlot(SenderOrder& rec, int slot, uint32_t now, PortWriter& port) {
     int len = rec.slotLength[slot];
     if (port.WriteBytes(rec.slotData[slot], static_cast<size_t>(len)) != len) return false;
     rec.slotLength[slot] = 0;
@@ -88,9 +88,9 @@ int32_t SeqDistance(uint16_t a, uint16_t b) {
 
 void OrderQueue_Insert(OrderQueue& q, uint32_t senderKey, uint16_t number, const uint8_t* data,
                        int count, uint32_t now) {
-    _UART_UPLOAD_DAT* rec = FindSender(q, senderKey);
+    SenderOrder* rec = FindSender(q, senderKey);
     if (rec == nullptr) {
-        _UART_UPLOAD_DAT fresh;
+        SenderOrder fresh;
         fresh.senderKey = senderKey;
         fresh.lastActivityTick = now;
         StoreSlot(fresh, 0, number, data, count);
@@ -132,7 +132,7 @@ int OrderQueue_Flush(OrderQueue& q, uint32_t now, PortWriter& port) {
 }
 
 void OrderQueue_Clear(OrderQueue& q) {
-    std::vector<_UART_UPLOAD_DAT>().swap(q.orderTable);
+    std::vector<SenderOrder>().swap(q.orderTable);
     q.lateCount = 0;
 }
 

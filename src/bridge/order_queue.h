@@ -14,7 +14,7 @@ inline constexpr int kOrderSlotBytes = 64;
 inline constexpr uint32_t kOrderLapseMs = 180000;
 
 // Reorder state of one sender.
-struct _UART_UPLOAD_DAT {
+struct SenderOrder {
     uint32_t senderKey = 0;
     uint16_t expectedNumber = 0;  // due next; 0: nothing expected, the earliest held is due
     uint32_t lastActivityTick = 0;  // ms: last write, or last flush that found every slot free
@@ -24,7 +24,7 @@ struct _UART_UPLOAD_DAT {
 };
 
 struct OrderQueue {
-    std::vector<_UART_UPLOAD_DAT> orderTable;  // one record per sender, in order of first arrival
+    std::vector<SenderOrder> orderTable;  // one record per sender, in order of first arrival
     uint32_t lateCount = 0;  // late packets (any sender) since the last packet stored
 };
 

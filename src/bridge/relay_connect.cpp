@@ -18,7 +18,7 @@ bool InTray(const RelayRun& run) { return run.ctx.inTray.load(std::memory_order_
 // Connect result, with the same limit as the MQTT answers: a broker that swallows SYNs must not
 // hold the loop for the kernel's two minutes.
 Attempt AwaitConnect(RelayRun& run) {
-    CMySocket& sock = run.s.workerSocket;
+    BrokerSocket& sock = run.s.workerSocket;
     if (sock.BeginConnect(run.ctx.brokerAddress, run.ctx.brokerPort) < 0) return Attempt::Failed;
     uint32_t start = NowMs(run);
     for (;;) {
@@ -50,12 +50,12 @@ void ShowConnected(RelayRun& run) {
 // CONNECT and CONNACK on a fresh connection; false means: close and try again.
 AckWait Login(RelayRun& run) {
     const RelayIdentity& id = run.ids;
-    int32_t rc = Mqtt_BuildConnect(&run.s.sharedOutChain, id.clientId.c_str(),
+    int32_t rc = mqtt::BuildConnect(&run.s.sharedOutChain, id.clientId.c_str(),
                                    id.userName.c_str(),
                                    reinterpret_cast<const uint8_t*>(id.password.data()),
                                    static_cast<uint16_t>(std::min<size_t>(id.password.size(), 65535)));
     if (rc != 0) {
-        PacketChain_Release(&run.s.sharedOutChain);
+        mqtt::ReleaseChain(&run.s.sharedOutChain);
         return AckWait::Failed;
     }
     run.s.connAckSeen = 0;
@@ -82,7 +82,7 @@ Phase ConnectPhase(RelayRun& run) {
         }
         ShowConnected(run);
         // nothing of an earlier connection may be parsed as part of this one
-        Mqtt_ClearReceive(&run.s.mqtt);
+        mqtt::ClearReceive(&run.s.mqtt);
         AckWait w = Login(run);
         if (w == AckWait::Seen) return Phase::Next;
         run.s.workerSocket.Close();
@@ -93,9 +93,9 @@ Phase ConnectPhase(RelayRun& run) {
 Phase SubscribePhase(RelayRun& run) {
     for (;;) {
         const char* filters[2] = {run.ids.statusTopic.c_str(), run.ids.dataTopic.c_str()};
-        if (Mqtt_BuildSubscribe(&run.s.sharedOutChain, filters) != 0) {
+        if (mqtt::BuildSubscribe(&run.s.sharedOutChain, filters) != 0) {
             // rebuilding at once would fail the same way for ever: start over after the pause
-            PacketChain_Release(&run.s.sharedOutChain);
+            mqtt::ReleaseChain(&run.s.sharedOutChain);
             run.s.workerSocket.Close();
             return Phase::Reconnect;
         }

@@ -29,8 +29,8 @@ int32_t IgnoreCommand(void*, uint16_t, const char*, uint32_t, uint32_t, const ch
 
 }  // namespace
 
-MqttHandlers MakeRelayHandlers(int32_t* connAckSeen, int32_t* subAckSeen, InboundQueue* inbound) {
-    MqttHandlers h{};
+mqtt::Handlers MakeRelayHandlers(int32_t* connAckSeen, int32_t* subAckSeen, InboundQueue* inbound) {
+    mqtt::Handlers h{};
     h.OnPingResp = {nullptr, Ignore0};
     h.OnConnAck = {connAckSeen, RaiseConnAck};
     h.OnPublish = {inbound, QueuePublish};

@@ -50,11 +50,11 @@ Phase Receive(RelayRun& run, bool ready) {
     if (!ready) return Phase::Next;
     // the acknowledgements of everything one read brought leave together
     run.s.workerSocket.SetCork(true);
-    int32_t r = Mqtt_RecvPkt(&run.s.mqtt);
+    int32_t r = mqtt::ReceivePacket(&run.s.mqtt);
     run.s.workerSocket.SetCork(false);
-    if (r == 0 || r == MqttErr_NoData) return Phase::Next;
+    if (r == 0 || r == mqtt::kErrNoData) return Phase::Next;
     // a closed or failing connection, also one seen while acknowledging: reconnect
-    if (r == MqttErr_ReadFailed || r == MqttErr_AckNotSent) {
+    if (r == mqtt::kErrReadFailed || r == mqtt::kErrAckNotSent) {
         if (run.ctx.dialog) run.ctx.dialog->ShowNotice(kCaptionWarning, kTextNetworkFault);
         run.s.workerSocket.Close();
         return Phase::Reconnect;
@@ -90,7 +90,7 @@ bool AppendPublish(RelayRun& run, const uint8_t* data, size_t n) {
     run.hostSequence = NextNonZero(run.hostSequence);
     uint8_t payload[kHostHeaderSize + kMaxHostData];
     int len = EncodeHostPayload(seq, data, n, payload, sizeof payload);
-    return len >= 0 && Mqtt_BuildPublish(&run.s.sharedOutChain, id, run.ids.hostTopic.c_str(),
+    return len >= 0 && mqtt::BuildPublish(&run.s.sharedOutChain, id, run.ids.hostTopic.c_str(),
                                          payload, static_cast<uint32_t>(len)) == 0;
 }
 
@@ -107,7 +107,7 @@ bool AppendFront(RelayRun& run, size_t n) {
 SerialStep SendPublished(RelayRun& run, bool built) {
     run.lastInputTick = NowMs(run);
     if (!built) {
-        PacketChain_Release(&run.s.sharedOutChain);
+        mqtt::ReleaseChain(&run.s.sharedOutChain);
         return SerialStep::Stop;
     }
     if (!SendSharedChain(run)) {
@@ -164,8 +164,8 @@ SerialStep ServeSerial(RelayRun& run, bool alert) {
 // The broker drops a client that stays silent for 1.5 x the 120 s keep-alive.
 Phase KeepAlive(RelayRun& run) {
     if (TickSince(NowMs(run), run.lastSendTick) < kKeepAliveMs) return Phase::Next;
-    if (Mqtt_BuildPingReq(&run.s.sharedOutChain) != 0) {
-        PacketChain_Release(&run.s.sharedOutChain);
+    if (mqtt::BuildPingReq(&run.s.sharedOutChain) != 0) {
+        mqtt::ReleaseChain(&run.s.sharedOutChain);
         return Phase::Next;
     }
     if (SendSharedChain(run)) return Phase::Next;

@@ -5,14 +5,14 @@
 namespace norvex {
 
 RelaySession::~RelaySession() {
-    PacketChain_Release(&sharedOutChain);
-    Mqtt_FreeSession(&mqtt);
+    mqtt::ReleaseChain(&sharedOutChain);
+    mqtt::FreeSession(&mqtt);
 }
 
 bool SetupRelaySession(RelaySession& s) {
-    Mqtt_FreeSession(&s.mqtt);
-    MqttHandlers handlers = MakeRelayHandlers(&s.connAckSeen, &s.subAckSeen, &s.inboundQueue);
-    return Mqtt_SetupSession(&s.mqtt, SocketReader, &s.workerSocket, SocketWriter,
+    mqtt::FreeSession(&s.mqtt);
+    mqtt::Handlers handlers = MakeRelayHandlers(&s.connAckSeen, &s.subAckSeen, &s.inboundQueue);
+    return mqtt::SetupSession(&s.mqtt, SocketReader, &s.workerSocket, SocketWriter,
                              &s.workerSocket, handlers) == 1;
 }
 

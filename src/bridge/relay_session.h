@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "bridge/inbound_queue.h"
-#include "bridge/my_socket.h"
+#include "bridge/broker_socket.h"
 #include "mqtt/mqtt.h"
 
 namespace norvex {
@@ -22,9 +22,9 @@ struct RelaySession {
     RelaySession(const RelaySession&) = delete;
     RelaySession& operator=(const RelaySession&) = delete;
 
-    MqttSession mqtt{};
-    PacketChain sharedOutChain{};
-    CMySocket workerSocket;
+    mqtt::Session mqtt{};
+    mqtt::PacketChain sharedOutChain{};
+    BrokerSocket workerSocket;
     int32_t connAckSeen = 0;
     int32_t subAckSeen = 0;
     InboundQueue inboundQueue;

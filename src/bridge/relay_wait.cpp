@@ -34,15 +34,15 @@ AckWait WaitForAck(RelayRun& run, const int32_t* flag) {
         int slice = static_cast<int>(std::min<uint32_t>(kAnswerLimitMs + 1 - spent, kIdleWakeMs));
         pollfd pfd{run.s.workerSocket.Fd(), POLLIN, 0};
         if (::poll(&pfd, 1, slice) <= 0) continue;
-        int32_t r = Mqtt_RecvPkt(&run.s.mqtt);
-        if (r != 0 && r != MqttErr_NoData) return AckWait::Failed;
+        int32_t r = mqtt::ReceivePacket(&run.s.mqtt);
+        if (r != 0 && r != mqtt::kErrNoData) return AckWait::Failed;
     }
     return AckWait::Seen;
 }
 
 bool SendSharedChain(RelayRun& run) {
-    int32_t r = Mqtt_SendChain(&run.s.mqtt, &run.s.sharedOutChain);
-    PacketChain_Release(&run.s.sharedOutChain);
+    int32_t r = mqtt::SendChain(&run.s.mqtt, &run.s.sharedOutChain);
+    mqtt::ReleaseChain(&run.s.sharedOutChain);
     if (r < 0) return false;
     run.lastSendTick = NowMs(run);
     return true;

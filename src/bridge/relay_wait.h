@@ -17,7 +17,7 @@ bool PauseUnlessStopped(RelayRun& run, uint32_t ms);
 enum class AckWait { Seen, Failed, TimedOut, Stopped };
 
 // Receives until *flag is raised by a handler, for at most kAnswerLimitMs.  Failed: a receive
-// result other than 0 and MqttErr_NoData.
+// result other than 0 and mqtt::kErrNoData.
 AckWait WaitForAck(RelayRun& run, const int32_t* flag);
 
 // Sends sharedOutChain and releases it whatever the result; false when the send failed.

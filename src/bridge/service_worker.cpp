@@ -47,7 +47,7 @@ void Relay(ServiceContext& ctx, SerialPort& port) {
     s.workerSocket.Close();
     port.Close();
     InboundQueue_Clear(s.inboundQueue);
-    PacketChain_Release(&s.sharedOutChain);
+    mqtt::ReleaseChain(&s.sharedOutChain);
     if (run.portFailed) Message(ctx, kTextPortFailed, ctx.netPortName);
 }
 

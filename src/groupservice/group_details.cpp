@@ -6,7 +6,7 @@
 
 namespace norvex {
 
-GroupDetailsView LoadGroupDetails(const CHttpClient& client, std::string_view groupId,
+GroupDetailsView LoadGroupDetails(const HttpClient& client, std::string_view groupId,
                                   std::string_view password) {
     GroupDetailsView view;
     view.id = std::string(groupId);

@@ -15,7 +15,7 @@ struct GroupDetailsView {
     std::string created;  // empty unless the reply could be split
 };
 
-GroupDetailsView LoadGroupDetails(const CHttpClient& client, std::string_view groupId,
+GroupDetailsView LoadGroupDetails(const HttpClient& client, std::string_view groupId,
                                   std::string_view password);
 
 }  // namespace norvex

@@ -7,7 +7,7 @@
 
 namespace norvex {
 
-GroupLoginResult GroupLoginOk(const CHttpClient& client, std::string_view idBox,
+GroupLoginResult GroupLoginOk(const HttpClient& client, std::string_view idBox,
                               std::string_view passwordBox) {
     GroupLoginResult r;
     const std::string id = TrimWhite(idBox);

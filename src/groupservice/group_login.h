@@ -19,7 +19,7 @@ struct GroupLoginResult {
 
 // Trims copies of the two box texts; empty -> kLoginEmpty and nothing is sent; otherwise asks
 // the group service and reads the reply with the login reader (failure -> kLoginWrong).
-GroupLoginResult GroupLoginOk(const CHttpClient& client, std::string_view idBox,
+GroupLoginResult GroupLoginOk(const HttpClient& client, std::string_view idBox,
                               std::string_view passwordBox);
 
 }  // namespace norvex

@@ -6,7 +6,7 @@
 namespace norvex {
 
 // The five pages of the group web service.  Every value is escaped with EscapeQueryValue, so
-// it cannot change the query; CHttpClient::HttpGet then applies UrlEncodeUtf8 to the path.
+// it cannot change the query; HttpClient::HttpGet then applies UrlEncodeUtf8 to the path.
 
 // Group information, checked against the password: login, details and service start.
 std::string GroupInfoPath(std::string_view groupId, std::string_view password);

@@ -27,7 +27,7 @@ struct Sink {
 size_t WriteCapped(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
     size_t n = size * count;
-    size_t room = CHttpClient::kReplyCap - sink->bytes.size();
+    size_t room = HttpClient::kReplyCap - sink->bytes.size();
     if (n <= room) {
         sink->bytes.append(data, n);
         return n;
@@ -69,7 +69,7 @@ Attempt Perform(CURL* h, Clock::time_point deadline) {
 void SetCommon(CURL* h, const std::string& url, const curlx::HeaderList& headers) {
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);  // report threads: no SIGALRM for time-outs
-    curl_easy_setopt(h, CURLOPT_USERAGENT, CHttpClient::kUserAgent);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, HttpClient::kUserAgent);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.Get());
 }
@@ -101,16 +101,16 @@ bool SplitHttpUrl(std::string_view url, HttpUrlParts* out) {
     return true;
 }
 
-CHttpClient::CHttpClient() : groupService_(GroupServiceFromEnvironment()) {}
+HttpClient::HttpClient() : groupService_(GroupServiceFromEnvironment()) {}
 
-CHttpClient::CHttpClient(HostPort groupService) : groupService_(std::move(groupService)) {}
+HttpClient::HttpClient(HostPort groupService) : groupService_(std::move(groupService)) {}
 
-std::string CHttpClient::HttpGet(const std::string& path) const {
+std::string HttpClient::HttpGet(const std::string& path) const {
     HttpReply r = Get(path);
     return r.answered ? std::move(r.body) : std::string();
 }
 
-HttpReply CHttpClient::Get(const std::string& path) const {
+HttpReply HttpClient::Get(const std::string& path) const {
     HttpReply reply;
     const auto deadline = Clock::now() + totalTimeout_;
     const std::string url = HostUrl(groupService_.host, groupService_.port) + UrlEncodeUtf8(path);
@@ -141,7 +141,7 @@ HttpReply CHttpClient::Get(const std::string& path) const {
     return reply;
 }
 
-HttpPostResult CHttpClient::HttpPost(const std::string& url, std::string_view body) const {
+HttpPostResult HttpClient::HttpPost(const std::string& url, std::string_view body) const {
     HttpPostResult result;
     HttpUrlParts parts;
     if (!SplitHttpUrl(url, &parts)) {

@@ -34,7 +34,7 @@ bool SplitHttpUrl(std::string_view url, HttpUrlParts* out);
 // The system's one HTTP client.  Each request opens and closes its own handles; an object
 // holds nothing but the extra header block and may be used from any thread (one object per
 // thread).  No request ever runs longer than TotalTimeout().
-class CHttpClient {
+class HttpClient {
 public:
     static constexpr size_t kReplyCap = 32767;
     static constexpr const char* kUserAgent = "NorvexPanel";
@@ -43,8 +43,8 @@ public:
     static constexpr std::chrono::milliseconds kDefaultTotalTimeout{30000};
 
     // The group service of NORVEX_GROUP_SERVICE.
-    CHttpClient();
-    explicit CHttpClient(HostPort groupService);
+    HttpClient();
+    explicit HttpClient(HostPort groupService);
 
     // GET path (it begins with "/" and carries the query; values already escaped with
     // EscapeQueryValue) from the group service.  Empty text for every failure and every status

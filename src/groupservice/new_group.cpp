@@ -18,7 +18,7 @@ bool IsDigitOrLetter(char c) {
 // The device of a reserved group: the registration POST and its reply.  On failure the
 // message says why; a transport failure carries the transport's own text.
 bool RegisterDevice(const std::string& apiHost, int32_t serial, NewGroupResult& r) {
-    CHttpClient client;
+    HttpClient client;
     client.SetExtraHeaders("");
     HttpPostResult post = client.HttpPost(RegistrationUrl(apiHost), RegistrationBody(serial));
     if (post.transportError) {
@@ -58,7 +58,7 @@ NewGroupResult CreateNewGroup(const GroupServiceEndpoints& endpoints, std::strin
     if (!r.message.empty()) return r;
     const std::string name = TrimWhite(nameBox);
     const std::string password = TrimWhite(passwordBox);
-    const CHttpClient service(endpoints.groupService);
+    const HttpClient service(endpoints.groupService);
 
     auto reserved = ReadPrecreateReply(service.HttpGet(PrecreateGroupPath(name, password)));
     if (!reserved) {

@@ -3,29 +3,33 @@
 
 #include "mqtt/packet_chain.h"
 
+namespace mqtt {
+
 // Packers append one whole packet to `chain` and return 0, or a negative MqttErr_ code.  A packer
 // that fails links nothing (its carved chunks stay unlinked in the chain's blocks until release).
 // Texts are NUL-terminated and at most 65,535 bytes long (a 16-bit length on the wire).
 
 // Writes the MQTT remaining length of `value` at dst (room for 4 bytes); returns the number of
-// bytes written, or MqttErr_TooLong above 268,435,455.
-int32_t Mqtt_EncodeRemainingLength(uint8_t* dst, uint32_t value);
+// bytes written, or kErrTooLong above 268,435,455.
+int32_t EncodeRemainingLength(uint8_t* dst, uint32_t value);
 
 // CONNECT, MQTT 3.1.1, clean session, keep-alive 120 s, user name and password, no will.
-// clientId: ASCII letters and digits only (may be empty), else MqttErr_BadParameter.
-int32_t Mqtt_BuildConnect(PacketChain* chain, const char* clientId, const char* userName,
+// clientId: ASCII letters and digits only (may be empty), else kErrBadParameter.
+int32_t BuildConnect(PacketChain* chain, const char* clientId, const char* userName,
                           const uint8_t* password, uint16_t passwordLength);
 // SUBSCRIBE with packet id 1 for exactly two filters, each at QoS 2.
-int32_t Mqtt_BuildSubscribe(PacketChain* chain, const char* const filters[2]);
+int32_t BuildSubscribe(PacketChain* chain, const char* const filters[2]);
 // PUBLISH at QoS 1, DUP 0, RETAIN 0.  packetId must not be 0; topic without wildcards.
-int32_t Mqtt_BuildPublish(PacketChain* chain, uint16_t packetId, const char* topic,
+int32_t BuildPublish(PacketChain* chain, uint16_t packetId, const char* topic,
                           const uint8_t* payload, uint32_t length);
 // PINGREQ (0xC0 0x00), which keeps an otherwise idle connection alive.
-int32_t Mqtt_BuildPingReq(PacketChain* chain);
+int32_t BuildPingReq(PacketChain* chain);
 
 // The 4-byte acknowledgements the receiver sends by itself: byte 0, 0x02, packet id big-endian.
-inline constexpr uint8_t kMqttPubAck = 0x40;
-inline constexpr uint8_t kMqttPubRec = 0x50;
-inline constexpr uint8_t kMqttPubRel = 0x62;
-inline constexpr uint8_t kMqttPubComp = 0x70;
-int32_t Mqtt_BuildAck(PacketChain* chain, uint8_t byte0, uint16_t packetId);
+inline constexpr uint8_t kPubAck = 0x40;
+inline constexpr uint8_t kPubRec = 0x50;
+inline constexpr uint8_t kPubRel = 0x62;
+inline constexpr uint8_t kPubComp = 0x70;
+int32_t BuildAck(PacketChain* chain, uint8_t byte0, uint16_t packetId);
+
+}  // namespace mqtt

@@ -4,8 +4,12 @@
 #include "mqtt/mqtt_session.h"
 #include "mqtt/packet_chain.h"
 
+namespace mqtt {
+
 // Hands every linked chunk of `chain`, head to tail, to the session's writer in one gather call.
-// Returns 0 without calling the writer when the chain holds no packet, MqttErr_NoMemory when the
+// Returns 0 without calling the writer when the chain holds no packet, kErrNoMemory when the
 // gather list cannot be allocated, otherwise the writer's result unchanged.  The chain is left as
 // it was; releasing it is the caller's task.
-int32_t Mqtt_SendChain(MqttSession* s, const PacketChain* chain);
+int32_t SendChain(Session* s, const PacketChain* chain);
+
+}  // namespace mqtt

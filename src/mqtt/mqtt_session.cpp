@@ -2,14 +2,16 @@
 
 #include <cstdlib>
 
-int32_t Mqtt_SetupSession(MqttSession* s, MqttReader reader, void* readerArg, MqttWriter writer,
-                          void* writerArg, const MqttHandlers& handlers) {
-    *s = MqttSession{};
+namespace mqtt {
+
+int32_t SetupSession(Session* s, Reader reader, void* readerArg, Writer writer,
+                          void* writerArg, const Handlers& handlers) {
+    *s = Session{};
     if (reader == nullptr || writer == nullptr) return 0;
-    auto* buffer = static_cast<uint8_t*>(std::malloc(kMqttReceiveBufferSize));
+    auto* buffer = static_cast<uint8_t*>(std::malloc(kReceiveBufferSize));
     if (buffer == nullptr) return 0;
     s->bufferStart = buffer;
-    s->bufferEnd = buffer + kMqttReceiveBufferSize;
+    s->bufferEnd = buffer + kReceiveBufferSize;
     s->fillPosition = buffer;
     s->readerArg = readerArg;
     s->reader = reader;
@@ -19,12 +21,14 @@ int32_t Mqtt_SetupSession(MqttSession* s, MqttReader reader, void* readerArg, Mq
     return 1;
 }
 
-void Mqtt_FreeSession(MqttSession* s) {
+void FreeSession(Session* s) {
     std::free(s->bufferStart);
-    *s = MqttSession{};
+    *s = Session{};
 }
 
-void Mqtt_ClearReceive(MqttSession* s) {
+void ClearReceive(Session* s) {
     s->fillPosition = s->bufferStart;
     s->skipLeft = 0;
 }
+
+}  // namespace mqtt

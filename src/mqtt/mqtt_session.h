@@ -3,30 +3,32 @@
 
 #include "mqtt/mqtt_handlers.h"
 
+namespace mqtt {
+
 // One (data, length) pair of a gather write.
-struct MqttIoVec {
+struct IoVec {
     const uint8_t* data;
     uint32_t length;
 };
 
 // Writes at most `capacity` bytes at dst; returns how many (> 0), 0 when nothing has arrived yet,
 // or a negative value on failure.  capacity is 0 when the receive buffer is full.
-using MqttReader = int32_t (*)(void* arg, uint8_t* dst, int32_t capacity);
+using Reader = int32_t (*)(void* arg, uint8_t* dst, int32_t capacity);
 // Writes the pairs' bytes in array order; returns the number of bytes written or a negative value.
-using MqttWriter = int32_t (*)(void* arg, const MqttIoVec* pairs, int32_t count);
+using Writer = int32_t (*)(void* arg, const IoVec* pairs, int32_t count);
 
-inline constexpr uint32_t kMqttReceiveBufferSize = 4096;
+inline constexpr uint32_t kReceiveBufferSize = 4096;
 
 // The client's whole state.  Used by one thread at a time; no locks inside.
-struct MqttSession {
-    uint8_t* bufferStart;   // receive buffer, kMqttReceiveBufferSize bytes
-    uint8_t* bufferEnd;     // bufferStart + kMqttReceiveBufferSize
+struct Session {
+    uint8_t* bufferStart;   // receive buffer, kReceiveBufferSize bytes
+    uint8_t* bufferEnd;     // bufferStart + kReceiveBufferSize
     uint8_t* fillPosition;  // one past the last unconsumed byte; unconsumed bytes start at bufferStart
     void* readerArg;
-    MqttReader reader;
+    Reader reader;
     void* writerArg;
-    MqttWriter writer;
-    MqttHandlers handlers;
+    Writer writer;
+    Handlers handlers;
     // Bytes of a packet too large for the receive buffer that are still to come and be thrown
     // away; without this such a packet would fill the buffer and wedge the session for good.
     uint32_t skipLeft;
@@ -35,10 +37,12 @@ struct MqttSession {
 // Zeroes *s, allocates the receive buffer and installs reader, writer and handlers.
 // Returns 1, or 0 when the buffer cannot be allocated or reader or writer is null.
 // Call it on a zeroed or freed session: a buffer still held is not freed here.
-int32_t Mqtt_SetupSession(MqttSession* s, MqttReader reader, void* readerArg, MqttWriter writer,
-                          void* writerArg, const MqttHandlers& handlers);
+int32_t SetupSession(Session* s, Reader reader, void* readerArg, Writer writer,
+                          void* writerArg, const Handlers& handlers);
 // Frees the receive buffer and zeroes *s.  Safe on a zeroed session.
-void Mqtt_FreeSession(MqttSession* s);
+void FreeSession(Session* s);
 // Forgets every received byte (and any oversized packet being skipped).  Called at every new
 // connection, so that nothing of an old connection is parsed as part of a new one.
-void Mqtt_ClearReceive(MqttSession* s);
+void ClearReceive(Session* s);
+
+}  // namespace mqtt

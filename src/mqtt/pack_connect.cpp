@@ -5,23 +5,25 @@
 #include "mqtt/pack_util.h"
 #include "mqtt/utf8_check.h"
 
-using namespace mqtt_pack;
+namespace mqtt {
+
+using namespace pack;
 
 namespace {
 
 constexpr uint8_t kConnectFlags = 0xC2;  // user name, password, clean session; no will
 constexpr uint16_t kKeepAliveSeconds = 120;
 
-// Length of a client identifier made only of ASCII letters and digits, or MqttErr_BadParameter:
+// Length of a client identifier made only of ASCII letters and digits, or kErrBadParameter:
 // the platform derives identifiers from device ids and never uses anything else.
 int32_t ClientIdLength(const char* clientId) {
-    if (clientId == nullptr) return MqttErr_BadParameter;
+    if (clientId == nullptr) return kErrBadParameter;
     int32_t n = TextLength(clientId);
-    if (n < 0) return MqttErr_BadParameter;
+    if (n < 0) return kErrBadParameter;
     for (int32_t i = 0; i < n; ++i) {
         auto c = static_cast<unsigned char>(clientId[i]);
         bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        if (!alnum) return MqttErr_BadParameter;
+        if (!alnum) return kErrBadParameter;
     }
     return n;
 }
@@ -35,21 +37,21 @@ void FillVariableHeader(uint8_t* p) {
 
 }  // namespace
 
-int32_t Mqtt_BuildConnect(PacketChain* chain, const char* clientId, const char* userName,
+int32_t BuildConnect(PacketChain* chain, const char* clientId, const char* userName,
                           const uint8_t* password, uint16_t passwordLength) {
     PacketChunk* fixed = CarveFixedHeader(chain);
-    PacketChunk* variable = fixed ? PacketChain_NewChunk(chain, 10) : nullptr;
-    if (variable == nullptr) return MqttErr_NoMemory;
+    PacketChunk* variable = fixed ? NewChunk(chain, 10) : nullptr;
+    if (variable == nullptr) return kErrNoMemory;
     int32_t idLength = ClientIdLength(clientId);
     if (idLength < 0) return idLength;
-    if (userName == nullptr || password == nullptr) return MqttErr_BadParameter;
+    if (userName == nullptr || password == nullptr) return kErrBadParameter;
     int32_t userLength = TextLength(userName);
-    if (userLength < 0) return MqttErr_BadParameter;
-    if (Utf8_CheckedLength(userName, userLength) != userLength) return MqttErr_NotUtf8;
+    if (userLength < 0) return kErrBadParameter;
+    if (Utf8CheckedLength(userName, userLength) != userLength) return kErrNotUtf8;
 
     uint32_t payloadSize = 6u + idLength + userLength + passwordLength;
-    PacketChunk* payload = PacketChain_NewChunk(chain, payloadSize);
-    if (payload == nullptr) return MqttErr_NoMemory;
+    PacketChunk* payload = NewChunk(chain, payloadSize);
+    if (payload == nullptr) return kErrNoMemory;
     int32_t r = FillFixedHeader(fixed, 0x10, 10u + payloadSize);
     if (r < 0) return r;
 
@@ -57,8 +59,10 @@ int32_t Mqtt_BuildConnect(PacketChain* chain, const char* clientId, const char* 
     uint8_t* p = PutText(payload->data, clientId, static_cast<uint32_t>(idLength));
     p = PutText(p, userName, static_cast<uint32_t>(userLength));
     PutBytes(PutU16(p, passwordLength), password, passwordLength);
-    PacketChain_Append(chain, fixed);
-    PacketChain_Append(chain, variable);
-    PacketChain_Append(chain, payload);
+    AppendChunk(chain, fixed);
+    AppendChunk(chain, variable);
+    AppendChunk(chain, payload);
     return 0;
 }
+
+}  // namespace mqtt

@@ -5,7 +5,9 @@
 #include "mqtt/pack_util.h"
 #include "mqtt/utf8_check.h"
 
-using namespace mqtt_pack;
+namespace mqtt {
+
+using namespace pack;
 
 namespace {
 
@@ -13,39 +15,41 @@ constexpr uint8_t kPublishQos1 = 0x32;  // QoS 1, DUP 0, RETAIN 0
 
 // Length of a topic name, or the code that refuses it.  Wildcards belong to filters only.
 int32_t TopicLength(const char* topic) {
-    if (topic == nullptr) return MqttErr_BadParameter;
+    if (topic == nullptr) return kErrBadParameter;
     int32_t n = TextLength(topic);
-    if (n < 0) return MqttErr_BadParameter;
+    if (n < 0) return kErrBadParameter;
     if (std::memchr(topic, '#', n) != nullptr || std::memchr(topic, '+', n) != nullptr) {
-        return MqttErr_BadParameter;
+        return kErrBadParameter;
     }
-    return Utf8_CheckedLength(topic, n) == n ? n : MqttErr_NotUtf8;
+    return Utf8CheckedLength(topic, n) == n ? n : kErrNotUtf8;
 }
 
 }  // namespace
 
-int32_t Mqtt_BuildPublish(PacketChain* chain, uint16_t packetId, const char* topic,
+int32_t BuildPublish(PacketChain* chain, uint16_t packetId, const char* topic,
                           const uint8_t* payload, uint32_t length) {
-    if (packetId == 0) return MqttErr_BadParameter;
+    if (packetId == 0) return kErrBadParameter;
     int32_t topicLength = TopicLength(topic);
     if (topicLength < 0) return topicLength;
-    if (payload == nullptr && length != 0) return MqttErr_BadParameter;
+    if (payload == nullptr && length != 0) return kErrBadParameter;
 
     PacketChunk* fixed = CarveFixedHeader(chain);
-    if (fixed == nullptr) return MqttErr_NoMemory;
+    if (fixed == nullptr) return kErrNoMemory;
     int32_t r = FillFixedHeader(fixed, kPublishQos1, 4ull + topicLength + length);
     if (r < 0) return r;
-    PacketChunk* variable = PacketChain_NewChunk(chain, 4u + topicLength);
-    if (variable == nullptr) return MqttErr_NoMemory;
+    PacketChunk* variable = NewChunk(chain, 4u + topicLength);
+    if (variable == nullptr) return kErrNoMemory;
     PacketChunk* body = nullptr;
     if (length != 0) {
-        body = PacketChain_NewChunk(chain, length);
-        if (body == nullptr) return MqttErr_NoMemory;
+        body = NewChunk(chain, length);
+        if (body == nullptr) return kErrNoMemory;
         std::memcpy(body->data, payload, length);
     }
     PutU16(PutText(variable->data, topic, static_cast<uint32_t>(topicLength)), packetId);
-    PacketChain_Append(chain, fixed);
-    PacketChain_Append(chain, variable);
-    if (body != nullptr) PacketChain_Append(chain, body);
+    AppendChunk(chain, fixed);
+    AppendChunk(chain, variable);
+    if (body != nullptr) AppendChunk(chain, body);
     return 0;
 }
+
+}  // namespace mqtt

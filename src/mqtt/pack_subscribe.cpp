@@ -3,7 +3,9 @@
 #include "mqtt/pack_util.h"
 #include "mqtt/utf8_check.h"
 
-using namespace mqtt_pack;
+namespace mqtt {
+
+using namespace pack;
 
 namespace {
 
@@ -14,16 +16,16 @@ constexpr uint8_t kRequestedQos = 2;
 
 // Length of a filter, or the code that refuses it.  Wildcards are allowed in filters.
 int32_t FilterLength(const char* filter) {
-    if (filter == nullptr) return MqttErr_BadParameter;
+    if (filter == nullptr) return kErrBadParameter;
     int32_t n = TextLength(filter);
-    if (n < 0) return MqttErr_BadParameter;
-    return Utf8_CheckedLength(filter, n) == n ? n : MqttErr_NotUtf8;
+    if (n < 0) return kErrBadParameter;
+    return Utf8CheckedLength(filter, n) == n ? n : kErrNotUtf8;
 }
 
 }  // namespace
 
-int32_t Mqtt_BuildSubscribe(PacketChain* chain, const char* const filters[2]) {
-    if (filters == nullptr) return MqttErr_BadParameter;
+int32_t BuildSubscribe(PacketChain* chain, const char* const filters[2]) {
+    if (filters == nullptr) return kErrBadParameter;
     int32_t lengths[2];
     for (int i = 0; i < 2; ++i) {
         lengths[i] = FilterLength(filters[i]);
@@ -31,8 +33,8 @@ int32_t Mqtt_BuildSubscribe(PacketChain* chain, const char* const filters[2]) {
     }
     uint32_t bodySize = 8u + lengths[0] + lengths[1];
     PacketChunk* fixed = CarveFixedHeader(chain);
-    PacketChunk* body = fixed ? PacketChain_NewChunk(chain, bodySize) : nullptr;
-    if (body == nullptr) return MqttErr_NoMemory;
+    PacketChunk* body = fixed ? NewChunk(chain, bodySize) : nullptr;
+    if (body == nullptr) return kErrNoMemory;
     int32_t r = FillFixedHeader(fixed, kSubscribeByte0, bodySize);
     if (r < 0) return r;
 
@@ -41,7 +43,9 @@ int32_t Mqtt_BuildSubscribe(PacketChain* chain, const char* const filters[2]) {
         p = PutText(p, filters[i], static_cast<uint32_t>(lengths[i]));
         *p++ = kRequestedQos;
     }
-    PacketChain_Append(chain, fixed);
-    PacketChain_Append(chain, body);
+    AppendChunk(chain, fixed);
+    AppendChunk(chain, body);
     return 0;
 }
+
+}  // namespace mqtt

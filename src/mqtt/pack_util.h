@@ -5,7 +5,9 @@
 
 #include "mqtt/packet_chain.h"
 
-namespace mqtt_pack {
+namespace mqtt {
+
+namespace pack {
 
 inline constexpr uint32_t kMaxText = 65535;  // a text's length field is 16 bits
 
@@ -31,10 +33,12 @@ inline uint8_t* PutText(uint8_t* p, const char* text, uint32_t n) {
 }
 
 // Carves the fixed-header chunk at its largest size (5 bytes); null when out of memory.
-inline PacketChunk* CarveFixedHeader(PacketChain* chain) { return PacketChain_NewChunk(chain, 5); }
+inline PacketChunk* CarveFixedHeader(PacketChain* chain) { return NewChunk(chain, 5); }
 
 // Writes byte 0 and the remaining length into a fixed-header chunk and trims it to what was
-// written; returns 0 or MqttErr_TooLong.
+// written; returns 0 or kErrTooLong.
 int32_t FillFixedHeader(PacketChunk* chunk, uint8_t byte0, uint64_t remainingLength);
 
-}  // namespace mqtt_pack
+}  // namespace pack
+
+}  // namespace mqtt

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace mqtt {
+
 namespace {
 
 constexpr uint64_t kHeaderSize = sizeof(PacketChunk);
@@ -36,7 +38,7 @@ bool OpenBlock(PacketChain* chain, uint32_t need) {
 
 }  // namespace
 
-PacketChunk* PacketChain_NewChunk(PacketChain* chain, uint32_t size) {
+PacketChunk* NewChunk(PacketChain* chain, uint32_t size) {
     uint64_t need64 = (kHeaderSize + size + 3u) & ~uint64_t{3};
     if (need64 > UINT32_MAX) return nullptr;
     auto need = static_cast<uint32_t>(need64);
@@ -50,7 +52,7 @@ PacketChunk* PacketChain_NewChunk(PacketChain* chain, uint32_t size) {
     return chunk;
 }
 
-void PacketChain_Append(PacketChain* chain, PacketChunk* chunk) {
+void AppendChunk(PacketChain* chain, PacketChunk* chunk) {
     chunk->next = nullptr;
     if (chain->head == nullptr) {
         chain->head = chunk;
@@ -61,8 +63,10 @@ void PacketChain_Append(PacketChain* chain, PacketChunk* chunk) {
     chain->total += chunk->size;
 }
 
-void PacketChain_Release(PacketChain* chain) {
+void ReleaseChain(PacketChain* chain) {
     for (uint32_t i = 0; i < chain->blockCount; ++i) std::free(chain->blockTable[i]);
     std::free(chain->blockTable);
     *chain = PacketChain{};
 }
+
+}  // namespace mqtt

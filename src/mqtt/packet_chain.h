@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace mqtt {
+
 // One piece of an outgoing packet.  The header sits at the start of its carving and the data
 // follows it directly; carvings are rounded up to 4 bytes, so the header is packed to 4-byte
 // alignment (pointers inside it are read through the compiler's packed access: copy the
@@ -29,8 +31,10 @@ inline constexpr uint32_t kPacketBlockMin = 1024;
 
 // Carves an unlinked chunk of `size` data bytes; null when memory runs out or the carving would
 // not fit in 32 bits.
-PacketChunk* PacketChain_NewChunk(PacketChain* chain, uint32_t size);
+PacketChunk* NewChunk(PacketChain* chain, uint32_t size);
 // Links `chunk` behind the tail and adds its size to total.
-void PacketChain_Append(PacketChain* chain, PacketChunk* chunk);
+void AppendChunk(PacketChain* chain, PacketChunk* chunk);
 // Frees every block and the block table and zeroes the chain, which can then be reused.
-void PacketChain_Release(PacketChain* chain);
+void ReleaseChain(PacketChain* chain);
+
+}  // namespace mqtt

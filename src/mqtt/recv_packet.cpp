@@ -3,12 +3,14 @@
 #include "mqtt/mqtt_errors.h"
 #include "mqtt/mqtt_receive.h"
 
+namespace mqtt {
+
 namespace {
 
 constexpr int32_t kMaxLengthBytes = 3;  // remaining lengths up to 2,097,151
 
 // Decodes the remaining length that starts at p (the byte after byte 0).  Returns the number of
-// length bytes, 0 when the buffered bytes end before the last one, or MqttErr_Malformed when a
+// length bytes, 0 when the buffered bytes end before the last one, or kErrMalformed when a
 // third length byte still announces a fourth.
 int32_t DecodeRemainingLength(const uint8_t* p, const uint8_t* end, uint32_t* value) {
     uint32_t v = 0;
@@ -20,12 +22,12 @@ int32_t DecodeRemainingLength(const uint8_t* p, const uint8_t* end, uint32_t* va
             return k + 1;
         }
     }
-    return MqttErr_Malformed;
+    return kErrMalformed;
 }
 
 // Throws away the newly read bytes that still belong to an oversized packet.  While one is being
 // skipped the buffer held nothing else before the read.
-void SkipOversized(MqttSession* s) {
+void SkipOversized(Session* s) {
     auto held = static_cast<uint32_t>(s->fillPosition - s->bufferStart);
     uint32_t k = held < s->skipLeft ? held : s->skipLeft;
     std::memmove(s->bufferStart, s->bufferStart + k, held - k);
@@ -34,21 +36,21 @@ void SkipOversized(MqttSession* s) {
 }
 
 // Reads once into the free space; 0 or a reading error code.
-int32_t ReadMore(MqttSession* s) {
+int32_t ReadMore(Session* s) {
     auto capacity = static_cast<int32_t>(s->bufferEnd - s->fillPosition);
     int32_t n = s->reader(s->readerArg, s->fillPosition, capacity);
     // Nothing yet on a non-blocking socket: an incomplete packet stays for the next call
-    if (n == 0) return MqttErr_NoData;
-    if (n < 0) return MqttErr_ReadFailed;
+    if (n == 0) return kErrNoData;
+    if (n < 0) return kErrReadFailed;
     // The reader broke its contract; its count is not believed and the buffer stays as it was
-    if (n > capacity) return MqttErr_Overflow;
+    if (n > capacity) return kErrOverflow;
     s->fillPosition += n;
     if (s->skipLeft != 0) SkipOversized(s);
     return 0;
 }
 
 // Handles every complete packet from bufferStart on; *consumed is where the unhandled bytes begin.
-int32_t HandleBuffered(MqttSession* s, uint8_t** consumed) {
+int32_t HandleBuffered(Session* s, uint8_t** consumed) {
     uint8_t* p = s->bufferStart;
     uint8_t* fill = s->fillPosition;
     while (fill - p >= 2) {
@@ -58,14 +60,14 @@ int32_t HandleBuffered(MqttSession* s, uint8_t** consumed) {
         if (lengthBytes == 0) break;
         uint64_t size = 1u + static_cast<uint32_t>(lengthBytes) + uint64_t{length};
         auto held = static_cast<uint64_t>(fill - p);
-        if (size > kMqttReceiveBufferSize) {
+        if (size > kReceiveBufferSize) {
             // It can never be whole in the buffer: drop what came and skip the rest as it arrives
             s->skipLeft = static_cast<uint32_t>(size - held);
             p = fill;
             break;
         }
         if (size > held) break;
-        int32_t r = Mqtt_RouteIncoming(s, p[0], p + 1 + lengthBytes, length);
+        int32_t r = RouteIncoming(s, p[0], p + 1 + lengthBytes, length);
         if (r < 0) return r;
         p += size;
     }
@@ -75,8 +77,8 @@ int32_t HandleBuffered(MqttSession* s, uint8_t** consumed) {
 
 }  // namespace
 
-int32_t Mqtt_RecvPkt(MqttSession* s) {
-    if (s->bufferStart == nullptr) return MqttErr_BadParameter;
+int32_t ReceivePacket(Session* s) {
+    if (s->bufferStart == nullptr) return kErrBadParameter;
     int32_t r = ReadMore(s);
     if (r < 0) return r;
     uint8_t* consumed = s->bufferStart;
@@ -88,3 +90,5 @@ int32_t Mqtt_RecvPkt(MqttSession* s) {
     s->fillPosition = s->bufferStart + kept;
     return 0;
 }
+
+}  // namespace mqtt

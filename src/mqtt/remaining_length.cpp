@@ -2,12 +2,14 @@
 #include "mqtt/mqtt_pack.h"
 #include "mqtt/pack_util.h"
 
+namespace mqtt {
+
 namespace {
 constexpr uint32_t kMaxRemainingLength = 268435455;  // four 7-bit groups
 }
 
-int32_t Mqtt_EncodeRemainingLength(uint8_t* dst, uint32_t value) {
-    if (value > kMaxRemainingLength) return MqttErr_TooLong;
+int32_t EncodeRemainingLength(uint8_t* dst, uint32_t value) {
+    if (value > kMaxRemainingLength) return kErrTooLong;
     int32_t n = 0;
     do {
         auto digit = static_cast<uint8_t>(value & 0x7F);
@@ -18,15 +20,17 @@ int32_t Mqtt_EncodeRemainingLength(uint8_t* dst, uint32_t value) {
     return n;
 }
 
-namespace mqtt_pack {
+namespace pack {
 
 int32_t FillFixedHeader(PacketChunk* chunk, uint8_t byte0, uint64_t remainingLength) {
-    if (remainingLength > kMaxRemainingLength) return MqttErr_TooLong;
+    if (remainingLength > kMaxRemainingLength) return kErrTooLong;
     chunk->data[0] = byte0;
-    int32_t n = Mqtt_EncodeRemainingLength(chunk->data + 1, static_cast<uint32_t>(remainingLength));
+    int32_t n = EncodeRemainingLength(chunk->data + 1, static_cast<uint32_t>(remainingLength));
     if (n < 0) return n;
     chunk->size = static_cast<uint32_t>(1 + n);
     return 0;
 }
 
-}  // namespace mqtt_pack
+}  // namespace pack
+
+}  // namespace mqtt

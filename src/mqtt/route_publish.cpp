@@ -5,6 +5,8 @@
 #include "mqtt/route_internal.h"
 #include "mqtt/utf8_check.h"
 
+namespace mqtt {
+
 namespace {
 
 constexpr uint8_t kDupBit = 0x08;
@@ -23,20 +25,20 @@ struct PublishView {
 
 int32_t Parse(uint8_t byte0, uint8_t* body, uint32_t length, PublishView* v) {
     // RETAIN (bit 0) is accepted: a broker sets it on retained messages it hands to a new subscriber
-    if (length < 2) return MqttErr_Malformed;
-    v->topicLength = mqtt_route::GetU16(body);
-    if (length < v->topicLength + 2u) return MqttErr_Malformed;
+    if (length < 2) return kErrMalformed;
+    v->topicLength = route::GetU16(body);
+    if (length < v->topicLength + 2u) return kErrMalformed;
     v->qos = (byte0 >> 1) & 0x03;
     v->dup = byte0 & kDupBit;
-    if (v->qos == 3) return MqttErr_Malformed;
+    if (v->qos == 3) return kErrMalformed;
     uint32_t headerLength = v->topicLength + 2u;
     if (v->qos == 0) {
-        if (v->dup != 0) return MqttErr_Malformed;
+        if (v->dup != 0) return kErrMalformed;
         v->packetId = 0;
     } else {
-        if (length < v->topicLength + 4u) return MqttErr_Malformed;
-        v->packetId = mqtt_route::GetU16(body + headerLength);
-        if (v->packetId == 0) return MqttErr_Malformed;
+        if (length < v->topicLength + 4u) return kErrMalformed;
+        v->packetId = route::GetU16(body + headerLength);
+        if (v->packetId == 0) return kErrMalformed;
         headerLength += 2;
     }
     v->payload = body + headerLength;
@@ -85,13 +87,13 @@ private:
 
 bool TopicAcceptable(const char* topic, uint32_t length) {
     auto n = static_cast<int32_t>(length);
-    if (Utf8_CheckedLength(topic, n) != n) return false;
+    if (Utf8CheckedLength(topic, n) != n) return false;
     return std::memchr(topic, '+', length) == nullptr && std::memchr(topic, '#', length) == nullptr;
 }
 
 // Hands the message to OnCommand ("$creq..."), to nobody (other "$" topics) or to OnPublish.
-int32_t Deliver(MqttSession* s, const PublishView& v, const char* topic) {
-    const MqttHandlers& h = s->handlers;
+int32_t Deliver(Session* s, const PublishView& v, const char* topic) {
+    const Handlers& h = s->handlers;
     if (std::strncmp(topic, kCommandPrefix, kCommandPrefixLength) == 0) {
         if (h.OnCommand.fn == nullptr) return 0;
         // the command id follows "$creq/"; a bare "$creq" gives an empty one
@@ -106,19 +108,21 @@ int32_t Deliver(MqttSession* s, const PublishView& v, const char* topic) {
 
 }  // namespace
 
-namespace mqtt_route {
+namespace route {
 
-int32_t RoutePublish(MqttSession* s, uint8_t byte0, uint8_t* body, uint32_t length) {
+int32_t RoutePublish(Session* s, uint8_t byte0, uint8_t* body, uint32_t length) {
     PublishView v{};
     int32_t r = Parse(byte0, body, length, &v);
     if (r < 0) return r;
     {
         TerminatedTopic topic(body, v.topicLength, v.qos == 0);
-        if (!TopicAcceptable(topic.Text(), v.topicLength)) return MqttErr_Malformed;
+        if (!TopicAcceptable(topic.Text(), v.topicLength)) return kErrMalformed;
         r = Deliver(s, v, topic.Text());
     }
     if (r < 0 || v.qos == 0) return r;
-    return SendAck(s, v.qos == 1 ? kMqttPubAck : kMqttPubRec, v.packetId, MqttErr_AckNotSent);
+    return SendAck(s, v.qos == 1 ? kPubAck : kPubRec, v.packetId, kErrAckNotSent);
 }
 
-}  // namespace mqtt_route
+}  // namespace route
+
+}  // namespace mqtt

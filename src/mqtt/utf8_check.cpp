@@ -2,6 +2,8 @@
 
 #include "mqtt/mqtt_errors.h"
 
+namespace mqtt {
+
 namespace {
 
 // Sequence length announced by a lead byte; 5 and 6 are never well-formed but still measured.
@@ -41,15 +43,17 @@ bool WellFormed(const uint8_t* p, int32_t n) {
 
 }  // namespace
 
-int32_t Utf8_CheckedLength(const char* text, int32_t length) {
+int32_t Utf8CheckedLength(const char* text, int32_t length) {
     const auto* p = reinterpret_cast<const uint8_t*>(text);
     int32_t pos = 0;
     // A NUL is checked before every character, the first included: a text that starts with
     // NUL walks 0 bytes and is refused like one with a NUL further in.
     while (pos < length && p[pos] != 0) {
         int32_t n = SequenceLength(p[pos]);
-        if (n > length - pos || !WellFormed(p + pos, n)) return MqttErr_NotUtf8;
+        if (n > length - pos || !WellFormed(p + pos, n)) return kErrNotUtf8;
         pos += n;
     }
     return pos;
 }
+
+}  // namespace mqtt

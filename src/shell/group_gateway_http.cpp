@@ -12,18 +12,18 @@ public:
         : service_(GroupServiceFromEnvironment()),
           reports_([service = service_](const DeviceReport& r) {
               // each report thread has a client object of its own
-              norvex::ReportDevice(CHttpClient(service), r);
+              norvex::ReportDevice(HttpClient(service), r);
           }) {}
 
     std::optional<std::string> FetchGroupSerial(const std::string& groupId,
                                                 const std::string& password) override {
-        std::optional<GroupInfo> info = FetchGroupInfo(CHttpClient(service_), groupId, password);
+        std::optional<GroupInfo> info = FetchGroupInfo(HttpClient(service_), groupId, password);
         if (!info) return std::nullopt;
         return info->serial;
     }
 
     DeviceListOutcome FetchDevices(const std::string& groupId, std::vector<StartDevice>& out) override {
-        DeviceListReply reply = FetchGroupDevices(CHttpClient(service_), groupId);
+        DeviceListReply reply = FetchGroupDevices(HttpClient(service_), groupId);
         if (reply.status == DeviceListStatus::Failed) return DeviceListOutcome::kFailed;
         for (const RelayRecord& r : reply.records) out.push_back({r.deviceNumber, r.iccid, r.imei});
         return out.empty() ? DeviceListOutcome::kNoDevices : DeviceListOutcome::kRecords;

@@ -4,16 +4,16 @@
 
 namespace norvex {
 
-std::optional<GroupInfo> FetchGroupInfo(const CHttpClient& client, std::string_view groupId,
+std::optional<GroupInfo> FetchGroupInfo(const HttpClient& client, std::string_view groupId,
                                         std::string_view password) {
     return ReadServiceStartReply(client.HttpGet(GroupInfoPath(groupId, password)));
 }
 
-DeviceListReply FetchGroupDevices(const CHttpClient& client, std::string_view groupId) {
+DeviceListReply FetchGroupDevices(const HttpClient& client, std::string_view groupId) {
     return ReadGroupDevicesReply(client.HttpGet(GroupDevicesPath(groupId)));
 }
 
-void ReportDevice(const CHttpClient& client, const DeviceReport& report) {
+void ReportDevice(const HttpClient& client, const DeviceReport& report) {
     (void)client.HttpGet(UpdateDevicesPath(report.devid, report.iccid, report.imei));
 }
 

@@ -11,13 +11,13 @@ namespace norvex {
 // The group check before every start: the group's information, read as the service start
 // reads it (trimmed; "err", empty text or fewer than two "," fail).  Blocks until the request
 // ends.
-std::optional<GroupInfo> FetchGroupInfo(const CHttpClient& client, std::string_view groupId,
+std::optional<GroupInfo> FetchGroupInfo(const HttpClient& client, std::string_view groupId,
                                         std::string_view password);
 
 // The group's relays, in the order the service lists them.
-DeviceListReply FetchGroupDevices(const CHttpClient& client, std::string_view groupId);
+DeviceListReply FetchGroupDevices(const HttpClient& client, std::string_view groupId);
 
 // Tells the group service a relay's new identity.  The reply carries nothing we use.
-void ReportDevice(const CHttpClient& client, const DeviceReport& report);
+void ReportDevice(const HttpClient& client, const DeviceReport& report);
 
 }  // namespace norvex

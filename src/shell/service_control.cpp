@@ -86,14 +86,14 @@ void ServiceControl::FillRelayTable(const std::string& groupId) {
         panel_.ShowMessage(appName_, kTextDeviceListFailed);
     }
     for (const StartDevice& d : devices) {
-        _DEV_INFO rec;
+        RelayDevice rec;
         rec.devid = d.devid;
         rec.iccid = d.iccid;
         rec.imei = d.imei;
         ctx_.deviceTable.push_back(rec);
     }
     panel_.ClearRelayRows();
-    for (const _DEV_INFO& rec : ctx_.deviceTable) {
+    for (const RelayDevice& rec : ctx_.deviceTable) {
         panel_.AddRelayRow({std::to_string(rec.devid), std::string(kRelayNeverHeardMark), rec.iccid,
                             rec.imei});
     }

@@ -10,8 +10,8 @@
 namespace norvex {
 namespace {
 
-_DEV_INFO Device(int32_t devid, const std::string& iccid, const std::string& imei) {
-    _DEV_INFO d;
+RelayDevice Device(int32_t devid, const std::string& iccid, const std::string& imei) {
+    RelayDevice d;
     d.devid = devid;
     d.iccid = iccid;
     d.imei = imei;
@@ -94,7 +94,7 @@ TEST_F(DeviceStatus, InboundMessagesReachTheRightPlace) {
     OrderQueue orders;
     InboundTargets t{&ids, &orders, &table, &panel, &reporter};
     auto msg = [](const std::string& topic, const std::string& payload) {
-        _MQTT_MSG m;
+        ReceivedMessage m;
         m.topic = topic;
         m.payload.assign(payload.begin(), payload.end());
         m.payloadLength = static_cast<int32_t>(payload.size());

@@ -114,7 +114,7 @@ TEST_F(WorkerRelay, BurstOfInOrderPacketsLosesNothing) {
 }
 
 TEST_F(WorkerRelay, StatusMessagesUpdateTheRelayList) {
-    _DEV_INFO dev;
+    RelayDevice dev;
     dev.devid = 3;
     dev.iccid = "old";
     ctx.deviceTable.push_back(dev);

@@ -50,7 +50,7 @@ const std::string kGoodRegistration =
 TEST(GroupLogin, TrimsForTheCheckAndHandsBackTheBoxTexts) {
     RawHttpServer server(Pages({{kInfo, {200, "100001,My GROUP,2024"}}}));
     ASSERT_TRUE(server.Ok());
-    CHttpClient client(EndpointsOf(server).groupService);
+    HttpClient client(EndpointsOf(server).groupService);
 
     GroupLoginResult r = GroupLoginOk(client, "   ", "pw");
     EXPECT_FALSE(r.accepted);
@@ -72,13 +72,13 @@ TEST(GroupLogin, EveryFailedReplyIsTheSameMessage) {
     for (const auto& reply : replies) {
         RawHttpServer server(Pages({{kInfo, reply}}));
         ASSERT_TRUE(server.Ok());
-        GroupLoginResult r = GroupLoginOk(CHttpClient(EndpointsOf(server).groupService), "1", "p");
+        GroupLoginResult r = GroupLoginOk(HttpClient(EndpointsOf(server).groupService), "1", "p");
         EXPECT_FALSE(r.accepted) << reply.second;
         EXPECT_EQ(r.message, msg::kLoginWrong) << reply.second;
     }
     int closed = test::FreeLoopbackPort();
     GroupLoginResult r =
-        GroupLoginOk(CHttpClient(HostPort{"127.0.0.1", static_cast<uint16_t>(closed)}), "1", "p");
+        GroupLoginOk(HttpClient(HostPort{"127.0.0.1", static_cast<uint16_t>(closed)}), "1", "p");
     EXPECT_EQ(r.message, msg::kLoginWrong);
 }
 
@@ -99,7 +99,7 @@ TEST(GroupDetails, ShowsWhatTheReplyAllows) {
     for (const auto& c : cases) {
         RawHttpServer server(Pages({{kInfo, {c.status, c.reply}}}));
         ASSERT_TRUE(server.Ok());
-        GroupDetailsView v = LoadGroupDetails(CHttpClient(EndpointsOf(server).groupService), "5001", "pw");
+        GroupDetailsView v = LoadGroupDetails(HttpClient(EndpointsOf(server).groupService), "5001", "pw");
         EXPECT_EQ(v.closeAtOnce, c.close) << c.reply;
         EXPECT_EQ(v.message, c.close ? msg::kDetailsFailed : "") << c.reply;
         EXPECT_EQ(v.id, "5001");

@@ -71,7 +71,7 @@ protected:
         e.onenetApi = "127.0.0.1:" + std::to_string(port_);
         return e;
     }
-    CHttpClient Client() const { return CHttpClient(Endpoints().groupService); }
+    HttpClient Client() const { return HttpClient(Endpoints().groupService); }
 
     std::string dir_, db_;
     int port_ = -1;

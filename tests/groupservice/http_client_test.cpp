@@ -1,4 +1,4 @@
-// CHttpClient against a real server on a loopback port that records the bytes it receives.
+// HttpClient against a real server on a loopback port that records the bytes it receives.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,8 +15,8 @@ namespace {
 using test::RawHttpServer;
 using Clock = std::chrono::steady_clock;
 
-CHttpClient ClientFor(const RawHttpServer& s) {
-    return CHttpClient(HostPort{"127.0.0.1", static_cast<uint16_t>(s.Port())});
+HttpClient ClientFor(const RawHttpServer& s) {
+    return HttpClient(HostPort{"127.0.0.1", static_cast<uint16_t>(s.Port())});
 }
 
 double SecondsSince(Clock::time_point t) {
@@ -43,7 +43,7 @@ TEST(HttpGet, SendsTheExactRequestLineAndHeaders) {
 TEST(HttpPost, SendsTheExactRequestAndSkipsHeadersAlreadyThere) {
     RawHttpServer server([](const std::string&) { return RawHttpServer::Response(200, "{}"); });
     ASSERT_TRUE(server.Ok());
-    CHttpClient client = ClientFor(server);
+    HttpClient client = ClientFor(server);
     client.SetExtraHeaders("X-Extra: 1\r\nContent-Type: text/plain\r\nbroken line\r\nX-Two: 2");
     const std::string body = "{\"sn\":\"NRVX7\"}";
     HttpPostResult r = client.HttpPost("http://" + server.HostPort() + "/register_de?c=1", body);
@@ -73,12 +73,12 @@ struct GetCase {
 
 TEST(HttpGet, ReadsOnlyA200BodyUpToTheCap) {
     const std::string big(40000, 'x');
-    const std::string exact(CHttpClient::kReplyCap, 'y');
+    const std::string exact(HttpClient::kReplyCap, 'y');
     const GetCase cases[] = {
         {"404", 404, "not here", ""},
         {"500 with text", 500, "err", ""},
         {"empty 200", 200, "", ""},
-        {"40000 bytes cut", 200, big, big.substr(0, CHttpClient::kReplyCap)},
+        {"40000 bytes cut", 200, big, big.substr(0, HttpClient::kReplyCap)},
         {"32767 bytes whole", 200, exact, exact},
         {"invalid UTF-8 repaired", 200, "a\xff" "b\xe7\xbe", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
         {"ends at a NUL", 200, std::string("ab\0cd", 5), "ab"},
@@ -129,7 +129,7 @@ TEST(HttpPost, ReturnsTheBodyOfAnErrorStatus) {
 TEST(HttpClient, AClosedPortIsEmptyTextForGetAndAnErrorForPost) {
     int port = test::FreeLoopbackPort();
     ASSERT_GT(port, 0);
-    CHttpClient client(HostPort{"127.0.0.1", static_cast<uint16_t>(port)});
+    HttpClient client(HostPort{"127.0.0.1", static_cast<uint16_t>(port)});
     auto start = Clock::now();
     EXPECT_EQ(client.HttpGet("/norvex/getonenetinfo.asp?devid=1&pwd=2"), "");
     // one refused connect, the back-off, one more refused connect
@@ -143,7 +143,7 @@ TEST(HttpClient, AClosedPortIsEmptyTextForGetAndAnErrorForPost) {
 TEST(HttpClient, GivesUpOnAServerThatNeverAnswersWithinTheBound) {
     RawHttpServer server([](const std::string&) { return std::string(); });
     ASSERT_TRUE(server.Ok());
-    CHttpClient client = ClientFor(server);
+    HttpClient client = ClientFor(server);
     client.SetTotalTimeout(std::chrono::milliseconds(1500));
     auto start = Clock::now();
     EXPECT_EQ(client.HttpGet("/norvex/getgroupdevices.asp?groupid=1"), "");
@@ -155,10 +155,10 @@ TEST(HttpClient, GivesUpOnAServerThatNeverAnswersWithinTheBound) {
 }
 
 TEST(HttpClient, DefaultBoundIsThirtySecondsAndConnectLimitsAreKept) {
-    CHttpClient client(HostPort{"127.0.0.1", 1});
+    HttpClient client(HostPort{"127.0.0.1", 1});
     EXPECT_EQ(client.TotalTimeout(), std::chrono::milliseconds(30000));
-    EXPECT_EQ(CHttpClient::kConnectTimeout, std::chrono::milliseconds(20000));
-    EXPECT_EQ(CHttpClient::kConnectBackoff, std::chrono::milliseconds(1000));
+    EXPECT_EQ(HttpClient::kConnectTimeout, std::chrono::milliseconds(20000));
+    EXPECT_EQ(HttpClient::kConnectBackoff, std::chrono::milliseconds(1000));
 }
 
 TEST(HttpGet, ThreadsMayRequestAtTheSameTime) {

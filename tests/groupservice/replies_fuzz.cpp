@@ -9,7 +9,7 @@
 #include "groupservice/url_encode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // replies reach the readers as repaired UTF-8, as CHttpClient hands them over
+    // replies reach the readers as repaired UTF-8, as HttpClient hands them over
     const std::string reply = norvex::DecodeUtf8Lossy(
         std::string_view(reinterpret_cast<const char*>(data), size));
     norvex::ReadGroupLoginReply(reply);

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "bridge/my_socket.h"
+#include "bridge/broker_socket.h"
 #include "loopback_listener.h"
 #include "mqtt/mqtt_session.h"
 #include "support/net_util.h"
@@ -26,7 +26,7 @@ using test::WaitUntil;
 // A connected pair: our socket and the peer's accepted descriptor.
 struct Connection {
     LoopbackListener listener;
-    CMySocket sock;
+    BrokerSocket sock;
     int peer = -1;
 
     Connection() {
@@ -78,7 +78,7 @@ TEST(SocketConnect, ConnectsWithNagleOff) {
 TEST(SocketConnect, RefusedConnectFailsAndClosesTheSocket) {
     int port = test::FreeLoopbackPort();
     ASSERT_GT(port, 0);
-    CMySocket sock;
+    BrokerSocket sock;
     int r = sock.BeginConnect("127.0.0.1", port);
     if (r == 0) {
         int outcome = 0;
@@ -99,7 +99,7 @@ TEST(SocketConnect, UnusableAddressesFailAtOnce) {
     for (const Case& c : {Case{"not-an-address", 6002}, Case{"", 6002}, Case{"127.0.0.1", 0},
                           Case{"127.0.0.1", 70000}, Case{"300.1.1.1", 6002}}) {
         SCOPED_TRACE(c.host);
-        CMySocket sock;
+        BrokerSocket sock;
         EXPECT_EQ(sock.BeginConnect(c.host, c.port), -1);
         EXPECT_FALSE(sock.IsOpen());
     }
@@ -140,7 +140,7 @@ TEST(SocketWriter, WritesTheWholeGatherListWhileThePeerReadsSlowly) {
     ASSERT_TRUE(c.Ok());
     // several MiB in uneven pieces, far beyond the socket buffers: sends are partial and block
     const auto bytes = RandomBytes(6 * 1024 * 1024 + 17, 3);
-    std::vector<MqttIoVec> pairs;
+    std::vector<mqtt::IoVec> pairs;
     const uint32_t sizes[] = {5, 0, 1, 3 * 1024 * 1024, 64, 2 * 1024 * 1024};
     size_t at = 0;
     for (uint32_t s : sizes) {
@@ -189,7 +189,7 @@ TEST(SocketWriter, PeerGoneFailsWithoutSigpipe) {
         }
         c.peer = -1;
         const uint8_t packet[] = {0x30, 0x03, 0x00, 0x01, 0x41};
-        MqttIoVec pair{packet, sizeof packet};
+        mqtt::IoVec pair{packet, sizeof packet};
         int32_t r = 0;
         // the first send after an orderly close may still be taken; the peer answers with a reset
         ASSERT_TRUE(WaitUntil([&] { return (r = SocketWriter(&c.sock, &pair, 1)) < 0; }, 2s));
@@ -203,7 +203,7 @@ TEST(SocketWriter, EmptyListAndClosedSocket) {
     ASSERT_TRUE(c.Ok());
     EXPECT_EQ(SocketWriter(&c.sock, nullptr, 0), 0);
     const uint8_t b = 1;
-    MqttIoVec pair{&b, 1};
+    mqtt::IoVec pair{&b, 1};
     c.sock.Close();
     EXPECT_EQ(SocketWriter(&c.sock, &pair, 1), -1);
     EXPECT_EQ(SocketWriter(nullptr, &pair, 1), -1);

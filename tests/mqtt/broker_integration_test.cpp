@@ -72,8 +72,8 @@ TEST_P(BrokerFlows, HandshakeOwnPublishAndEveryQosFromAnotherClient) {
 
     // our QoS 1 PUBLISH: acknowledged to us, delivered intact to a subscriber
     const uint8_t payload[] = {0x05, 0x00, 0x00, 0xFF, 0x7F, 0x80, 0x01};
-    PacketChain chain{};
-    ASSERT_EQ(Mqtt_BuildPublish(&chain, 300, "/group/G1/host", payload, sizeof payload), 0);
+    mqtt::PacketChain chain{};
+    ASSERT_EQ(mqtt::BuildPublish(&chain, 300, "/group/G1/host", payload, sizeof payload), 0);
     ASSERT_TRUE(host.Send(&chain));
     EXPECT_TRUE(host.PumpUntil([&] { return host.Saw("puback 300"); }, seconds(10)));
     const std::string delivered = "[/group/G1/host] [05 00 00 FF 7F 80 01] dup=0 qos=1";
@@ -101,7 +101,7 @@ TEST_P(BrokerFlows, HandshakeOwnPublishAndEveryQosFromAnotherClient) {
     }
 
     // the broker found nothing to object to: the connection still answers a PINGREQ
-    ASSERT_EQ(Mqtt_BuildPingReq(&chain), 0);
+    ASSERT_EQ(mqtt::BuildPingReq(&chain), 0);
     ASSERT_TRUE(host.Send(&chain));
     EXPECT_TRUE(host.PumpUntil([&] { return host.Saw("pingresp"); }, seconds(10)));
 }

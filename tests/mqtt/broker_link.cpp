@@ -23,11 +23,11 @@ BrokerLink::BrokerLink(int port, int32_t maxRead) : maxRead_(maxRead) {
         ::close(fd_);
         fd_ = -1;
     }
-    Mqtt_SetupSession(&s, &Read, this, &Write, this, wire.Handlers());
+    mqtt::SetupSession(&s, &Read, this, &Write, this, wire.Handlers());
 }
 
 BrokerLink::~BrokerLink() {
-    Mqtt_FreeSession(&s);
+    mqtt::FreeSession(&s);
     if (fd_ >= 0) ::close(fd_);
 }
 
@@ -44,7 +44,7 @@ int32_t BrokerLink::Read(void* arg, uint8_t* dst, int32_t capacity) {
     return n > 0 ? static_cast<int32_t>(n) : -1;  // 0: the broker closed the connection
 }
 
-int32_t BrokerLink::Write(void* arg, const MqttIoVec* pairs, int32_t count) {
+int32_t BrokerLink::Write(void* arg, const mqtt::IoVec* pairs, int32_t count) {
     auto* self = static_cast<BrokerLink*>(arg);
     Wire::Write(&self->wire, pairs, count);  // log what goes out
     std::vector<iovec> iov;
@@ -61,10 +61,10 @@ int32_t BrokerLink::Write(void* arg, const MqttIoVec* pairs, int32_t count) {
     return n == static_cast<ssize_t>(total) ? static_cast<int32_t>(n) : -1;
 }
 
-bool BrokerLink::Send(PacketChain* chain) {
+bool BrokerLink::Send(mqtt::PacketChain* chain) {
     uint32_t total = chain->total;
-    int32_t r = Mqtt_SendChain(&s, chain);
-    PacketChain_Release(chain);
+    int32_t r = mqtt::SendChain(&s, chain);
+    mqtt::ReleaseChain(chain);
     return total != 0 && r == static_cast<int32_t>(total);
 }
 
@@ -72,8 +72,8 @@ bool BrokerLink::PumpUntil(const std::function<bool()>& pred, std::chrono::milli
     auto deadline = std::chrono::steady_clock::now() + limit;
     while (!pred()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        lastResult = Mqtt_RecvPkt(&s);
-        if (lastResult != 0 && lastResult != MqttErr_NoData) return false;
+        lastResult = mqtt::ReceivePacket(&s);
+        if (lastResult != 0 && lastResult != mqtt::kErrNoData) return false;
     }
     return true;
 }
@@ -83,13 +83,13 @@ bool BrokerLink::Saw(const std::string& call) const {
 }
 
 bool BrokerLink::Handshake(const std::string& clientId, const char* const filters[2]) {
-    PacketChain chain{};
+    mqtt::PacketChain chain{};
     const uint8_t password[] = {'x'};
-    if (Mqtt_BuildConnect(&chain, clientId.c_str(), "", password, 1) != 0 || !Send(&chain)) {
+    if (mqtt::BuildConnect(&chain, clientId.c_str(), "", password, 1) != 0 || !Send(&chain)) {
         return false;
     }
     if (!PumpUntil([&] { return Saw("connack 0 0"); }, std::chrono::seconds(10))) return false;
-    if (Mqtt_BuildSubscribe(&chain, filters) != 0 || !Send(&chain)) return false;
+    if (mqtt::BuildSubscribe(&chain, filters) != 0 || !Send(&chain)) return false;
     return PumpUntil([&] { return Saw("suback 1 [02 02]"); }, std::chrono::seconds(10));
 }
 

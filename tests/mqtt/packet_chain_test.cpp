@@ -8,20 +8,20 @@
 namespace norvex::test {
 namespace {
 
-constexpr uint32_t kHeader = sizeof(PacketChunk);
+constexpr uint32_t kHeader = sizeof(mqtt::PacketChunk);
 
 uint32_t Need(uint32_t size) { return (kHeader + size + 3) / 4 * 4; }
 
 struct ChainGuard {
-    PacketChain c{};
-    ~ChainGuard() { PacketChain_Release(&c); }
+    mqtt::PacketChain c{};
+    ~ChainGuard() { mqtt::ReleaseChain(&c); }
 };
 
 TEST(PacketChain, SmallChunksShareOneBlockAndAOneEntryTable) {
     ChainGuard g;
-    PacketChunk* a = PacketChain_NewChunk(&g.c, 5);
-    PacketChunk* b = PacketChain_NewChunk(&g.c, 10);
-    PacketChunk* c = PacketChain_NewChunk(&g.c, 30);
+    mqtt::PacketChunk* a = mqtt::NewChunk(&g.c, 5);
+    mqtt::PacketChunk* b = mqtt::NewChunk(&g.c, 10);
+    mqtt::PacketChunk* c = mqtt::NewChunk(&g.c, 30);
     ASSERT_TRUE(a && b && c);
     EXPECT_EQ(g.c.blockCount, 1u);
     EXPECT_EQ(g.c.blockCapacity, 1u);
@@ -40,39 +40,39 @@ TEST(PacketChain, SmallChunksShareOneBlockAndAOneEntryTable) {
 
 TEST(PacketChain, LargeChunkGetsAnExactBlockAndTheTableGrows1To3To7) {
     ChainGuard g;
-    ASSERT_NE(PacketChain_NewChunk(&g.c, 2000), nullptr);
+    ASSERT_NE(mqtt::NewChunk(&g.c, 2000), nullptr);
     EXPECT_EQ(g.c.blockCount, 1u);
     EXPECT_EQ(g.c.blockCapacity, 1u);
     EXPECT_EQ(g.c.bytesLeft, 0u);  // a block of exactly the need
-    ASSERT_NE(PacketChain_NewChunk(&g.c, 1), nullptr);
+    ASSERT_NE(mqtt::NewChunk(&g.c, 1), nullptr);
     EXPECT_EQ(g.c.blockCount, 2u);
     EXPECT_EQ(g.c.blockCapacity, 3u);
     EXPECT_EQ(g.c.bytesLeft, 1024u - Need(1));
     // a chunk that does not fit in what is left abandons the rest of the block
-    ASSERT_NE(PacketChain_NewChunk(&g.c, 1020), nullptr);
-    ASSERT_NE(PacketChain_NewChunk(&g.c, 1020), nullptr);
+    ASSERT_NE(mqtt::NewChunk(&g.c, 1020), nullptr);
+    ASSERT_NE(mqtt::NewChunk(&g.c, 1020), nullptr);
     EXPECT_EQ(g.c.blockCount, 4u);
     EXPECT_EQ(g.c.blockCapacity, 7u);
 }
 
 TEST(PacketChain, AppendLinksInOrderAndReleaseZeroesForReuse) {
-    PacketChain c{};
+    mqtt::PacketChain c{};
     for (int round = 0; round < 2; ++round) {
-        PacketChunk* a = PacketChain_NewChunk(&c, 3);
-        PacketChunk* b = PacketChain_NewChunk(&c, 4);
+        mqtt::PacketChunk* a = mqtt::NewChunk(&c, 3);
+        mqtt::PacketChunk* b = mqtt::NewChunk(&c, 4);
         ASSERT_TRUE(a && b);
         a->next = b;  // Append must reset a stale link
-        PacketChain_Append(&c, b);
-        PacketChain_Append(&c, a);
+        mqtt::AppendChunk(&c, b);
+        mqtt::AppendChunk(&c, a);
         EXPECT_EQ(c.head, b);
         // fields of the packed header are copied out, never bound to references
-        PacketChunk* afterB = b->next;
-        PacketChunk* afterA = a->next;
+        mqtt::PacketChunk* afterB = b->next;
+        mqtt::PacketChunk* afterA = a->next;
         EXPECT_EQ(afterB, a);
         EXPECT_EQ(afterA, nullptr);
         EXPECT_EQ(c.tail, a);
         EXPECT_EQ(c.total, 7u);
-        PacketChain_Release(&c);
+        mqtt::ReleaseChain(&c);
         EXPECT_TRUE(c.head == nullptr && c.tail == nullptr && c.bytesLeft == 0 &&
                     c.blockTable == nullptr && c.nextFree == nullptr && c.blockCount == 0 &&
                     c.blockCapacity == 0 && c.total == 0);
@@ -82,9 +82,9 @@ TEST(PacketChain, AppendLinksInOrderAndReleaseZeroesForReuse) {
 TEST(SendChain, EmptyChainDoesNotCallTheWriter) {
     WiredSession ws;
     ChainGuard g;
-    EXPECT_EQ(Mqtt_SendChain(&ws.s, &g.c), 0);
-    ASSERT_NE(PacketChain_NewChunk(&g.c, 8), nullptr);  // carved but never linked
-    EXPECT_EQ(Mqtt_SendChain(&ws.s, &g.c), 0);
+    EXPECT_EQ(mqtt::SendChain(&ws.s, &g.c), 0);
+    ASSERT_NE(mqtt::NewChunk(&g.c, 8), nullptr);  // carved but never linked
+    EXPECT_EQ(mqtt::SendChain(&ws.s, &g.c), 0);
     EXPECT_TRUE(ws.wire.writes.empty());
 }
 
@@ -92,18 +92,18 @@ TEST(SendChain, OneGatherCallWithOnePairPerChunkInLinkOrder) {
     WiredSession ws;
     ChainGuard g;
     for (int v : {0x11, 0x22, 0x33}) {
-        PacketChunk* ch = PacketChain_NewChunk(&g.c, v == 0x22 ? 2 : 1);
+        mqtt::PacketChunk* ch = mqtt::NewChunk(&g.c, v == 0x22 ? 2 : 1);
         ASSERT_NE(ch, nullptr);
         std::memset(ch->data, v, ch->size);
-        PacketChain_Append(&g.c, ch);
+        mqtt::AppendChunk(&g.c, ch);
     }
-    EXPECT_EQ(Mqtt_SendChain(&ws.s, &g.c), 4);
+    EXPECT_EQ(mqtt::SendChain(&ws.s, &g.c), 4);
     ASSERT_EQ(ws.wire.pairCounts, std::vector<int32_t>{3});
     EXPECT_EQ(ws.WrittenHex(), "11 22 22 33");
     EXPECT_EQ(g.c.total, 4u);  // the chain is left as it was
 
     ws.wire.writerResult = -42;  // a writer failure comes back unchanged
-    EXPECT_EQ(Mqtt_SendChain(&ws.s, &g.c), -42);
+    EXPECT_EQ(mqtt::SendChain(&ws.s, &g.c), -42);
 }
 
 TEST(Session, SetupAllocatesTheBufferAndRefusesMissingIo) {
@@ -113,10 +113,10 @@ TEST(Session, SetupAllocatesTheBufferAndRefusesMissingIo) {
     EXPECT_EQ(ws.s.readerArg, &ws.wire);
     EXPECT_NE(ws.s.handlers.OnCommand.fn, nullptr);
 
-    MqttSession bad{};
-    EXPECT_EQ(Mqtt_SetupSession(&bad, nullptr, nullptr, &Wire::Write, nullptr, MqttHandlers{}), 0);
+    mqtt::Session bad{};
+    EXPECT_EQ(mqtt::SetupSession(&bad, nullptr, nullptr, &Wire::Write, nullptr, mqtt::Handlers{}), 0);
     EXPECT_EQ(bad.bufferStart, nullptr);
-    Mqtt_FreeSession(&bad);
+    mqtt::FreeSession(&bad);
 }
 
 }  // namespace

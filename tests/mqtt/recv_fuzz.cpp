@@ -1,7 +1,7 @@
 // Fuzz target for the receiver.  Input: one control byte, then the byte stream from the broker.
 // The control byte picks the read size (bits 0-5: 1..63 bytes, 0 = as much as fits), whether
 // handlers refuse (bit 6) and whether the writer comes up short (bit 7).  Every result other
-// than 0 or -2 is followed by Mqtt_ClearReceive, as a reconnection would.
+// than 0 or -2 is followed by mqtt::ClearReceive, as a reconnection would.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +35,7 @@ int32_t Read(void* arg, uint8_t* dst, int32_t capacity) {
     return static_cast<int32_t>(n);
 }
 
-int32_t Write(void* arg, const MqttIoVec* pairs, int32_t count) {
+int32_t Write(void* arg, const mqtt::IoVec* pairs, int32_t count) {
     auto* f = static_cast<Feed*>(arg);
     int32_t total = 0;
     for (int32_t i = 0; i < count; ++i) {
@@ -51,8 +51,8 @@ int32_t Touch(Feed* f, const char* text, const uint8_t* bytes, uint32_t n) {
     return f->refuse ? -50 : 0;
 }
 
-MqttHandlers Handlers(Feed* f) {
-    MqttHandlers h{};
+mqtt::Handlers Handlers(Feed* f) {
+    mqtt::Handlers h{};
     h.OnPingResp = {f, [](void* a) { return Touch(static_cast<Feed*>(a), nullptr, nullptr, 0); }};
     h.OnConnAck = {f, [](void* a, uint8_t, uint8_t) {
                        return Touch(static_cast<Feed*>(a), nullptr, nullptr, 0);
@@ -76,7 +76,7 @@ MqttHandlers Handlers(Feed* f) {
     return h;
 }
 
-void CheckInvariants(const MqttSession& s) {
+void CheckInvariants(const mqtt::Session& s) {
     if (s.fillPosition < s.bufferStart || s.fillPosition > s.bufferEnd) std::abort();
     if (s.skipLeft != 0 && s.fillPosition != s.bufferStart) std::abort();
 }
@@ -87,16 +87,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     Feed f{data + 1, size - 1, data[0] & 0x3F, (data[0] & 0x40) != 0, (data[0] & 0x80) != 0, 0,
            false};
-    MqttSession s{};
-    if (Mqtt_SetupSession(&s, &Read, &f, &Write, &f, Handlers(&f)) != 1) return 0;
+    mqtt::Session s{};
+    if (mqtt::SetupSession(&s, &Read, &f, &Write, &f, Handlers(&f)) != 1) return 0;
     // each read that delivers takes at least one byte, and every other read delivers
     size_t bound = 2 * size + 4;
     for (size_t i = 0; i < bound; ++i) {
-        int32_t r = Mqtt_RecvPkt(&s);
+        int32_t r = mqtt::ReceivePacket(&s);
         CheckInvariants(s);
-        if (r == MqttErr_ReadFailed) break;  // the input is used up
-        if (r != 0 && r != MqttErr_NoData) Mqtt_ClearReceive(&s);
+        if (r == mqtt::kErrReadFailed) break;  // the input is used up
+        if (r != 0 && r != mqtt::kErrNoData) mqtt::ClearReceive(&s);
     }
-    Mqtt_FreeSession(&s);
+    mqtt::FreeSession(&s);
     return 0;
 }

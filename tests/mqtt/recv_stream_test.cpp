@@ -14,7 +14,7 @@ const char* kQos0 = "30 06 00 02 2F 61 78 79";
 Bytes BigPublish(uint32_t payload) {
     Bytes out{0x30};
     uint8_t len[4];
-    int32_t n = Mqtt_EncodeRemainingLength(len, payload + 3);
+    int32_t n = mqtt::EncodeRemainingLength(len, payload + 3);
     out.insert(out.end(), len, len + n);
     out.insert(out.end(), {0x00, 0x01, 't'});
     out.insert(out.end(), payload, 0x5A);
@@ -59,7 +59,7 @@ TEST(RecvStream, ReadOfNothingKeepsAnIncompletePacket) {
     WiredSession ws;
     Bytes packet = Hex(kQos0);
     EXPECT_EQ(ws.Feed(Bytes(packet.begin(), packet.begin() + 5)), 0);
-    EXPECT_EQ(ws.Feed(Bytes{}), MqttErr_NoData);
+    EXPECT_EQ(ws.Feed(Bytes{}), mqtt::kErrNoData);
     EXPECT_EQ(ws.Buffered().size(), 5u);
     EXPECT_EQ(ws.Feed(Bytes(packet.begin() + 5, packet.end())), 0);
     EXPECT_EQ(ws.wire.calls, std::vector<std::string>{"publish 0 [/a] [78 79] dup=0 qos=0"});
@@ -79,7 +79,7 @@ TEST(RecvStream, CompletePacketPlusSixBytesKeepsTheSixAtBufferStart) {
 TEST(RecvStream, ClearReceiveForgetsAnOldConnection) {
     WiredSession ws;
     EXPECT_EQ(ws.Feed(Hex("32 07 00 02")), 0);
-    Mqtt_ClearReceive(&ws.s);
+    mqtt::ClearReceive(&ws.s);
     EXPECT_TRUE(ws.Buffered().empty());
     EXPECT_EQ(ws.Feed(Hex("20 02 00 00")), 0);
     EXPECT_EQ(ws.wire.calls, std::vector<std::string>{"connack 0 0"});
@@ -89,11 +89,11 @@ TEST(RecvStream, ReaderFailuresLeaveTheBufferAlone) {
     WiredSession ws;
     ASSERT_EQ(ws.Feed(Hex("32 07 00")), 0);
     ws.wire.readFailure = -5;
-    EXPECT_EQ(Mqtt_RecvPkt(&ws.s), MqttErr_ReadFailed);
+    EXPECT_EQ(mqtt::ReceivePacket(&ws.s), mqtt::kErrReadFailed);
     EXPECT_EQ(ToHex(ws.Buffered()), "32 07 00");
     ws.wire.overReport = 1;  // claims one byte more than it was offered
     ws.wire.script.push_back(Bytes(4096, 0));
-    EXPECT_EQ(Mqtt_RecvPkt(&ws.s), MqttErr_Overflow);
+    EXPECT_EQ(mqtt::ReceivePacket(&ws.s), mqtt::kErrOverflow);
     EXPECT_EQ(ToHex(ws.Buffered()), "32 07 00");
 }
 
@@ -101,7 +101,7 @@ TEST(RecvStream, FailedCallConsumesNothingAndLeavesTheBytesAsReceived) {
     WiredSession ws;
     // handled QoS 0 and QoS 1 packets (topics terminated in place), then a malformed one
     Bytes bytes = Hex(std::string(kQos0) + " " + kQos1 + " 60 02 00 07");
-    EXPECT_EQ(ws.Feed(bytes), MqttErr_Malformed);
+    EXPECT_EQ(ws.Feed(bytes), mqtt::kErrMalformed);
     EXPECT_EQ(ws.wire.calls.size(), 2u);
     EXPECT_EQ(ToHex(ws.Buffered()), ToHex(bytes));
 }
@@ -160,7 +160,7 @@ TEST(RecvStream, OversizedPacketBehindAHandledOne) {
     EXPECT_EQ(ws.Feed(stream), 0);
     EXPECT_TRUE(ws.Buffered().empty());
     EXPECT_EQ(ws.s.skipLeft, big.size() - 100);
-    Mqtt_ClearReceive(&ws.s);  // a new connection ends the skipping too
+    mqtt::ClearReceive(&ws.s);  // a new connection ends the skipping too
     EXPECT_EQ(ws.s.skipLeft, 0u);
     EXPECT_EQ(ws.Feed(Hex("D0 00")), 0);
     EXPECT_EQ(ws.wire.calls, (std::vector<std::string>{"pingresp", "pingresp"}));

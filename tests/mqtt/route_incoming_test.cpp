@@ -131,14 +131,14 @@ INSTANTIATE_TEST_SUITE_P(Packets, RouteTable, ::testing::ValuesIn(kCases),
 
 TEST(RouteIncoming, EmptyHandlerSlotsCountAsHandledAndRepliesStillGo) {
     Wire wire;
-    MqttSession s{};
-    ASSERT_EQ(Mqtt_SetupSession(&s, &Wire::Read, &wire, &Wire::Write, &wire, MqttHandlers{}), 1);
+    mqtt::Session s{};
+    ASSERT_EQ(mqtt::SetupSession(&s, &Wire::Read, &wire, &Wire::Write, &wire, mqtt::Handlers{}), 1);
     wire.script.push_back(Hex("32 07 00 02 2F 61 00 07 41  62 02 00 08  D0 00"));
-    EXPECT_EQ(Mqtt_RecvPkt(&s), 0);
+    EXPECT_EQ(mqtt::ReceivePacket(&s), 0);
     ASSERT_EQ(wire.writes.size(), 2u);
     EXPECT_EQ(ToHex(wire.writes[0]), "40 02 00 07");
     EXPECT_EQ(ToHex(wire.writes[1]), "70 02 00 08");
-    Mqtt_FreeSession(&s);
+    mqtt::FreeSession(&s);
 }
 
 TEST(RouteIncoming, HandlerRefusalPassesThroughAndSuppressesTheReply) {
@@ -158,7 +158,7 @@ TEST(RouteIncoming, PositiveHandlerResultIsNotReported) {
     EXPECT_EQ(ws.WrittenHex(), "62 02 00 07");
     // called directly, a QoS 0 PUBLISH gives the handler's result
     Bytes body = Hex("00 02 2F 61 78 79");
-    EXPECT_EQ(Mqtt_RouteIncoming(&ws.s, 0x30, body.data(), 6), 5);
+    EXPECT_EQ(mqtt::RouteIncoming(&ws.s, 0x30, body.data(), 6), 5);
 }
 
 TEST(RouteIncoming, ShortWriteOfAnAcknowledgementIsAckNotSent) {
@@ -172,7 +172,7 @@ TEST(RouteIncoming, ShortWriteOfAnAcknowledgementIsAckNotSent) {
         for (const auto& [packet, call] : cases) {
             WiredSession ws;
             ws.wire.writerResult = writerResult;
-            EXPECT_EQ(ws.Feed(Hex(packet)), MqttErr_AckNotSent) << packet;
+            EXPECT_EQ(ws.Feed(Hex(packet)), mqtt::kErrAckNotSent) << packet;
             ASSERT_EQ(ws.wire.calls.size(), 1u) << "the handler has already run";
             EXPECT_EQ(ws.wire.calls[0], call);
         }

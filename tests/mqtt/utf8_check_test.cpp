@@ -46,7 +46,7 @@ TEST_P(Utf8Table, WalksOrRefuses) {
     Bytes b = Hex(c.hex);
     // exactly `length` bytes on the heap: a read past them is caught by the sanitizer
     std::vector<char> text(b.begin(), b.begin() + c.length);
-    EXPECT_EQ(Utf8_CheckedLength(text.data(), c.length), c.expected);
+    EXPECT_EQ(mqtt::Utf8CheckedLength(text.data(), c.length), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Utf8Table, ::testing::ValuesIn(kCases),

@@ -29,9 +29,9 @@ std::string ToHex(const uint8_t* data, size_t n) {
     return out;
 }
 
-Bytes ChainBytes(const PacketChain& chain) {
+Bytes ChainBytes(const mqtt::PacketChain& chain) {
     Bytes out;
-    for (const PacketChunk* c = chain.head; c != nullptr; c = c->next) {
+    for (const mqtt::PacketChunk* c = chain.head; c != nullptr; c = c->next) {
         out.insert(out.end(), c->data, c->data + c->size);
     }
     return out;
@@ -53,7 +53,7 @@ int32_t Wire::Read(void* arg, uint8_t* dst, int32_t capacity) {
     return static_cast<int32_t>(n) + w->overReport;
 }
 
-int32_t Wire::Write(void* arg, const MqttIoVec* pairs, int32_t count) {
+int32_t Wire::Write(void* arg, const mqtt::IoVec* pairs, int32_t count) {
     auto* w = static_cast<Wire*>(arg);
     Bytes out;
     for (int32_t i = 0; i < count; ++i) out.insert(out.end(), pairs[i].data, pairs[i].data + pairs[i].length);
@@ -75,8 +75,8 @@ std::string Id(uint16_t id) { return std::to_string(id); }
 
 }  // namespace
 
-MqttHandlers Wire::Handlers() {
-    MqttHandlers h{};
+mqtt::Handlers Wire::Handlers() {
+    mqtt::Handlers h{};
     h.OnPingResp = {this, [](void* a) { return Log(a, "pingresp"); }};
     h.OnConnAck = {this, [](void* a, uint8_t f, uint8_t c) {
                        return Log(a, "connack " + std::to_string(f) + " " + std::to_string(c));
@@ -107,7 +107,7 @@ MqttHandlers Wire::Handlers() {
 }
 
 WiredSession::WiredSession() {
-    Mqtt_SetupSession(&s, &Wire::Read, &wire, &Wire::Write, &wire, wire.Handlers());
+    mqtt::SetupSession(&s, &Wire::Read, &wire, &Wire::Write, &wire, wire.Handlers());
 }
 
 std::string WiredSession::WrittenHex() const {

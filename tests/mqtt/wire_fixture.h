@@ -17,7 +17,7 @@ Bytes Hex(const std::string& hex);
 std::string ToHex(const uint8_t* data, size_t n);
 inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
 // All linked chunks of a chain, head to tail.
-Bytes ChainBytes(const PacketChain& chain);
+Bytes ChainBytes(const mqtt::PacketChain& chain);
 
 struct Wire {
     // Each read hands out the front entry (up to the capacity offered; the rest stays in front).
@@ -35,28 +35,28 @@ struct Wire {
     int32_t handlerResult = 0;       // what every handler returns
 
     static int32_t Read(void* arg, uint8_t* dst, int32_t capacity);
-    static int32_t Write(void* arg, const MqttIoVec* pairs, int32_t count);
-    MqttHandlers Handlers();
+    static int32_t Write(void* arg, const mqtt::IoVec* pairs, int32_t count);
+    mqtt::Handlers Handlers();
 };
 
 // A session wired to a Wire, freed on destruction.
 class WiredSession {
 public:
     WiredSession();
-    ~WiredSession() { Mqtt_FreeSession(&s); }
+    ~WiredSession() { mqtt::FreeSession(&s); }
     WiredSession(const WiredSession&) = delete;
     WiredSession& operator=(const WiredSession&) = delete;
 
-    // Scripts one read of `bytes` and calls Mqtt_RecvPkt.
+    // Scripts one read of `bytes` and calls mqtt::ReceivePacket.
     int32_t Feed(const Bytes& bytes) {
         wire.script.push_back(bytes);
-        return Mqtt_RecvPkt(&s);
+        return mqtt::ReceivePacket(&s);
     }
     Bytes Buffered() const { return Bytes(s.bufferStart, s.fillPosition); }
     std::string WrittenHex() const;  // every write, joined with " | "
 
     Wire wire;
-    MqttSession s{};
+    mqtt::Session s{};
 };
 
 }  // namespace norvex::test

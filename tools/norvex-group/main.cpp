@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
         id = made.groupId;
         password = made.password;
     }
-    norvex::CHttpClient client(endpoints.groupService);
+    norvex::HttpClient client(endpoints.groupService);
     norvex::GroupLoginResult login = norvex::GroupLoginOk(client, id, password);
     if (!login.accepted) return Fail(login.message);
 

@@ -5,19 +5,21 @@
 #include <cstdint>
 #include <string>
 
-struct MqttIoVec;
+namespace mqtt {
+struct IoVec;
+}
 
 namespace norvex {
 
 // The worker's TCP connection to the broker: non-blocking, Nagle off (with Nagle on, a PUBLISH
 // waits behind the ACK of the previous one), never raises SIGPIPE.  Owns its descriptor; one
 // thread at a time.
-class CMySocket {
+class BrokerSocket {
 public:
-    CMySocket() = default;
-    ~CMySocket();
-    CMySocket(const CMySocket&) = delete;
-    CMySocket& operator=(const CMySocket&) = delete;
+    BrokerSocket() = default;
+    ~BrokerSocket();
+    BrokerSocket(const BrokerSocket&) = delete;
+    BrokerSocket& operator=(const BrokerSocket&) = delete;
 
     // Starts a connect to a numeric IPv4/IPv6 address.  0: pending or already connected (see
     // PollConnect); -1: failed at once (bad address, no socket, refused synchronously).  Closes
@@ -61,10 +63,10 @@ private:
 // How long SocketWriter waits, in all, for a broker that does not take our bytes.
 inline constexpr int kSocketWriteLimitMs = 5000;
 
-// The MQTT session's transport functions; arg is the CMySocket*.
+// The MQTT session's transport functions; arg is the BrokerSocket*.
 // Reader: bytes (> 0), 0 when nothing is ready, -1 when the peer closed or the connection failed.
 int32_t SocketReader(void* arg, uint8_t* dst, int32_t capacity);
 // Writer: every byte of the pairs in order, or -1.  Never a partial count.
-int32_t SocketWriter(void* arg, const MqttIoVec* pairs, int32_t count);
+int32_t SocketWriter(void* arg, const mqtt::IoVec* pairs, int32_t count);
 
 }  // namespace norvex

@@ -1,4 +1,4 @@
-#include "bridge/my_socket.h"
+#include "bridge/broker_socket.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -43,15 +43,15 @@ int SocketError(int fd) {
 
 }  // namespace
 
-CMySocket::~CMySocket() { Close(); }
+BrokerSocket::~BrokerSocket() { Close(); }
 
-void CMySocket::Close() {
+void BrokerSocket::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     connected_ = false;
 }
 
-int CMySocket::BeginConnect(const std::string& host, int port) {
+int BrokerSocket::BeginConnect(const std::string& host, int port) {
     Close();
     lastErrno_ = 0;
     if (port <= 0 || port > 65535) {
@@ -90,7 +90,7 @@ int CMySocket::BeginConnect(const std::string& host, int port) {
     return 0;
 }
 
-int CMySocket::PollConnect(int timeoutMs) {
+int BrokerSocket::PollConnect(int timeoutMs) {
     if (fd_ < 0) return -1;
     if (connected_) return 1;
     int ev = PollOne(fd_, POLLOUT, std::max(timeoutMs, 0));
@@ -110,13 +110,13 @@ int CMySocket::PollConnect(int timeoutMs) {
     return 1;
 }
 
-bool CMySocket::WaitWritable(int timeoutMs) {
+bool BrokerSocket::WaitWritable(int timeoutMs) {
     if (fd_ < 0) return false;
     int ev = PollOne(fd_, POLLOUT, std::max(timeoutMs, 0));
     return ev > 0 && (ev & POLLOUT) != 0;
 }
 
-bool CMySocket::WaitReadable(int timeoutMs) {
+bool BrokerSocket::WaitReadable(int timeoutMs) {
     if (fd_ < 0) return false;
     return PollOne(fd_, POLLIN, std::max(timeoutMs, 0)) > 0;
 }
@@ -124,20 +124,20 @@ bool CMySocket::WaitReadable(int timeoutMs) {
 // A broker with Nagle on holds its next small packet (a relay's PUBLISH right behind the PUBACK
 // of ours) until we acknowledge the last one, and a delayed ACK costs up to 40 ms on Linux.
 // Quick-ack mode switches itself off again, so it is asked for after every read.
-void CMySocket::AckPromptly() {
+void BrokerSocket::AckPromptly() {
 #ifdef TCP_QUICKACK
     int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 #endif
 }
 
-void CMySocket::SetCork(bool on) {
+void BrokerSocket::SetCork(bool on) {
     if (fd_ < 0) return;
     int v = on ? 1 : 0;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_CORK, &v, sizeof v);
 }
 
-int CMySocket::Receive(uint8_t* dst, size_t capacity) {
+int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
     if (!IsConnected()) return -1;
     if (capacity == 0) return 0;
     capacity = std::min<size_t>(capacity, INT_MAX);
@@ -159,7 +159,7 @@ int CMySocket::Receive(uint8_t* dst, size_t capacity) {
     }
 }
 
-int32_t CMySocket::SendAll(iovec* left, int count, int limitMs) {
+int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
     if (!IsConnected() || count < 0 || (count > 0 && left == nullptr)) return -1;
     size_t total = 0;
     for (int i = 0; i < count; ++i) total += left[i].iov_len;
