@@ -12,7 +12,7 @@ InboundResult HandleData(const ReceivedMessage& msg, const InboundTargets& t, ui
     if (DecodeClientPacket(msg.payload.data(), msg.payload.size(), &pkt) < 0) {
         return InboundResult::Ignored;
     }
-    OrderQueue_Insert(*t.orders, pkt.senderKey, pkt.packetNumber, pkt.data, pkt.count, now);
+    t.orders->Insert(pkt.senderKey, pkt.packetNumber, pkt.data, pkt.count, now);
     return InboundResult::Data;
 }
 

@@ -86,8 +86,9 @@ int32_t SeqDistance(uint16_t a, uint16_t b) {
     return n < 0x8000 ? -n : 0x10000 - n;
 }
 
-void OrderQueue_Insert(OrderQueue& q, uint32_t senderKey, uint16_t number, const uint8_t* data,
-                       int count, uint32_t now) {
+InsertResult OrderQueue::Insert(uint32_t senderKey, uint16_t number, const uint8_t* data,
+                                int count, uint32_t now) {
+    OrderQueue& q = *this;
     SenderOrder* rec = FindSender(q, senderKey);
     if (rec == nullptr) {
         SenderOrder fresh;
@@ -95,22 +96,26 @@ void OrderQueue_Insert(OrderQueue& q, uint32_t senderKey, uint16_t number, const
         fresh.lastActivityTick = now;
         StoreSlot(fresh, 0, number, data, count);
         q.orderTable.push_back(fresh);
-        return;
+        return InsertResult::kStored;
     }
     if (number == 0 || q.lateCount > 2) {
         ResetSender(q, *rec, data, count, now);
-        return;
+        return InsertResult::kStored;
     }
     if (SeqDistance(number, rec->expectedNumber) < 0) {
         ++q.lateCount;
-        return;
+        return InsertResult::kLate;
     }
     int slot = ChooseSlot(*rec, number);
     q.lateCount = 0;
-    if (slot >= 0) StoreSlot(*rec, slot, number, data, count);
+    if (slot < 0) return InsertResult::kNoSlot;
+    bool repeat = rec->slotLength[slot] != 0;
+    StoreSlot(*rec, slot, number, data, count);
+    return repeat ? InsertResult::kDuplicate : InsertResult::kStored;
 }
 
-int OrderQueue_Flush(OrderQueue& q, uint32_t now, PortWriter& port) {
+int OrderQueue::Flush(uint32_t now, PortWriter& port) {
+    OrderQueue& q = *this;
     int writes = 0;
     for (auto& rec : q.orderTable) {
         if (AllFree(rec)) rec.lastActivityTick = now;
@@ -131,9 +136,9 @@ int OrderQueue_Flush(OrderQueue& q, uint32_t now, PortWriter& port) {
     return writes;
 }
 
-void OrderQueue_Clear(OrderQueue& q) {
-    std::vector<SenderOrder>().swap(q.orderTable);
-    q.lateCount = 0;
+void OrderQueue::Clear() {
+    std::vector<SenderOrder>().swap(orderTable);
+    lateCount = 0;
 }
 
 }  // namespace norvex

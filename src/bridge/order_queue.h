@@ -23,11 +23,6 @@ struct SenderOrder {
     int32_t slotLength[kOrderSlots] = {};  // 0: slot free
 };
 
-struct OrderQueue {
-    std::vector<SenderOrder> orderTable;  // one record per sender, in order of first arrival
-    uint32_t lateCount = 0;  // late packets (any sender) since the last packet stored
-};
-
 // Where flushed packets go: the serial port in the service, a recorder in tests.  Returns the
 // count written, or a negative value when the port failed.
 class PortWriter {
@@ -40,15 +35,26 @@ public:
 // exactly 0x8000 apart give -0x8000 when a is the greater, +0x8000 otherwise.
 int32_t SeqDistance(uint16_t a, uint16_t b);
 
-// Stores or drops one packet of `count` (0..64) bytes; `now` in ms.
-void OrderQueue_Insert(OrderQueue& q, uint32_t senderKey, uint16_t number, const uint8_t* data,
-                       int count, uint32_t now);
+// What became of one inserted packet.
+enum class InsertResult {
+    kStored,     // held for delivery
+    kDuplicate,  // its number was already held: the new copy replaced the old one
+    kLate,       // older than the next one due: dropped
+    kNoSlot,     // every slot held a later packet: dropped
+};
 
-// Writes the packets that are due, at most two per sender.  Returns how many writes were made,
-// or -1 as soon as the port fails (the run must end then).
-int OrderQueue_Flush(OrderQueue& q, uint32_t now, PortWriter& port);
+struct OrderQueue {
+    std::vector<SenderOrder> orderTable;  // one record per sender, in order of first arrival
+    uint32_t lateCount = 0;  // late packets (any sender) since the last packet stored
 
-// Empties the table and the late counter, as at the start of a run.
-void OrderQueue_Clear(OrderQueue& q);
+    // Stores or drops one packet of `count` (0..64) bytes; `now` in ms.
+    InsertResult Insert(uint32_t senderKey, uint16_t number, const uint8_t* data, int count,
+                        uint32_t now);
+    // Writes the packets that are due, at most two per sender.  Returns how many writes were
+    // made, or -1 as soon as the port fails (the run must end then).
+    int Flush(uint32_t now, PortWriter& port);
+    // Empties the table and the late counter, as at the start of a run.
+    void Clear();
+};
 
 }  // namespace norvex

@@ -75,7 +75,7 @@ int DrainInbound(RelayRun& run, PortWriter& port) {
         InboundResult res = HandleInboundMessage(q.front(), t, now);
         q.pop_front();
         ++handled;
-        if (res == InboundResult::Data && OrderQueue_Flush(run.orders, now, port) < 0) return -1;
+        if (res == InboundResult::Data && run.orders.Flush(now, port) < 0) return -1;
     }
     return handled;
 }
@@ -211,7 +211,7 @@ Phase RelayPhase(RelayRun& run) {
         SerialStep sv = handled < 0 ? SerialStep::PortFailed : ServeSerial(run, wake.serialAlert);
         if (sv == SerialStep::Reconnect) return Phase::Reconnect;
         if (sv == SerialStep::Stop) return Phase::Stop;
-        int flushed = sv == SerialStep::PortFailed ? -1 : OrderQueue_Flush(run.orders, NowMs(run), writer);
+        int flushed = sv == SerialStep::PortFailed ? -1 : run.orders.Flush(NowMs(run), writer);
         if (!writer.Commit()) flushed = -1;
         if (flushed < 0) {
             run.portFailed = true;
