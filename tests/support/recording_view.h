@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "bridge/panel_sink.h"
+#include "shell/panel_view.h"
 
 namespace norvex::test {
 
-// A panel that records every call as one line of text ("button|<text>|1", "notice|<title>|<text>",
-// ...).  Safe to call from the worker while a test reads it.
-class RecordingPanel final : public PanelSink {
+// A view that records every call as one line of text ("button|<text>|1", "notice|<title>|<text>",
+// "cell|<row>|<column>|<text>", ...).  Safe to call from the engine while a test reads it.
+class RecordingView final : public PanelView {
 public:
     void SetStartButton(const std::string& text, bool enabled) override {
         Add("button|" + text + "|" + (enabled ? "1" : "0"));
@@ -22,8 +22,8 @@ public:
         for (auto& c : cells) line += "|" + c;
         Add(line);
     }
-    void SetRelayCell(int row, int column, const std::string& text) override {
-        Add("cell|" + std::to_string(row) + "|" + std::to_string(column) + "|" + text);
+    void SetRelayCell(int row, RelayColumn column, const std::string& text) override {
+        Add("cell|" + std::to_string(row) + "|" + std::to_string(static_cast<int>(column)) + "|" + text);
     }
     void ShowMessage(const std::string& caption, const std::string& text) override {
         Add("message|" + caption + "|" + text);
@@ -31,6 +31,9 @@ public:
     void ShowNotice(const std::string& title, const std::string& text) override {
         Add("notice|" + title + "|" + text);
     }
+    void ShowDiagnostic(const std::string& line) override { Add("diagnostic|" + line); }
+    void SetStatusTimer(bool on) override { Add(std::string("timer|") + (on ? "1" : "0")); }
+    void SetBusy(bool busy) override { Add(std::string("busy|") + (busy ? "1" : "0")); }
 
     std::vector<std::string> Calls() const {
         std::lock_guard<std::mutex> lock(mu_);
@@ -42,6 +45,10 @@ public:
         size_t n = 0;
         for (auto& c : calls_) n += c.rfind(prefix, 0) == 0 ? 1 : 0;
         return n;
+    }
+    std::string Last() const {
+        std::lock_guard<std::mutex> lock(mu_);
+        return calls_.empty() ? std::string() : calls_.back();
     }
     void Clear() {
         std::lock_guard<std::mutex> lock(mu_);

@@ -1,4 +1,4 @@
-#include "worker_test_fixture.h"
+#include "engine_fixture.h"
 
 #include <arpa/inet.h>
 #include <mosquitto.h>
@@ -131,36 +131,36 @@ bool ScriptedBroker::Write(const std::vector<uint8_t>& bytes) {
     return conn_ >= 0 && ::write(conn_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
-void WorkerFixture::SetUp() {
+void ScriptedBroker::CloseConnection() {
+    if (conn_ >= 0) ::close(conn_);
+    conn_ = -1;
+}
+
+void EngineFixture::SetUp() {
     ASSERT_TRUE(pty.Ok());
-    ASSERT_TRUE(SetupRelaySession(session));
-    ctx.brokerAddress = "127.0.0.1";
-    ctx.groupId = kGroupId;
-    ctx.groupSerial = kGroupSerial;
-    ctx.productId = "prodX";
-    ctx.netPortName = pty.SlavePath();
-    ctx.dialog = &panel;
-    ctx.clock = &clock;
-    ctx.session = &session;
+    config.brokerHost = "127.0.0.1";
+    config.groupId = kGroupId;
+    config.groupSerial = kGroupSerial;
+    config.productId = "prodX";
+    config.portName = pty.SlavePath();
 }
 
-void WorkerFixture::TearDown() {
-    worker.RequestStop();
-    worker.Join();
+void EngineFixture::TearDown() {
+    engine.RequestStop();
+    engine.Join();
 }
 
-void WorkerFixture::UseBroker(int port) { ctx.brokerPort = port; }
+void EngineFixture::UseBroker(int port) { config.brokerPort = port; }
 
-bool WorkerFixture::WaitSubscribed(uint32_t n) {
-    return WaitUntil([&] { return session.subscribeCount.load() >= n; }, std::chrono::seconds(10));
+bool EngineFixture::WaitSubscribed(uint32_t n) {
+    return WaitUntil([&] { return engine.Counters().Snapshot().subscriptions >= n; },
+                     std::chrono::seconds(10));
 }
 
-bool WorkerFixture::StartAndSubscribe(uint32_t n) {
-    return worker.Start(ctx) && WaitSubscribed(n);
-}
+bool EngineFixture::StartAndSubscribe(uint32_t n) { return engine.Start(config) && WaitSubscribed(n); }
 
-bool WorkerFixture::WaitStopped(std::chrono::milliseconds limit) {
-    return WaitUntil([&] { return !worker.Running(); }, limit);
+bool EngineFixture::WaitStopped(std::chrono::milliseconds limit) {
+    return WaitUntil([&] { return !engine.Active(); }, limit);
 }
 
 }  // namespace norvex::test

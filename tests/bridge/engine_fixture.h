@@ -8,11 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "bridge/relay_session.h"
-#include "bridge/service_context.h"
-#include "bridge/service_worker.h"
+#include "bridge/relay_engine.h"
 #include "bridge/tick_clock.h"
-#include "recording_panel.h"
+#include "recording_events.h"
 #include "support/mosquitto_broker.h"
 #include "support/pty_pair.h"
 
@@ -57,13 +55,25 @@ private:
     std::vector<Message> messages_;
 };
 
-// The tick clock plus an offset a test can move, so minutes can pass at once.
+// The tick clock plus an offset a test can move, so minutes can pass at once; frozen, it stands
+// still at `frozenAt` (+ offset) so that a window of milliseconds can be stepped through.
 class OffsetClock final : public TickClock {
 public:
     uint32_t NowMs() const override {
-        return SystemTickClock().NowMs() + offset.load(std::memory_order_relaxed);
+        calls.fetch_add(1);
+        uint32_t base = frozen.load() ? frozenAt.load() : SystemTickClock().NowMs();
+        return base + offset.load(std::memory_order_relaxed);
+    }
+    void Freeze() {
+        frozenAt.store(SystemTickClock().NowMs());
+        frozen.store(true);
     }
     std::atomic<uint32_t> offset{0};
+    std::atomic<bool> frozen{false};
+    std::atomic<uint32_t> frozenAt{0};
+    // An idle engine sleeps without looking at the clock; one waiting for a window looks at it
+    // every time it wakes.
+    mutable std::atomic<uint64_t> calls{0};
 };
 
 // A TCP listener on 127.0.0.1 that plays the broker byte by byte from the test thread.
@@ -78,6 +88,8 @@ public:
     // Reads one MQTT packet: byte 0, the remaining length and the rest.
     std::vector<uint8_t> ReadPacket(int timeoutMs);
     bool Write(const std::vector<uint8_t>& bytes);
+    // Closes the accepted connection (the listener stays).
+    void CloseConnection();
 
 private:
     int listen_ = -1;
@@ -88,25 +100,24 @@ private:
 inline constexpr char kGroupId[] = "G4711";
 inline constexpr char kGroupSerial[] = "77";
 
-// A worker wired to a pty and a broker port, with a recording panel.
-class WorkerFixture : public ::testing::Test {
+// An engine wired to a pty and a broker port, with its events recorded.
+class EngineFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
     void UseBroker(int port);
-    // Starts the worker and waits for its `n`-th completed subscription.
+    // Starts the engine and waits for its `n`-th completed subscription.
     bool StartAndSubscribe(uint32_t n = 1);
     bool WaitSubscribed(uint32_t n);
     bool WaitStopped(std::chrono::milliseconds limit);
     std::string Topic(const char* suffix) const { return std::string("/group/") + kGroupId + suffix; }
 
     PtyPair pty;
-    RecordingPanel panel;
-    RelaySession session;
+    RecordingEvents events;
     OffsetClock clock;
-    ServiceContext ctx;
-    ServiceWorker worker;
+    EngineConfig config;
+    RelayEngine engine{events, clock};
 };
 
 }  // namespace norvex::test

@@ -1,11 +1,11 @@
-// The worker between a real pty and a private mosquitto, with libmosquitto playing the relays.
+// The engine between a real pty and a private mosquitto, with libmosquitto playing the relays.
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "support/net_util.h"
-#include "worker_test_fixture.h"
+#include "engine_fixture.h"
 
 namespace norvex::test {
 namespace {
@@ -13,10 +13,10 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
-class WorkerRelay : public WorkerFixture {
+class EngineRelay : public EngineFixture {
 protected:
     void SetUp() override {
-        WorkerFixture::SetUp();
+        EngineFixture::SetUp();
         ASSERT_TRUE(broker.Start());
         UseBroker(broker.Port());
         ASSERT_TRUE(relay.Connect(broker.Port(), Topic("/host")));
@@ -39,7 +39,7 @@ protected:
     GroupClient relay;
 };
 
-TEST_F(WorkerRelay, SerialBytesGoOutBehindTheHostSequence) {
+TEST_F(EngineRelay, SerialBytesGoOutBehindTheHostSequence) {
     ASSERT_TRUE(StartAndSubscribe());
     ASSERT_TRUE(pty.Write(Bytes{1, 2, 3}));
     ASSERT_TRUE(relay.WaitMessages(1, 5s));
@@ -48,12 +48,14 @@ TEST_F(WorkerRelay, SerialBytesGoOutBehindTheHostSequence) {
     auto msgs = relay.Messages();
     EXPECT_EQ(msgs[0].payload, (Bytes{0, 0, 1, 2, 3}));
     EXPECT_EQ(msgs[1].payload, (Bytes{1, 0, 4}));
-    EXPECT_EQ(session.lastPublishId.load(), 2);
-    EXPECT_EQ(panel.Count("invert"), 1u);
-    EXPECT_EQ(panel.Count("button|运行中，点击停止|1"), 2u);  // port open, then connected
+    EXPECT_EQ(engine.LastPacketId(), 2);
+    auto c = engine.Counters().Snapshot();
+    EXPECT_EQ(c.serialBytesToGroup, 4u);
+    EXPECT_EQ(c.packetsToGroup, 2u);
+    EXPECT_TRUE(WaitUntil([&] { return engine.Counters().Snapshot().pubAcks == 2; }, 5s));
 }
 
-TEST_F(WorkerRelay, HundredBytesGoOutAs64AndLater36) {
+TEST_F(EngineRelay, HundredBytesGoOutAs64AndLater36) {
     ASSERT_TRUE(StartAndSubscribe());
     Bytes data(100);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
@@ -70,7 +72,7 @@ TEST_F(WorkerRelay, HundredBytesGoOutAs64AndLater36) {
     EXPECT_GE(msgs[1].at - msgs[0].at, 10ms);
 }
 
-TEST_F(WorkerRelay, LongBurstArrivesWholeInOrderAndNumbered) {
+TEST_F(EngineRelay, LongBurstArrivesWholeInOrderAndNumbered) {
     ASSERT_TRUE(StartAndSubscribe());
     Bytes data(5000);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
@@ -91,7 +93,7 @@ TEST_F(WorkerRelay, LongBurstArrivesWholeInOrderAndNumbered) {
     }
 }
 
-TEST_F(WorkerRelay, RelayPacketsReachThePortInNumberOrder) {
+TEST_F(EngineRelay, RelayPacketsReachThePortInNumberOrder) {
     ASSERT_TRUE(StartAndSubscribe());
     const std::string data = Topic("/client");
     for (uint16_t n : std::initializer_list<uint16_t>{1, 3, 2, 3, 5, 4, 6}) {  // 3 twice: the late copy is dropped
@@ -100,9 +102,14 @@ TEST_F(WorkerRelay, RelayPacketsReachThePortInNumberOrder) {
     Bytes got = pty.Read(12, 5000);
     EXPECT_EQ(got, (Bytes{1, 0xAA, 2, 0xAA, 3, 0xAA, 4, 0xAA, 5, 0xAA, 6, 0xAA}));
     EXPECT_TRUE(pty.Read(1, 200).empty());
+    auto c = engine.Counters().Snapshot();
+    EXPECT_EQ(c.packetsFromGroup, 7u);
+    EXPECT_EQ(c.serialBytesFromGroup, 12u);
+    // the second 3 is late, or a duplicate when the first still waits
+    EXPECT_EQ(c.lateDropped + c.duplicatesDropped, 1u);
 }
 
-TEST_F(WorkerRelay, BurstOfInOrderPacketsLosesNothing) {
+TEST_F(EngineRelay, BurstOfInOrderPacketsLosesNothing) {
     ASSERT_TRUE(StartAndSubscribe());
     Bytes expect;
     for (uint16_t n = 1; n <= 200; ++n) {
@@ -113,85 +120,80 @@ TEST_F(WorkerRelay, BurstOfInOrderPacketsLosesNothing) {
     EXPECT_EQ(pty.Read(expect.size(), 10000), expect);
 }
 
-TEST_F(WorkerRelay, StatusMessagesUpdateTheRelayList) {
-    RelayDevice dev;
-    dev.devid = 3;
-    dev.iccid = "old";
-    ctx.deviceTable.push_back(dev);
-    std::atomic<int> reports{0};
-    ctx.reportDevice = [&](const DeviceReport& r) {
-        if (r.devid == 3 && r.iccid == "8986") reports.fetch_add(1);
-    };
+TEST_F(EngineRelay, StatusMessagesUpdateTheRelayTable) {
+    config.relays = {{3, "old", ""}};
     ASSERT_TRUE(StartAndSubscribe());
     ASSERT_TRUE(relay.Publish(Topic("/client/status"), "baseinfo:3,hello,1,2,8986,8600,"));
-    ASSERT_TRUE(WaitUntil([&] { return panel.Count("cell|0|3|8600") == 1; }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return events.Count("report|3|8986|8600") == 1; }, 5s));
+    EXPECT_EQ(events.Count("heard|0|3|base|8986|8600"), 1u);
+    uint32_t first = engine.LastHeardTick(0);
+    ASSERT_NE(first, kNeverHeard);
+
+    // the same again is heard but not reported; a ping only renews the tick
+    clock.offset.fetch_add(5000);
+    ASSERT_TRUE(relay.Publish(Topic("/client/status"), "baseinfo:3,hello,1,2,8986,8600,"));
     ASSERT_TRUE(relay.Publish(Topic("/client/status"), "pingack:3"));
-    EXPECT_EQ(reports.load(), 1);
-    EXPECT_NE(ctx.deviceTable[0].lastHeardTick.load(), kNeverHeard);
+    ASSERT_TRUE(WaitUntil([&] { return events.Count("heard|0|3|ping") == 1; }, 5s));
+    EXPECT_GE(engine.LastHeardTick(0) - first, 5000u);
+    EXPECT_EQ(events.Count("report|"), 1u);
 }
 
-TEST_F(WorkerRelay, BrokerRestartResubscribesAndDeliversTheOutageBytes) {
+TEST_F(EngineRelay, BrokerRestartResubscribesAndDeliversTheOutageBytes) {
     ASSERT_TRUE(StartAndSubscribe());
     ASSERT_TRUE(pty.Write(Bytes{9}));
     ASSERT_TRUE(relay.WaitMessages(1, 5s));
     ASSERT_TRUE(pty.Write(Bytes{8}));
     ASSERT_TRUE(relay.WaitMessages(2, 5s));
-    uint16_t idBefore = session.publishPacketId.load();
+    uint16_t idBefore = engine.LastPacketId();
 
     broker.Stop();
-    ASSERT_TRUE(WaitUntil([&] { return panel.Count("notice|警告|网络故障,重连中..") >= 1; }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return events.Count("fault|lost") == 1; }, 5s));
     ASSERT_TRUE(pty.Write(Bytes{0x55, 0x66}));
     // restart right after a failed attempt, so the relays are back before the next one
-    size_t notices = panel.Count("notice|");
-    ASSERT_TRUE(WaitUntil([&] { return panel.Count("notice|") > notices; }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return events.Count("fault|connect") >= 1; }, 5s));
     ASSERT_TRUE(broker.Start());
     ASSERT_TRUE(relay.Reconnect());
     ASSERT_TRUE(WaitSubscribed(2));
     ASSERT_TRUE(relay.WaitMessages(3, 5s));
     auto msgs = relay.Messages();
     EXPECT_EQ(msgs.back().payload, (Bytes{0, 0, 0x55, 0x66}));  // a new subscription starts at 0
-    EXPECT_EQ(session.publishPacketId.load(), static_cast<uint16_t>(idBefore + 1));
-    EXPECT_TRUE(worker.Running());
+    EXPECT_EQ(engine.LastPacketId(), static_cast<uint16_t>(idBefore + 1));
+    EXPECT_TRUE(engine.Active());
+    EXPECT_EQ(engine.Counters().Snapshot().reconnects, 1u);
 }
 
-TEST_F(WorkerRelay, StopAndStartAgainContinuesPacketIds) {
+TEST_F(EngineRelay, StopAndStartAgainContinuesPacketIds) {
     ASSERT_TRUE(StartAndSubscribe());
     ASSERT_TRUE(pty.Write(Bytes{1}));
     ASSERT_TRUE(relay.WaitMessages(1, 5s));
-    worker.RequestStop();
+    engine.RequestStop();
     ASSERT_TRUE(WaitStopped(2s));
-    EXPECT_EQ(ctx.running.load(), 0);
-    auto calls = panel.Calls();
-    ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[calls.size() - 2], "button|已停止，点击运行|1");
-    EXPECT_EQ(calls.back(), "choosers|1");
+    EXPECT_EQ(events.Last(), "stopped|user");
 
     ASSERT_TRUE(StartAndSubscribe(2));
     ASSERT_TRUE(pty.Write(Bytes{2}));
     ASSERT_TRUE(relay.WaitMessages(2, 5s));
     EXPECT_EQ(relay.Messages()[1].payload, (Bytes{0, 0, 2}));
-    EXPECT_EQ(session.lastPublishId.load(), 2);
+    EXPECT_EQ(engine.LastPacketId(), 2);
 }
 
-TEST_F(WorkerRelay, PacketIdAfter65535IsOne) {
-    session.publishPacketId.store(65534);
+TEST_F(EngineRelay, PacketIdAfter65535IsOne) {
+    engine.SetLastPacketId(65534);
     ASSERT_TRUE(StartAndSubscribe());
     ASSERT_TRUE(pty.Write(Bytes{1}));
     ASSERT_TRUE(relay.WaitMessages(1, 5s));
-    EXPECT_EQ(session.lastPublishId.load(), 65535);
+    EXPECT_EQ(engine.LastPacketId(), 65535);
     ASSERT_TRUE(pty.Write(Bytes{2}));
     ASSERT_TRUE(relay.WaitMessages(2, 5s));
-    EXPECT_EQ(session.lastPublishId.load(), 1);
+    EXPECT_EQ(engine.LastPacketId(), 1);
     EXPECT_EQ(relay.Messages()[1].payload, (Bytes{1, 0, 2}));
 }
 
-TEST_F(WorkerRelay, PtyHangUpEndsTheRunWithAMessage) {
+TEST_F(EngineRelay, PtyHangUpEndsTheRunWithAMessage) {
     ASSERT_TRUE(StartAndSubscribe());
     pty.CloseMaster();
     ASSERT_TRUE(WaitStopped(5s));
-    EXPECT_EQ(ctx.running.load(), 0);
-    EXPECT_EQ(panel.Count("message|错误|网络侧串口(" + pty.SlavePath() + ")读写错误或已断开"), 1u);
-    EXPECT_EQ(panel.Calls().back(), "choosers|1");
+    EXPECT_EQ(events.Last(), "stopped|port-failed");
     EXPECT_TRUE(relay.Messages().empty());  // nothing that was not read went out
 }
 
