@@ -182,7 +182,22 @@ int TlsLink::Read(uint8_t* dst, int capacity) {
 int TlsLink::Write(const uint8_t* src, int length) {
     ERR_clear_error();
     int r = Outcome(SSL_write(ssl_.get(), src, length), "TLS send");
+    if (r == kTlsFailed && errno_ != EPROTO) ReadPeerReason();
     return r == kTlsClosed ? kTlsFailed : r;
+}
+
+// A broker that refuses us once the handshake is over (TLS 1.3 checks a client certificate
+// then) sends an alert and closes; a write can meet the reset before anything was read.  The
+// alert still waits in the receive queue and says more than "Connection reset by peer".
+void TlsLink::ReadPeerReason() {
+    uint8_t scratch[512];  // the connection is lost: whatever data comes first goes with it
+    ERR_clear_error();
+    int r = SSL_read(ssl_.get(), scratch, sizeof scratch);
+    if (r <= 0 && SSL_get_error(ssl_.get(), r) == SSL_ERROR_SSL) {
+        errno_ = EPROTO;
+        error_ = "TLS send failed: " + QueuedReason("TLS protocol error");
+    }
+    ERR_clear_error();
 }
 
 size_t TlsLink::Pending() const {

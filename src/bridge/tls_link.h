@@ -59,6 +59,7 @@ class TlsLink {
 
     TlsLink() = default;
     int Outcome(int ret, const char* step);
+    void ReadPeerReason();
 
     std::unique_ptr<SSL_CTX, CtxFree> ctx_;
     std::unique_ptr<SSL, SslFree> ssl_;  // declared after ctx_: freed first

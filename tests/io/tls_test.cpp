@@ -2,6 +2,8 @@
 // listener, with a CA and certificates made at test time.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -278,6 +280,53 @@ TEST_F(TlsBroker, DecryptedBytesHeldBackAreAnnouncedUntilRead) {
     EXPECT_EQ(sock.Receive(got + 1, sizeof got - 1), 3);
     EXPECT_FALSE(sock.HasPendingInput());
     EXPECT_EQ(test::ToHex(got, 4), "20 02 00 00");
+
+    // a broker that goes away is an end of the connection, not a quiet one
+    broker.Stop();
+    ASSERT_TRUE(WaitUntil([&] { return (n = sock.Receive(got, sizeof got)) != 0; }, 10s));
+    EXPECT_EQ(n, -1);
+}
+
+TEST_F(TlsBroker, MegabytesInUnevenPiecesArriveIntactThroughAFullSendBuffer) {
+    MosquittoBroker broker(ListenerWith(forAddress_, false));
+    ASSERT_TRUE(broker.Start()) << broker.LogFile();
+    TlsEnvironment env("1", ca_->CertFile());
+    BrokerSocket sock;
+    SocketSession session(sock);
+    ASSERT_TRUE(session.Connect(broker.Port())) << sock.LastError();
+    mqtt::PacketChain chain{};
+    const uint8_t password[] = {'x'};
+    ASSERT_EQ(mqtt::BuildConnect(&chain, "norvexHost", "", password, 1), 0);
+    ASSERT_TRUE(session.Send(&chain));
+    ASSERT_TRUE(session.PumpUntil([&] { return session.Saw("connack 0 0"); }));
+    // a small send buffer makes the TLS writes meet a full socket and be continued
+    int small = 4096;
+    ASSERT_EQ(::setsockopt(sock.Fd(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+
+    // one QoS 0 PUBLISH of 3 MiB, then a PINGREQ: the broker answers the PINGREQ only if every
+    // byte before it arrived, in order, framed as sent
+    const std::string topic = "/group/G1/bulk";
+    std::vector<uint8_t> payload(3 * 1024 * 1024 + 7);
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>('a' + i % 26);
+    std::vector<uint8_t> header = {0x30};
+    for (size_t left = 2 + topic.size() + payload.size();; left >>= 7) {
+        header.push_back(static_cast<uint8_t>((left & 0x7F) | (left > 0x7F ? 0x80 : 0)));
+        if (left <= 0x7F) break;
+    }
+    header.insert(header.end(), {0x00, static_cast<uint8_t>(topic.size())});
+    header.insert(header.end(), topic.begin(), topic.end());
+    uint8_t ping[] = {0xC0, 0x00};
+    iovec vec[] = {{header.data(), header.size()},
+                   {ping, 0},
+                   {payload.data(), 5},
+                   {payload.data() + 5, 1024 * 1024},
+                   {payload.data() + 5 + 1024 * 1024, payload.size() - 5 - 1024 * 1024},
+                   {ping, sizeof ping}};
+    const size_t total = header.size() + payload.size() + sizeof ping;
+    EXPECT_EQ(sock.SendAll(vec, static_cast<int>(std::size(vec)), 30000),
+              static_cast<int32_t>(total))
+        << sock.LastError();
+    EXPECT_TRUE(session.PumpUntil([&] { return session.Saw("pingresp"); })) << sock.LastError();
 }
 
 TEST_F(TlsBroker, UnusableSettingsFailAtOnceAndEachAttemptReadsTheFilesAgain) {
