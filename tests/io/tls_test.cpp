@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -168,7 +169,7 @@ class TlsBroker : public ::testing::Test {
 };
 
 TEST_F(TlsBroker, DataFlowsOnlyWhenTheBrokerIsWhoTheSettingsTrust) {
-    enum class Server { kAddress, kName };
+    enum class Server { kAddress, kName, kPlain };
     enum class Client { kNone, kCertAndKey, kOneFile };
     struct Case {
         const char* name;
@@ -197,11 +198,17 @@ TEST_F(TlsBroker, DataFlowsOnlyWhenTheBrokerIsWhoTheSettingsTrust) {
          Client::kOneFile, nullptr, nullptr},
         {"client certificate required, none given", Server::kAddress, true, false, nullptr,
          Client::kNone, "login", "certificate required"},
+        {"broker without TLS", Server::kPlain, false, false, nullptr, Client::kNone, "connect",
+         "TLS handshake failed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        MosquittoBroker broker(ListenerWith(c.server == Server::kAddress ? forAddress_ : forName_,
-                                            c.requireCertificate));
+        std::optional<BrokerTls> listener;
+        if (c.server != Server::kPlain) {
+            listener = ListenerWith(c.server == Server::kAddress ? forAddress_ : forName_,
+                                    c.requireCertificate);
+        }
+        MosquittoBroker broker(listener);
         ASSERT_TRUE(broker.Start()) << broker.LogFile();
         TlsEnvironment env("1", c.strangerCa ? strangerCa_->CertFile() : ca_->CertFile(),
                            c.client == Client::kNone      ? ""
