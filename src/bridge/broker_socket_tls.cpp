@@ -48,7 +48,7 @@ void BrokerSocket::TlsFailed() {
 bool BrokerSocket::StartTls(const std::string& host) {
     if (!tlsSettings_.enabled) return true;
     std::string error;
-    tls_ = TlsLink::Create(tlsSettings_, host, fd_, &error);
+    tls_ = TlsLink::Create(tlsSettings_, host, Fd(), &error);
     if (tls_) return true;
     // the settings are at fault, not the broker; the next attempt reads the files again
     Close();
