@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "bridge/broker_tls_env.h"
+#include "bridge/gather_list.h"
 #include "bridge/tls_link.h"
 
 namespace norvex {
@@ -200,15 +201,8 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
         msg.msg_iovlen = std::min<size_t>(static_cast<size_t>(count) - first, IOV_MAX);
         ssize_t n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
-            // a partial send: drop what went out and send the rest, or the stream is corrupt
             sent += static_cast<size_t>(n);
-            for (size_t k = static_cast<size_t>(n); k > 0; ++first) {
-                size_t take = std::min(k, left[first].iov_len);
-                left[first].iov_base = static_cast<uint8_t*>(left[first].iov_base) + take;
-                left[first].iov_len -= take;
-                k -= take;
-                if (left[first].iov_len != 0) break;
-            }
+            first = DropSent(left, first, static_cast<size_t>(n));
             continue;
         }
         if (n < 0 && !WouldBlock(errno)) {

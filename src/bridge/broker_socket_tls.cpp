@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "bridge/broker_socket.h"
+#include "bridge/gather_list.h"
 #include "bridge/tls_link.h"
 
 namespace norvex {
@@ -112,13 +113,7 @@ int32_t BrokerSocket::TlsSendAll(iovec* left, int count, size_t total, int limit
         int n = tls_->Write(record, static_cast<int>(len));
         if (n > 0) {
             sent += static_cast<size_t>(n);
-            for (size_t k = static_cast<size_t>(n); k > 0; ++first) {
-                size_t take = std::min(k, left[first].iov_len);
-                left[first].iov_base = static_cast<uint8_t*>(left[first].iov_base) + take;
-                left[first].iov_len -= take;
-                k -= take;
-                if (left[first].iov_len != 0) break;
-            }
+            first = DropSent(left, first, static_cast<size_t>(n));
             continue;
         }
         if (n != kTlsWantRead && n != kTlsWantWrite) {

@@ -80,6 +80,15 @@ class SocketSession {
         mqtt::ReleaseChain(chain);
         return total != 0 && r == static_cast<int32_t>(total);
     }
+    // CONNECT, without waiting for the answer
+    bool SendConnect() {
+        mqtt::PacketChain chain{};
+        const uint8_t password[] = {'x'};
+        return mqtt::BuildConnect(&chain, "norvexHost", "", password, 1) == 0 && Send(&chain);
+    }
+    bool Login() {
+        return SendConnect() && PumpUntil([&] { return Saw("connack 0 0"); });
+    }
     bool PumpUntil(const std::function<bool()>& pred) {
         const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (!pred()) {
@@ -221,13 +230,10 @@ TEST_F(TlsBroker, DataFlowsOnlyWhenTheBrokerIsWhoTheSettingsTrust) {
 
         std::string failedAt;
         mqtt::PacketChain chain{};
-        const uint8_t password[] = {'x'};
         const char* const filters[2] = {"/group/G1/client/status", "/group/G1/client"};
         if (!session.Connect(broker.Port())) {
             failedAt = "connect";
-        } else if (mqtt::BuildConnect(&chain, "norvexHost", "", password, 1) != 0 ||
-                   !session.Send(&chain) ||
-                   !session.PumpUntil([&] { return session.Saw("connack 0 0"); })) {
+        } else if (!session.Login()) {
             failedAt = "login";
         } else if (mqtt::BuildSubscribe(&chain, filters) != 0 || !session.Send(&chain) ||
                    !session.PumpUntil([&] { return session.Saw("suback 1 [02 02]"); })) {
@@ -271,10 +277,7 @@ TEST_F(TlsBroker, DecryptedBytesHeldBackAreAnnouncedUntilRead) {
     SocketSession session(sock);
     ASSERT_TRUE(session.Connect(broker.Port())) << sock.LastError();
     EXPECT_FALSE(sock.HasPendingInput());
-    mqtt::PacketChain chain{};
-    const uint8_t password[] = {'x'};
-    ASSERT_EQ(mqtt::BuildConnect(&chain, "norvexHost", "", password, 1), 0);
-    ASSERT_TRUE(session.Send(&chain));
+    ASSERT_TRUE(session.SendConnect());
 
     // the CONNACK comes as one record: taking one byte of it leaves three inside the socket
     // object, where poll() on the descriptor cannot see them
@@ -301,11 +304,7 @@ TEST_F(TlsBroker, MegabytesInUnevenPiecesArriveIntactThroughAFullSendBuffer) {
     BrokerSocket sock;
     SocketSession session(sock);
     ASSERT_TRUE(session.Connect(broker.Port())) << sock.LastError();
-    mqtt::PacketChain chain{};
-    const uint8_t password[] = {'x'};
-    ASSERT_EQ(mqtt::BuildConnect(&chain, "norvexHost", "", password, 1), 0);
-    ASSERT_TRUE(session.Send(&chain));
-    ASSERT_TRUE(session.PumpUntil([&] { return session.Saw("connack 0 0"); }));
+    ASSERT_TRUE(session.Login());
     // a small send buffer makes the TLS writes meet a full socket and be continued
     int small = 4096;
     ASSERT_EQ(::setsockopt(sock.Fd(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
