@@ -66,6 +66,7 @@ void BrokerSocket::Close() {
     fd_ = -1;
     connected_ = false;
     tcpUp_ = false;
+    handshakeWants_ = 0;
 }
 
 int BrokerSocket::BeginConnect(const std::string& host, int port) {
@@ -132,6 +133,11 @@ int BrokerSocket::PollConnect(int timeoutMs) {
     if (tls_) return ContinueHandshake(MsLeft(deadline));
     connected_ = true;
     return 1;
+}
+
+short BrokerSocket::ConnectEvents() const {
+    if (!tcpUp_) return POLLOUT;
+    return handshakeWants_ != 0 ? handshakeWants_ : POLLIN;
 }
 
 bool BrokerSocket::WaitWritable(int timeoutMs) {

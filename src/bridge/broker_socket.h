@@ -42,6 +42,9 @@ class BrokerSocket {
     // 1: connected; 0: still pending; -1: failed (refused, unreachable, certificate not trusted
     // ...), socket closed.
     int PollConnect(int timeoutMs);
+    // What poll() on Fd() should wait for while PollConnect says pending: room to send during
+    // the TCP connect, and whatever the TLS handshake waits for after it.
+    short ConnectEvents() const;
     // Harmless when nothing is open.
     void Close();
 
@@ -85,6 +88,7 @@ class BrokerSocket {
     int fd_ = -1;
     bool connected_ = false;  // ready for Receive/SendAll: TCP connected and, with TLS, handshaken
     bool tcpUp_ = false;
+    short handshakeWants_ = 0;  // POLLIN or POLLOUT: the handshake's last need
     int lastErrno_ = 0;
     TlsSettings tlsSettings_;
     std::unique_ptr<TlsLink> tls_;  // while a TLS connection is open

@@ -196,8 +196,10 @@ Phase RelayPhase(EngineRun& run) {
         if (!CommitPortOut(run)) break;
         p = KeepAlive(run);
         if (p != Phase::kNext) return p;
-        bool worked = delivered || sv == SerialStep::kPublished;
+        // bytes the TLS layer already decrypted are not announced by poll()
+        bool worked = delivered || sv == SerialStep::kPublished || run.socket.HasPendingInput();
         wake = WaitForWork(run, worked ? 0 : IdleTimeout(run));
+        wake.socketReady = wake.socketReady || run.socket.HasPendingInput();
     }
     run.stopReason = StopReason::kPortFailed;
     run.stopDetail = run.port->LastError();
