@@ -162,12 +162,6 @@ void BrokerSocket::AckPromptly() {
 #endif
 }
 
-void BrokerSocket::SetCork(bool on) {
-    if (fd_ < 0) return;
-    int v = on ? 1 : 0;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_CORK, &v, sizeof v);
-}
-
 int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
     if (!IsConnected()) return -1;
     if (capacity == 0) return 0;

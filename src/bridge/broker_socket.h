@@ -73,9 +73,6 @@ class BrokerSocket {
     // waited for, for at most limitMs in all.  Total bytes, or -1 (error, time-out, not
     // connected, or a total beyond INT32_MAX).  The entries are advanced past what went out.
     int32_t SendAll(iovec* vec, int count, int limitMs);
-    // While corked, small sends are held and leave together, as few segments, when uncorked:
-    // a run of packets then costs the loopback or the network one trip instead of one each.
-    void SetCork(bool on);
 
   private:
     void AckPromptly();

@@ -20,10 +20,10 @@ struct BaseInfo {
     std::string imei;
 };
 
-enum class StatusKind { Ignored, Ping, BaseInfo };
+enum class StatusKind { kIgnored, kPing, kBaseInfo };
 
 struct StatusMessage {
-    StatusKind kind = StatusKind::Ignored;
+    StatusKind kind = StatusKind::kIgnored;
     int32_t pingDevid = 0;  // for Ping
     BaseInfo info;          // for BaseInfo
 };
