@@ -13,16 +13,17 @@
 #include <climits>
 #include <string>
 
+#include "common/errno_util.h"
+
 namespace norvex {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool WouldBlock(int err) { return err == EAGAIN || err == EWOULDBLOCK || err == EINTR; }
-
 int MsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
 }
 
@@ -43,11 +44,12 @@ int SocketError(int fd) {
 
 }  // namespace
 
-BrokerSocket::~BrokerSocket() { Close(); }
+BrokerSocket::~BrokerSocket() {
+    Close();
+}
 
 void BrokerSocket::Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Close();
     connected_ = false;
 }
 
@@ -64,43 +66,43 @@ int BrokerSocket::BeginConnect(const std::string& host, int port) {
     // numeric only: a name lookup would block the worker for as long as the resolver likes
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
     addrinfo* res = nullptr;
-    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res) != 0 || res == nullptr) {
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res) != 0 ||
+        res == nullptr) {
         lastErrno_ = EINVAL;
         return -1;
     }
-    int fd = ::socket(res->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (fd < 0) {
+    UniqueFd fd(::socket(res->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+    if (!fd) {
         lastErrno_ = errno;
         ::freeaddrinfo(res);
         return -1;
     }
     // small PUBLISH packets must not wait for the ACK of the previous one
     int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    int r = ::connect(fd, res->ai_addr, res->ai_addrlen);
+    ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    int r = ::connect(fd.Get(), res->ai_addr, res->ai_addrlen);
     int err = r == 0 ? 0 : errno;
     ::freeaddrinfo(res);
     if (r != 0 && err != EINPROGRESS && err != EINTR) {
         lastErrno_ = err;
-        ::close(fd);
         return -1;
     }
-    fd_ = fd;
+    fd_ = std::move(fd);
     connected_ = r == 0;
     return 0;
 }
 
 int BrokerSocket::PollConnect(int timeoutMs) {
-    if (fd_ < 0) return -1;
+    if (!fd_) return -1;
     if (connected_) return 1;
-    int ev = PollOne(fd_, POLLOUT, std::max(timeoutMs, 0));
+    int ev = PollOne(fd_.Get(), POLLOUT, std::max(timeoutMs, 0));
     if (ev < 0) {
         lastErrno_ = errno;
         Close();
         return -1;
     }
     if (ev == 0) return 0;
-    int err = SocketError(fd_);
+    int err = SocketError(fd_.Get());
     if (err != 0 || (ev & POLLOUT) == 0) {
         lastErrno_ = err != 0 ? err : ECONNREFUSED;
         Close();
@@ -111,14 +113,14 @@ int BrokerSocket::PollConnect(int timeoutMs) {
 }
 
 bool BrokerSocket::WaitWritable(int timeoutMs) {
-    if (fd_ < 0) return false;
-    int ev = PollOne(fd_, POLLOUT, std::max(timeoutMs, 0));
+    if (!fd_) return false;
+    int ev = PollOne(fd_.Get(), POLLOUT, std::max(timeoutMs, 0));
     return ev > 0 && (ev & POLLOUT) != 0;
 }
 
 bool BrokerSocket::WaitReadable(int timeoutMs) {
-    if (fd_ < 0) return false;
-    return PollOne(fd_, POLLIN, std::max(timeoutMs, 0)) > 0;
+    if (!fd_) return false;
+    return PollOne(fd_.Get(), POLLIN, std::max(timeoutMs, 0)) > 0;
 }
 
 // A broker with Nagle on holds its next small packet (a relay's PUBLISH right behind the PUBACK
@@ -127,14 +129,14 @@ bool BrokerSocket::WaitReadable(int timeoutMs) {
 void BrokerSocket::AckPromptly() {
 #ifdef TCP_QUICKACK
     int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+    ::setsockopt(fd_.Get(), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 #endif
 }
 
 void BrokerSocket::SetCork(bool on) {
-    if (fd_ < 0) return;
+    if (!fd_) return;
     int v = on ? 1 : 0;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_CORK, &v, sizeof v);
+    ::setsockopt(fd_.Get(), IPPROTO_TCP, TCP_CORK, &v, sizeof v);
 }
 
 int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
@@ -142,7 +144,7 @@ int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
     if (capacity == 0) return 0;
     capacity = std::min<size_t>(capacity, INT_MAX);
     for (;;) {
-        ssize_t n = ::recv(fd_, dst, capacity, MSG_DONTWAIT);
+        ssize_t n = ::recv(fd_.Get(), dst, capacity, MSG_DONTWAIT);
         if (n > 0) {
             AckPromptly();
             return static_cast<int>(n);
@@ -152,7 +154,7 @@ int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
             return -1;
         }
         if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        if (WouldBlock(errno)) return 0;
         // reset, timed out, broken pipe...: as dead as a close, and the loop must reconnect
         lastErrno_ = errno;
         return -1;
@@ -172,7 +174,7 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
         msghdr msg{};
         msg.msg_iov = &left[first];
         msg.msg_iovlen = std::min<size_t>(static_cast<size_t>(count) - first, IOV_MAX);
-        ssize_t n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n = ::sendmsg(fd_.Get(), &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             // a partial send: drop what went out and send the rest, or the stream is corrupt
             sent += static_cast<size_t>(n);
@@ -185,7 +187,7 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
             }
             continue;
         }
-        if (n < 0 && !WouldBlock(errno)) {
+        if (n < 0 && !IsTransient(errno)) {
             lastErrno_ = errno;
             return -1;
         }
@@ -194,9 +196,10 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
             lastErrno_ = ETIMEDOUT;
             return -1;
         }
-        int ev = PollOne(fd_, POLLOUT, ms);
-        if (ev < 0 || (ev > 0 && (ev & POLLOUT) == 0 && (ev & (POLLERR | POLLHUP | POLLNVAL)) != 0)) {
-            lastErrno_ = ev < 0 ? errno : SocketError(fd_);
+        int ev = PollOne(fd_.Get(), POLLOUT, ms);
+        if (ev < 0 ||
+            (ev > 0 && (ev & POLLOUT) == 0 && (ev & (POLLERR | POLLHUP | POLLNVAL)) != 0)) {
+            lastErrno_ = ev < 0 ? errno : SocketError(fd_.Get());
             return -1;
         }
     }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/unique_fd.h"
+
 namespace mqtt {
 struct IoVec;
 }
@@ -15,7 +17,7 @@ namespace norvex {
 // waits behind the ACK of the previous one), never raises SIGPIPE.  Owns its descriptor; one
 // thread at a time.
 class BrokerSocket {
-public:
+  public:
     BrokerSocket() = default;
     ~BrokerSocket();
     BrokerSocket(const BrokerSocket&) = delete;
@@ -31,9 +33,9 @@ public:
     // Harmless when nothing is open.
     void Close();
 
-    bool IsOpen() const { return fd_ >= 0; }
-    bool IsConnected() const { return fd_ >= 0 && connected_; }
-    int Fd() const { return fd_; }
+    bool IsOpen() const { return static_cast<bool>(fd_); }
+    bool IsConnected() const { return IsOpen() && connected_; }
+    int Fd() const { return fd_.Get(); }
     // errno of the last failure (connect, receive, send); 0 when none.
     int LastErrno() const { return lastErrno_; }
 
@@ -53,9 +55,9 @@ public:
     // a run of packets then costs the loopback or the network one trip instead of one each.
     void SetCork(bool on);
 
-private:
+  private:
     void AckPromptly();
-    int fd_ = -1;
+    UniqueFd fd_;
     bool connected_ = false;
     int lastErrno_ = 0;
 };
