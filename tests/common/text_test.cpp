@@ -25,11 +25,9 @@ TEST(Utf8, EveryIllFormedPieceBecomesOneReplacementOfOneUnit) {
         {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", 2},  // above U+FFFF: a surrogate pair
         {std::string("a\0b", 3), std::string("a\0b", 3), 3},
         {"\xff", FFFD, 1},
-        {"\x80", FFFD, 1},      // a lone continuation byte
-        {"\xe7\xbe", FFFD, 1},  // cut at the end
-        {"\xe7\xbe"
-         "a",
-         FFFD "a", 2},                                 // cut in the middle
+        {"\x80", FFFD, 1},                             // a lone continuation byte
+        {"\xe7\xbe", FFFD, 1},                         // cut at the end
+        {"\xe7\xbe\x61", FFFD "a", 2},                 // cut in the middle ("\x61": a)
         {"\xf0\x9f\x98", FFFD, 1},                     // four-byte character cut
         {"\xc0\xaf", FFFD FFFD, 2},                    // overlong
         {"\xe0\x80\xaf", FFFD FFFD FFFD, 3},           // overlong
@@ -54,9 +52,7 @@ TEST(Utf16Units, CutNeverSplitsACharacterOrAnIllFormedPiece) {
         {"ab\xF0\x9F\x98\x80", 4, "ab\xF0\x9F\x98\x80"},
         {"群群群", 2, "群群"},
         {"abc", 0, ""},
-        {"a\xe7\xbe"
-         "b",
-         2, "a\xe7\xbe"},
+        {"a\xe7\xbe\x62", 2, "a\xe7\xbe"},  // an ill-formed piece is one unit, kept whole
         {"", 5, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(CutToUtf16Units(c.in, c.max), c.out) << c.in;
