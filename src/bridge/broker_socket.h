@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bridge/tls_settings.h"
+#include "common/unique_fd.h"
 
 namespace mqtt {
 struct IoVec;
@@ -48,9 +49,9 @@ class BrokerSocket {
     // Harmless when nothing is open.
     void Close();
 
-    bool IsOpen() const { return fd_ >= 0; }
-    bool IsConnected() const { return fd_ >= 0 && connected_; }
-    int Fd() const { return fd_; }
+    bool IsOpen() const { return static_cast<bool>(fd_); }
+    bool IsConnected() const { return IsOpen() && connected_; }
+    int Fd() const { return fd_.Get(); }
     // errno of the last failure (connect, receive, send); 0 when none.  EPROTO for a TLS
     // failure (certificate, protocol).
     int LastErrno() const { return lastErrno_; }
@@ -82,7 +83,7 @@ class BrokerSocket {
     int TlsReceive(uint8_t* dst, size_t capacity);
     int32_t TlsSendAll(iovec* left, int count, size_t total, int limitMs);
     void TlsFailed();
-    int fd_ = -1;
+    UniqueFd fd_;
     bool connected_ = false;  // ready for Receive/SendAll: TCP connected and, with TLS, handshaken
     bool tcpUp_ = false;
     short handshakeWants_ = 0;  // POLLIN or POLLOUT: the handshake's last need

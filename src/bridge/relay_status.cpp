@@ -3,7 +3,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "bridge/text_units.h"
+#include "common/decimal.h"
+#include "common/utf16_units.h"
+#include "common/utf8.h"
 
 namespace norvex {
 

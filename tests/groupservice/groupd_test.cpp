@@ -22,7 +22,7 @@ namespace norvex {
 namespace {
 
 class GroupdTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/norvex-groupd-test-XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
@@ -95,23 +95,27 @@ TEST_F(GroupdTest, AGroupIsCreatedLoggedInToListedAndShownAcrossARestart) {
     EXPECT_EQ(login.id, " " + created.groupId);
     EXPECT_EQ(GroupLoginOk(Client(), created.groupId, "Secret13").message, msg::kLoginWrong);
 
-    auto start = ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
+    auto start =
+        ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
     ASSERT_TRUE(start);
     EXPECT_EQ(ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId))).status,
-              DeviceListStatus::NoDevices);
+              DeviceListStatus::kNoDevices);
     EXPECT_EQ(Tool({"add-device", created.groupId, "7", "89860001", "86000001"}), "");
     EXPECT_EQ(Tool({"add-device", created.groupId, "3", "89860003", "86000003"}), "");
-    EXPECT_NE(Tool({"add-device", "nosuchgroup", "9", "a", "b"}).rfind("exit", 0), std::string::npos);
+    EXPECT_NE(Tool({"add-device", "nosuchgroup", "9", "a", "b"}).rfind("exit", 0),
+              std::string::npos);
 
     ASSERT_TRUE(RestartService());
     login = GroupLoginOk(Client(), created.groupId, "Secret12");
     ASSERT_TRUE(login.accepted) << login.message;
     EXPECT_EQ(login.name, "plant a");
-    auto again = ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
+    auto again =
+        ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
     ASSERT_TRUE(again);
     EXPECT_EQ(again->serial, start->serial);
-    DeviceListReply list = ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId)));
-    ASSERT_EQ(list.status, DeviceListStatus::Records);
+    DeviceListReply list =
+        ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId)));
+    ASSERT_EQ(list.status, DeviceListStatus::kRecords);
     ASSERT_EQ(list.records.size(), 2u);
     EXPECT_EQ(list.records[0].deviceNumber, 3);
     EXPECT_EQ(list.records[1].deviceNumber, 7);
@@ -138,8 +142,9 @@ TEST_F(GroupdTest, APasswordHoldingQuerySyntaxCannotChangeTheRequest) {
                                            RegistrationBody(reserved->serial));
     ASSERT_FALSE(reg.transportError) << reg.error;
     RegistrationReply dev = CheckRegistrationReply(reg.body);
-    ASSERT_EQ(dev.check, RegistrationCheck::Ok) << reg.body;
-    ASSERT_EQ(Client().HttpGet(UpdateOnenetInfoPath(reserved->serialText, password, dev.deviceId)), "ok");
+    ASSERT_EQ(dev.check, RegistrationCheck::kOk) << reg.body;
+    ASSERT_EQ(Client().HttpGet(UpdateOnenetInfoPath(reserved->serialText, password, dev.deviceId)),
+              "ok");
 
     GroupLoginResult login = GroupLoginOk(Client(), dev.deviceId, password);
     ASSERT_TRUE(login.accepted) << login.message;
@@ -168,9 +173,9 @@ TEST_F(GroupdTest, BadRequestsGetErrAndTheServiceCarriesOn) {
     HttpPostResult wrongCode = Client().HttpPost(
         "http://127.0.0.1:" + std::to_string(port_) + "/register_de?register_code=nope", "{}");
     ASSERT_FALSE(wrongCode.transportError);
-    EXPECT_EQ(CheckRegistrationReply(wrongCode.body).check, RegistrationCheck::BadErrno);
+    EXPECT_EQ(CheckRegistrationReply(wrongCode.body).check, RegistrationCheck::kBadErrno);
     HttpPostResult badBody = Client().HttpPost(RegistrationUrl(Endpoints().onenetApi), "{\"sn\":");
-    EXPECT_EQ(CheckRegistrationReply(badBody.body).check, RegistrationCheck::BadErrno);
+    EXPECT_EQ(CheckRegistrationReply(badBody.body).check, RegistrationCheck::kBadErrno);
 
     NewGroupResult created = CreateNewGroup(Endpoints(), "still", "abc123", "abc123");
     EXPECT_TRUE(created.created) << created.message;

@@ -24,7 +24,8 @@ std::string ReadRequest(int fd, const std::atomic<bool>& stop) {
         if (head != std::string::npos && want == std::string::npos) {
             size_t len = 0;
             size_t at = in.find("Content-Length: ");
-            if (at != std::string::npos && at < head) len = std::strtoul(in.c_str() + at + 16, nullptr, 10);
+            if (at != std::string::npos && at < head)
+                len = std::strtoul(in.c_str() + at + 16, nullptr, 10);
             want = head + 4 + len;
         }
         if (want != std::string::npos && in.size() >= want) break;
@@ -49,19 +50,32 @@ void SendAll(int fd, const std::string& out) {
 
 }  // namespace
 
-RawHttpServer::RawHttpServer(Responder responder) : responder_(std::move(responder)) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(fd, 16) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+RawHttpServer::RawHttpServer(Responder responder, Loopback loopback)
+    : responder_(std::move(responder)) {
+    const bool v6 = loopback == Loopback::kIpv6;
+    sockaddr_storage a{};
+    socklen_t len = 0;
+    if (v6) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&a);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_addr = in6addr_loopback;
+        len = sizeof *in6;
+    } else {
+        auto* in4 = reinterpret_cast<sockaddr_in*>(&a);
+        in4->sin_family = AF_INET;
+        in4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        len = sizeof *in4;
+    }
+    int fd = ::socket(a.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd, 16) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
         if (fd >= 0) ::close(fd);
         return;
     }
     listenFd_ = fd;
-    port_ = ntohs(a.sin_port);
+    port_ = ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
+                     : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
+    host_ = v6 ? "[::1]" : "127.0.0.1";
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -110,8 +124,9 @@ void RawHttpServer::Serve(int fd) {
 
 std::string RawHttpServer::Response(int status, const std::string& body,
                                     const std::string& extraHeaders) {
-    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) +
+           " X\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n" +
+           extraHeaders + "\r\n" + body;
 }
 
 std::string RawHttpServer::Target(const std::string& request) {

@@ -48,7 +48,9 @@ std::optional<int64_t> Number(const std::string& s, int64_t min, int64_t max) {
 }
 
 // An empty identity still needs a character, or the panel reads the record as incomplete.
-std::string Field(const std::string& s) { return s.empty() ? " " : s; }
+std::string Field(const std::string& s) {
+    return s.empty() ? " " : s;
+}
 
 void GroupInfo(GroupStore& store, const httplib::Request& req, httplib::Response& res) {
     auto devid = Param(req, "devid");
@@ -99,8 +101,9 @@ void UpdateDevices(GroupStore& store, const httplib::Request& req, httplib::Resp
     std::optional<int64_t> number;
     if (devid) number = Number(*devid, INT32_MIN, INT32_MAX);
     bool ok = number && iccid && imei && iccid->size() <= kMaxRelayText &&
-              imei->size() <= kMaxRelayText && (iccid->empty() || IsFieldText(*iccid, 31)) &&
-              (imei->empty() || IsFieldText(*imei, 31));
+              imei->size() <= kMaxRelayText &&
+              (iccid->empty() || IsFieldText(*iccid, kMaxRelayText)) &&
+              (imei->empty() || IsFieldText(*imei, kMaxRelayText));
     Reply(res, ok && store.RecordReport(*number, *iccid, *imei) ? "ok" : "err");
 }
 
@@ -117,7 +120,8 @@ void Register(GroupStore& store, const std::string& code, const httplib::Request
     res.set_header("Content-Type", "application/json");
     auto given = Param(req, "register_code");
     if (!given || *given != code) return Reply(res, JsonError(1, "register_code invalid"));
-    std::unique_ptr<cJSON, JsonDeleter> body(cJSON_ParseWithLength(req.body.data(), req.body.size()));
+    std::unique_ptr<cJSON, JsonDeleter> body(
+        cJSON_ParseWithLength(req.body.data(), req.body.size()));
     const cJSON* sn = cJSON_GetObjectItemCaseSensitive(body.get(), "sn");
     const cJSON* title = cJSON_GetObjectItemCaseSensitive(body.get(), "title");
     if (!cJSON_IsString(sn) || !IsFieldText(sn->valuestring, 64)) {
@@ -142,20 +146,20 @@ void InstallPages(httplib::Server& server, GroupStore& store, const std::string&
         {"/norvex/updatedevices.asp", UpdateDevices},
     };
     for (const auto& [path, handler] : pages) {
-        server.Get(path, [&store, handler = handler](const httplib::Request& req,
-                                                     httplib::Response& res) {
-            handler(store, req, res);
-        });
+        server.Get(
+            path, [&store, handler = handler](const httplib::Request& req, httplib::Response& res) {
+                handler(store, req, res);
+            });
     }
-    server.Post("/register_de", [&store, registerCode](const httplib::Request& req,
-                                                       httplib::Response& res) {
-        Register(store, registerCode, req, res);
-    });
-    server.set_exception_handler([](const httplib::Request&, httplib::Response& res,
-                                    std::exception_ptr) {
-        res.status = 200;
-        Reply(res, "err");
-    });
+    server.Post("/register_de",
+                [&store, registerCode](const httplib::Request& req, httplib::Response& res) {
+                    Register(store, registerCode, req, res);
+                });
+    server.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+            res.status = 200;
+            Reply(res, "err");
+        });
 }
 
 }  // namespace norvex::groupd
