@@ -22,8 +22,11 @@ using norvex::groupd::GroupStore;
 constexpr const char* kUsage =
     "usage:\n"
     "  norvex-groupd [serve] [--address ADDR] [--port PORT] [--db FILE] [--register-code CODE]\n"
+    "                [--client-timeout MS]\n"
     "      serve the group pages /norvex/*.asp and POST /register_de\n"
     "      (defaults: 127.0.0.1, 50001, norvex-groupd.db, Tq4WmZ8cRv2KxN7b; port 0 picks one)\n"
+    "      a client has MS milliseconds to send a whole request (default: 5000 for the head,\n"
+    "      10000 with the body); at most 32 connections per client address, 1024 in all\n"
     "  norvex-groupd add-device GROUP_ID DEVICE_NUMBER ICCID IMEI [--db FILE]\n"
     "      put a relay into a group (a relay belongs to one group; adding it again moves it)\n"
     "  norvex-groupd list-groups [--db FILE]     serial,name,created,group id per line\n"
@@ -38,6 +41,7 @@ struct Options {
     int port = 50001;
     std::string db = "norvex-groupd.db";
     std::string registerCode = "Tq4WmZ8cRv2KxN7b";
+    long clientTimeoutMs = 0;  // 0: the front's own limits
 };
 
 bool ParsePort(const char* text, int* port) {
@@ -67,6 +71,14 @@ bool ParseArgs(int argc, char** argv, Options* o) {
             if (!value(&o->db)) return false;
         } else if (a == "--register-code") {
             if (!value(&o->registerCode)) return false;
+        } else if (a == "--client-timeout") {
+            std::string text;
+            char* end = nullptr;
+            if (!value(&text)) return false;
+            o->clientTimeoutMs = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end || o->clientTimeoutMs <= 0 || o->clientTimeoutMs > 3600000) {
+                return false;
+            }
         } else if (a.rfind("--", 0) == 0) {
             return false;
         } else if (!commandSeen) {
@@ -104,6 +116,9 @@ int Serve(GroupStore& store, const Options& o) {
     norvex::groupd::ServicePages pages(store, o.registerCode);
     norvex::groupd::FrontLimits limits;
     limits.maxConnections = ConnectionRoom(limits.maxConnections);
+    if (o.clientTimeoutMs > 0) {
+        limits.headTimeout = limits.requestTimeout = std::chrono::milliseconds(o.clientTimeoutMs);
+    }
     norvex::groupd::RequestFront server(
         [&pages](const httplib::Request& req, httplib::Response& res) { pages.Answer(req, res); },
         limits);
