@@ -27,6 +27,15 @@ constexpr int kPerAddress = 32;
 constexpr int kSamples = 20;
 constexpr auto kReplyPatience = std::chrono::seconds(30);
 
+// True once reply holds a head and the body its Content-Length announces.
+bool WholeReply(const std::string& reply) {
+    size_t head = reply.find("\r\n\r\n");
+    if (head == std::string::npos) return false;
+    size_t at = reply.find("Content-Length: ");
+    if (at == std::string::npos || at > head) return true;  // without a length: up to the close
+    return reply.size() >= head + 4 + std::strtoul(reply.c_str() + at + 16, nullptr, 10);
+}
+
 // One GET on a fresh connection; seconds until the whole reply came, or -1.
 double TimedRequest(int port) {
     const auto start = Clock::now();
@@ -38,7 +47,7 @@ double TimedRequest(int port) {
     if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) > 0) {
         const auto deadline = start + kReplyPatience;
         char buf[512];
-        while (Clock::now() < deadline) {
+        while (Clock::now() < deadline && !WholeReply(reply)) {
             pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, 100) <= 0) continue;
             ssize_t n = ::recv(fd, buf, sizeof buf, 0);
@@ -46,9 +55,10 @@ double TimedRequest(int port) {
             reply.append(buf, static_cast<size_t>(n));
         }
     }
+    const auto end = Clock::now();
     ::close(fd);
     if (reply.find("\r\n\r\nerr") == std::string::npos) return -1;
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    return std::chrono::duration<double>(end - start).count();
 }
 
 long RssKiB(pid_t pid) {
@@ -108,10 +118,11 @@ int main(int argc, char** argv) {
         int unanswered = 0;
         for (int i = 0; i < kSamples; ++i) {
             double t = TimedRequest(port);
-            if (t < 0)
+            if (t < 0) {
                 ++unanswered;
-            else
-                times.push_back(t * 1000);
+                break;
+            }
+            times.push_back(t * 1000);
         }
         std::sort(times.begin(), times.end());
         double median = times.empty() ? -1 : times[times.size() / 2];
