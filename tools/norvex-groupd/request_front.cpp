@@ -57,8 +57,11 @@ void SendAll(int fd, const std::string& bytes, std::chrono::milliseconds limit) 
 
 }  // namespace
 
+// The wake-up exists before any thread may call Stop().
 RequestFront::RequestFront(Answer answer, FrontLimits limits)
-    : answer_(std::move(answer)), limits_(limits) {}
+    : answer_(std::move(answer)),
+      limits_(limits),
+      wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 int RequestFront::Bind(const std::string& address, int port) {
     addrinfo hints{};
@@ -90,7 +93,6 @@ int RequestFront::Bind(const std::string& address, int port) {
 }
 
 bool RequestFront::Run() {
-    wake_ = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
     if (!listen_ || !wake_) return false;
     std::vector<std::thread> workers;
     for (int i = 0; i < std::max(1, limits_.workers); ++i) workers.emplace_back([this] { Work(); });
