@@ -65,9 +65,12 @@ std::vector<std::string> GroupRig::Env() const {
 
 bool GroupRig::CreateGroup(const std::string& netPort) {
     std::string out;
-    if (RunProgram({ProgramPath("norvex-group"), "create", "--name", "Pump House", "--password",
-                    "pump42", "--config", configPath_, "--net-port", netPort},
-                   Env(), &out) != 0) {
+    const std::string passwordFile = dir_ / "password.txt";
+    std::ofstream(passwordFile) << "pump42\n";
+    if (RunProgram(
+            {ProgramPath("norvex-group"), "create", "--name", "Pump House", "--password-file",
+             passwordFile, "--config", configPath_, "--net-port", netPort},
+            Env(), &out) != 0) {
         return false;
     }
     groupId_ = out.substr(0, out.find('\n'));
@@ -83,7 +86,8 @@ bool GroupRig::CreateGroup(const std::string& netPort) {
 
 std::string GroupRig::Reports() const {
     std::string out;
-    RunProgram({ProgramPath("norvex-groupd"), "list-reports", "--db", dir_ / "groupd.db"}, {}, &out);
+    RunProgram({ProgramPath("norvex-groupd"), "list-reports", "--db", dir_ / "groupd.db"}, {},
+               &out);
     return out;
 }
 

@@ -13,10 +13,12 @@ extern char** environ;
 
 namespace norvex::test {
 
-ChildProcess::~ChildProcess() { Stop(); }
+ChildProcess::~ChildProcess() {
+    Stop();
+}
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                         const std::string& outputFile) {
+                         const std::string& outputFile, const std::string& inputFile) {
     if (pid_ > 0 || argv.empty()) return false;
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -34,6 +36,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
     std::vector<char*> envp;
     for (auto& e : envStore) envp.push_back(e.data());
     envp.push_back(nullptr);
+    const char* input = inputFile.empty() ? "/dev/null" : inputFile.c_str();
     pid_t pid = ::fork();
     if (pid < 0) return false;
     if (pid == 0) {
@@ -45,8 +48,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
                 ::close(fd);
             }
         }
-        int devnull = ::open("/dev/null", O_RDONLY);
-        if (devnull >= 0) ::dup2(devnull, 0);
+        int in = ::open(input, O_RDONLY | O_CLOEXEC);
+        if (in >= 0) ::dup2(in, 0);
         ::execve(args[0], args.data(), envp.data());
         ::_exit(127);
     }
@@ -54,7 +57,9 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
     return true;
 }
 
-bool ChildProcess::Signal(int sig) const { return pid_ > 0 && ::kill(pid_, sig) == 0; }
+bool ChildProcess::Signal(int sig) const {
+    return pid_ > 0 && ::kill(pid_, sig) == 0;
+}
 
 int ChildProcess::Wait(std::chrono::milliseconds limit) {
     if (pid_ <= 0) return -1;

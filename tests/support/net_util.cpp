@@ -46,6 +46,20 @@ bool WaitForListener(int port, std::chrono::milliseconds limit) {
         limit);
 }
 
+int ConnectLoopbackFrom(const char* source, int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_in from = Loopback(0);
+    sockaddr_in to = Loopback(port);
+    if (::inet_pton(AF_INET, source, &from.sin_addr) != 1 ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool WaitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
     auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {

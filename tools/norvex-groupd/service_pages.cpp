@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 namespace norvex::groupd {
 
@@ -101,9 +103,8 @@ void UpdateDevices(GroupStore& store, const httplib::Request& req, httplib::Resp
     std::optional<int64_t> number;
     if (devid) number = Number(*devid, INT32_MIN, INT32_MAX);
     bool ok = number && iccid && imei && iccid->size() <= kMaxRelayText &&
-              imei->size() <= kMaxRelayText &&
-              (iccid->empty() || IsFieldText(*iccid, kMaxRelayText)) &&
-              (imei->empty() || IsFieldText(*imei, kMaxRelayText));
+              imei->size() <= kMaxRelayText && (iccid->empty() || IsFieldText(*iccid, 31)) &&
+              (imei->empty() || IsFieldText(*imei, 31));
     Reply(res, ok && store.RecordReport(*number, *iccid, *imei) ? "ok" : "err");
 }
 
@@ -136,30 +137,34 @@ void Register(GroupStore& store, const std::string& code, const httplib::Request
 
 }  // namespace
 
-void InstallPages(httplib::Server& server, GroupStore& store, const std::string& registerCode) {
+ServicePages::ServicePages(GroupStore& store, std::string registerCode)
+    : store_(store), registerCode_(std::move(registerCode)) {}
+
+void ServicePages::Answer(const httplib::Request& req, httplib::Response& res) const {
     using Handler = void (*)(GroupStore&, const httplib::Request&, httplib::Response&);
-    const std::pair<const char*, Handler> pages[] = {
+    static const std::pair<std::string_view, Handler> kPages[] = {
         {"/norvex/getonenetinfo.asp", GroupInfo},
         {"/norvex/precreategroup.asp", Precreate},
         {"/norvex/updateonenetinfo.asp", UpdateOnenetInfo},
         {"/norvex/getgroupdevices.asp", GroupDevices},
         {"/norvex/updatedevices.asp", UpdateDevices},
     };
-    for (const auto& [path, handler] : pages) {
-        server.Get(
-            path, [&store, handler = handler](const httplib::Request& req, httplib::Response& res) {
-                handler(store, req, res);
-            });
+    res.status = 200;
+    // whatever fails inside a page, the client gets "err" and the service carries on
+    try {
+        if (req.method == "POST" && req.path == "/register_de") {
+            return Register(store_, registerCode_, req, res);
+        }
+        if (req.method == "GET") {
+            for (const auto& [path, handler] : kPages) {
+                if (req.path == path) return handler(store_, req, res);
+            }
+        }
+        res.status = 404;
+    } catch (...) {
+        res.status = 200;
+        Reply(res, "err");
     }
-    server.Post("/register_de",
-                [&store, registerCode](const httplib::Request& req, httplib::Response& res) {
-                    Register(store, registerCode, req, res);
-                });
-    server.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-            res.status = 200;
-            Reply(res, "err");
-        });
 }
 
 }  // namespace norvex::groupd
