@@ -1,12 +1,7 @@
 // The group dialogs' logic end to end against norvex-groupd, across restarts.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "groupservice/dialog_messages.h"
 #include "groupservice/group_details.h"
@@ -17,30 +12,25 @@
 #include "groupservice/registration.h"
 #include "support/child_process.h"
 #include "support/net_util.h"
+#include "support/text_file.h"
 
 namespace norvex {
 namespace {
 
 class GroupdTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/norvex-groupd-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        db_ = dir_ + "/groups.db";
+        ASSERT_FALSE(dir_.Path().empty());
+        db_ = dir_.File("groups.db");
         port_ = test::FreeLoopbackPort();
         ASSERT_GT(port_, 0);
         ASSERT_TRUE(StartService());
     }
-    void TearDown() override {
-        service_.Stop();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+    void TearDown() override { service_.Stop(); }
 
     bool StartService() {
         if (!service_.Start({NORVEX_GROUPD_BIN, "--port", std::to_string(port_), "--db", db_}, {},
-                            dir_ + "/groupd.log")) {
+                            dir_.File("groupd.log"))) {
             return false;
         }
         return test::WaitForListener(port_, std::chrono::milliseconds(5000));
@@ -54,15 +44,9 @@ protected:
     std::string Tool(std::vector<std::string> args) {
         args.insert(args.begin(), NORVEX_GROUPD_BIN);
         args.insert(args.end(), {"--db", db_});
-        const std::string out = dir_ + "/tool.out";
-        test::ChildProcess tool;
-        if (!tool.Start(args, {}, out)) return "no start";
-        int status = tool.Wait(std::chrono::milliseconds(10000));
-        std::ifstream in(out);
-        std::stringstream text;
-        text << in.rdbuf();
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "exit " + std::to_string(status);
-        return text.str();
+        std::string text;
+        int code = test::RunProgram(args, {}, &text, std::chrono::milliseconds(10000));
+        return code == 0 ? text : "exit " + std::to_string(code);
     }
 
     GroupServiceEndpoints Endpoints() const {
@@ -73,7 +57,8 @@ protected:
     }
     HttpClient Client() const { return HttpClient(Endpoints().groupService); }
 
-    std::string dir_, db_;
+    test::TempDir dir_;
+    std::string db_;
     int port_ = -1;
     test::ChildProcess service_;
 };
@@ -95,22 +80,26 @@ TEST_F(GroupdTest, AGroupIsCreatedLoggedInToListedAndShownAcrossARestart) {
     EXPECT_EQ(login.id, " " + created.groupId);
     EXPECT_EQ(GroupLoginOk(Client(), created.groupId, "Secret13").message, msg::kLoginWrong);
 
-    auto start = ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
+    auto start =
+        ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
     ASSERT_TRUE(start);
     EXPECT_EQ(ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId))).status,
               DeviceListStatus::NoDevices);
     EXPECT_EQ(Tool({"add-device", created.groupId, "7", "89860001", "86000001"}), "");
     EXPECT_EQ(Tool({"add-device", created.groupId, "3", "89860003", "86000003"}), "");
-    EXPECT_NE(Tool({"add-device", "nosuchgroup", "9", "a", "b"}).rfind("exit", 0), std::string::npos);
+    EXPECT_NE(Tool({"add-device", "nosuchgroup", "9", "a", "b"}).rfind("exit", 0),
+              std::string::npos);
 
     ASSERT_TRUE(RestartService());
     login = GroupLoginOk(Client(), created.groupId, "Secret12");
     ASSERT_TRUE(login.accepted) << login.message;
     EXPECT_EQ(login.name, "plant a");
-    auto again = ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
+    auto again =
+        ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
     ASSERT_TRUE(again);
     EXPECT_EQ(again->serial, start->serial);
-    DeviceListReply list = ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId)));
+    DeviceListReply list =
+        ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId)));
     ASSERT_EQ(list.status, DeviceListStatus::Records);
     ASSERT_EQ(list.records.size(), 2u);
     EXPECT_EQ(list.records[0].deviceNumber, 3);
@@ -139,7 +128,8 @@ TEST_F(GroupdTest, APasswordHoldingQuerySyntaxCannotChangeTheRequest) {
     ASSERT_FALSE(reg.transportError) << reg.error;
     RegistrationReply dev = CheckRegistrationReply(reg.body);
     ASSERT_EQ(dev.check, RegistrationCheck::Ok) << reg.body;
-    ASSERT_EQ(Client().HttpGet(UpdateOnenetInfoPath(reserved->serialText, password, dev.deviceId)), "ok");
+    ASSERT_EQ(Client().HttpGet(UpdateOnenetInfoPath(reserved->serialText, password, dev.deviceId)),
+              "ok");
 
     GroupLoginResult login = GroupLoginOk(Client(), dev.deviceId, password);
     ASSERT_TRUE(login.accepted) << login.message;

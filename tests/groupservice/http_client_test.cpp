@@ -1,13 +1,14 @@
 // HttpClient against a real server on a loopback port that records the bytes it receives.
+#include "groupservice/http_client.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
 #include "groupservice/group_requests.h"
-#include "groupservice/http_client.h"
-#include "raw_http_server.h"
 #include "support/net_util.h"
+#include "support/raw_http_server.h"
 
 namespace norvex {
 namespace {
@@ -28,6 +29,7 @@ TEST(HttpGet, SendsTheExactRequestLineAndHeaders) {
     ASSERT_TRUE(server.Ok());
     EXPECT_EQ(ClientFor(server).HttpGet(GroupInfoPath("群1", "a b&c")), "ok");
     ASSERT_EQ(server.Requests().size(), 1u);
+    // clang-format off
     const std::string expected =
         "GET /norvex/getonenetinfo.asp?devid=%e7%be%a41&pwd=a%20b%26c HTTP/1.1\r\n"
         "Host: " + server.HostPort() + "\r\n"
@@ -37,6 +39,7 @@ TEST(HttpGet, SendsTheExactRequestLineAndHeaders) {
         "text/plain, text/html, text/htm\r\n"
         "Accept-Charset:UTF-8\r\n"
         "\r\n";
+    // clang-format on
     EXPECT_EQ(server.Requests()[0], expected);
 }
 
@@ -51,6 +54,7 @@ TEST(HttpPost, SendsTheExactRequestAndSkipsHeadersAlreadyThere) {
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "{}");
     ASSERT_EQ(server.Requests().size(), 1u);
+    // clang-format off
     const std::string expected =
         "POST /register_de?c=1 HTTP/1.1\r\n"
         "Host: " + server.HostPort() + "\r\n"
@@ -61,6 +65,7 @@ TEST(HttpPost, SendsTheExactRequestAndSkipsHeadersAlreadyThere) {
         "X-Two: 2\r\n"
         "Content-Length: " + std::to_string(body.size()) + "\r\n"
         "\r\n" + body;
+    // clang-format on
     EXPECT_EQ(server.Requests()[0], expected);
 }
 
@@ -80,11 +85,16 @@ TEST(HttpGet, ReadsOnlyA200BodyUpToTheCap) {
         {"empty 200", 200, "", ""},
         {"40000 bytes cut", 200, big, big.substr(0, HttpClient::kReplyCap)},
         {"32767 bytes whole", 200, exact, exact},
-        {"invalid UTF-8 repaired", 200, "a\xff" "b\xe7\xbe", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
+        {"invalid UTF-8 repaired", 200,
+         "a\xff"
+         "b\xe7\xbe",
+         "a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD"},
         {"ends at a NUL", 200, std::string("ab\0cd", 5), "ab"},
     };
     for (const auto& c : cases) {
-        RawHttpServer server([&c](const std::string&) { return RawHttpServer::Response(c.status, c.body); });
+        RawHttpServer server(
+            [&c](const std::string&) { return RawHttpServer::Response(c.status, c.body); });
         ASSERT_TRUE(server.Ok());
         EXPECT_EQ(ClientFor(server).HttpGet("/norvex/x.asp"), c.expected) << c.what;
     }

@@ -9,7 +9,7 @@ namespace norvex::test {
 
 // A program started for a test; killed (SIGTERM, then SIGKILL) and reaped when destroyed.
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -30,8 +30,14 @@ public:
     bool Running() const { return pid_ > 0; }
     pid_t Pid() const { return pid_; }
 
-private:
+  private:
     pid_t pid_ = -1;
 };
+
+// Runs a program to its end (at most limit) and returns its exit status, -1 when it did not
+// start, did not end in time or was killed.  Its stdout and stderr land in *output if given.
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+               std::string* output = nullptr,
+               std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 }  // namespace norvex::test

@@ -1,16 +1,19 @@
 #pragma once
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "support/child_process.h"
+#include "support/text_file.h"
 
 namespace norvex::test {
 
 // A private mosquitto on a free loopback port, anonymous access, no persistence.
 // Start() waits until it accepts connections; Restart() brings it back on the same port.
 class MosquittoBroker {
-public:
+  public:
     MosquittoBroker();
-    ~MosquittoBroker();
+    ~MosquittoBroker() { Stop(); }
 
     bool Start();
     void Stop();
@@ -19,13 +22,18 @@ public:
         return Start();
     }
 
+    // Publishes with the broker's own command-line client (mosquitto_pub with args after the
+    // host and port); true once it ended with status 0 within limit.
+    bool Publish(const std::vector<std::string>& args,
+                 std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+
     int Port() const { return port_; }
     std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
     const std::string& LogFile() const { return log_; }
 
-private:
+  private:
     int port_;
-    std::string dir_;
+    TempDir dir_;
     std::string conf_;
     std::string log_;
     ChildProcess proc_;

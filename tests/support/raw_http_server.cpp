@@ -1,7 +1,5 @@
-#include "raw_http_server.h"
+#include "support/raw_http_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -24,7 +22,8 @@ std::string ReadRequest(int fd, const std::atomic<bool>& stop) {
         if (head != std::string::npos && want == std::string::npos) {
             size_t len = 0;
             size_t at = in.find("Content-Length: ");
-            if (at != std::string::npos && at < head) len = std::strtoul(in.c_str() + at + 16, nullptr, 10);
+            if (at != std::string::npos && at < head)
+                len = std::strtoul(in.c_str() + at + 16, nullptr, 10);
             want = head + 4 + len;
         }
         if (want != std::string::npos && in.size() >= want) break;
@@ -50,26 +49,13 @@ void SendAll(int fd, const std::string& out) {
 }  // namespace
 
 RawHttpServer::RawHttpServer(Responder responder) : responder_(std::move(responder)) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::listen(fd, 16) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-        if (fd >= 0) ::close(fd);
-        return;
-    }
-    listenFd_ = fd;
-    port_ = ntohs(a.sin_port);
-    thread_ = std::thread([this] { Run(); });
+    if (listener_.Ok()) thread_ = std::thread([this] { Run(); });
 }
 
 RawHttpServer::~RawHttpServer() {
     stop_.store(true, std::memory_order_release);
     if (thread_.joinable()) thread_.join();
     for (int fd : held_) ::close(fd);
-    if (listenFd_ >= 0) ::close(listenFd_);
 }
 
 std::vector<std::string> RawHttpServer::Requests() const {
@@ -79,9 +65,7 @@ std::vector<std::string> RawHttpServer::Requests() const {
 
 void RawHttpServer::Run() {
     while (!stop_.load(std::memory_order_acquire)) {
-        pollfd p{listenFd_, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = listener_.Accept(20);
         if (fd >= 0) Serve(fd);
     }
 }
@@ -110,8 +94,9 @@ void RawHttpServer::Serve(int fd) {
 
 std::string RawHttpServer::Response(int status, const std::string& body,
                                     const std::string& extraHeaders) {
-    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body;
+    return "HTTP/1.1 " + std::to_string(status) +
+           " X\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n" +
+           extraHeaders + "\r\n" + body;
 }
 
 std::string RawHttpServer::Target(const std::string& request) {

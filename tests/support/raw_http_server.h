@@ -6,13 +6,15 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback_listener.h"
+
 namespace norvex::test {
 
 // An HTTP server on a free 127.0.0.1 port that records every request byte for byte and
 // answers with whatever raw response the responder returns.  An empty response holds the
 // connection open without a word until the server stops.  One connection at a time.
 class RawHttpServer {
-public:
+  public:
     using Responder = std::function<std::string(const std::string& request)>;
 
     explicit RawHttpServer(Responder responder);
@@ -20,9 +22,9 @@ public:
     RawHttpServer(const RawHttpServer&) = delete;
     RawHttpServer& operator=(const RawHttpServer&) = delete;
 
-    bool Ok() const { return port_ > 0; }
-    int Port() const { return port_; }
-    std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+    bool Ok() const { return listener_.Ok(); }
+    int Port() const { return listener_.Port(); }
+    std::string HostPort() const { return "127.0.0.1:" + std::to_string(Port()); }
     std::vector<std::string> Requests() const;
 
     // "HTTP/1.1 <status>" with a Content-Length, the given extra header lines and the body.
@@ -31,13 +33,12 @@ public:
     // The request target of a recorded request ("/path?query").
     static std::string Target(const std::string& request);
 
-private:
+  private:
     void Run();
     void Serve(int fd);
 
     Responder responder_;
-    int listenFd_ = -1;
-    int port_ = -1;
+    LoopbackListener listener_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
