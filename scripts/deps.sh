@@ -5,7 +5,8 @@ pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       mosquitto mosquitto-clients libmosquitto-dev
       libcurl4-openssl-dev libssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev
-      socat)
+      socat
+      file help2man systemd)  # packaging: CPack's dependency scan, man pages, unit checks
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "raw_http_server.h"
 #include "support/child_process.h"
+#include "support/raw_http_server.h"
 
 namespace norvex {
 namespace {

@@ -10,8 +10,9 @@
 #include "groupservice/endpoints.h"
 #include "groupservice/group_requests.h"
 #include "groupservice/registration.h"
-#include "raw_http_server.h"
+#include "support/raw_http_server.h"
 #include "support/net_util.h"
+#include "support/raw_http_server.h"
 
 namespace norvex {
 namespace {
@@ -32,6 +33,7 @@ TEST(HttpGet, SendsTheExactRequestLineAndHeaders) {
     ASSERT_TRUE(server.Ok());
     EXPECT_EQ(ClientFor(server).HttpGet(GroupInfoPath("群1", "a b&c")), "ok");
     ASSERT_EQ(server.Requests().size(), 1u);
+    // clang-format off
     const std::string expected =
         "GET /norvex/getonenetinfo.asp?devid=%e7%be%a41&pwd=a%20b%26c HTTP/1.1\r\n"
         "Host: " +
@@ -43,6 +45,7 @@ TEST(HttpGet, SendsTheExactRequestLineAndHeaders) {
         "text/plain, text/html, text/htm\r\n"
         "Accept-Charset:UTF-8\r\n"
         "\r\n";
+    // clang-format on
     EXPECT_EQ(server.Requests()[0], expected);
 }
 
@@ -57,6 +60,7 @@ TEST(HttpPost, SendsTheExactRequestAndSkipsHeadersAlreadyThere) {
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "{}");
     ASSERT_EQ(server.Requests().size(), 1u);
+    // clang-format off
     const std::string expected =
         "POST /register_de?c=1 HTTP/1.1\r\n"
         "Host: " +
@@ -67,11 +71,9 @@ TEST(HttpPost, SendsTheExactRequestAndSkipsHeadersAlreadyThere) {
         "Accept: */*\r\n"
         "X-Extra: 1\r\n"
         "X-Two: 2\r\n"
-        "Content-Length: " +
-        std::to_string(body.size()) +
-        "\r\n"
-        "\r\n" +
-        body;
+        "Content-Length: " + std::to_string(body.size()) + "\r\n"
+        "\r\n" + body;
+    // clang-format on
     EXPECT_EQ(server.Requests()[0], expected);
 }
 

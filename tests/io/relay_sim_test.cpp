@@ -11,7 +11,7 @@
 #include "support/child_process.h"
 #include "support/mosquitto_broker.h"
 #include "support/net_util.h"
-#include "text_file.h"
+#include "support/text_file.h"
 
 namespace norvex::test {
 namespace {
@@ -20,12 +20,6 @@ using namespace std::chrono_literals;
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
 }
 
 class RelaySimTest : public ::testing::Test {
@@ -54,13 +48,8 @@ class RelaySimTest : public ::testing::Test {
         std::string payload{static_cast<char>(seq & 0xFF), static_cast<char>(seq >> 8)};
         payload += bytes;
         std::ofstream(dir_.File("host.bin"), std::ios::binary) << payload;
-        ChildProcess pub;
-        if (!pub.Start({"/usr/bin/mosquitto_pub", "-h", "127.0.0.1", "-p",
-                        std::to_string(broker_.Port()), "-q", "1", "-t", "/group/G1/host", "-f",
-                        dir_.File("host.bin")}))
-            return false;
-        int status = pub.Wait(5s);
-        return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return broker_.Publish({"-q", "1", "-t", "/group/G1/host", "-f", dir_.File("host.bin")},
+                               5s);
     }
 
     std::string Sub() const { return ReadTextFile(dir_.File("sub.txt")); }
@@ -122,7 +111,7 @@ TEST_F(RelaySimTest, DuplicatesOnRequestFallsSilentAndEndsAfterItsDuration) {
                           "--duration-ms", "20000", "-v"}));
     ASSERT_TRUE(WaitUntil([&] { return Contains(Sim(), "relay 1 ready"); }, 5s)) << Sim();
     ASSERT_TRUE(PublishHost(0, std::string("\x00\xff", 2)));
-    ASSERT_TRUE(WaitUntil([&] { return Count(Sub(), "client 00000001,ffff,00ff\n") == 2; }, 5s))
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(Sub(), "client 00000001,ffff,00ff\n") == 2; }, 5s))
         << Sub();
 
     // silenced relays take host data but answer nothing; the number after 65535 is 1, not 0

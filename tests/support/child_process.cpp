@@ -7,9 +7,11 @@
 
 #include <cstdlib>
 #include <string>
+#include <thread>
+
+#include "support/text_file.h"
 
 extern char** environ;
-#include <thread>
 
 namespace norvex::test {
 
@@ -84,6 +86,19 @@ void ChildProcess::Stop() {
     int status = 0;
     ::waitpid(pid_, &status, 0);
     pid_ = -1;
+}
+
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+               std::string* output, std::chrono::milliseconds limit) {
+    char tmpl[] = "/tmp/norvex-run-XXXXXX";
+    int fd = ::mkstemp(tmpl);
+    if (fd >= 0) ::close(fd);
+    ChildProcess p;
+    if (!p.Start(argv, env, tmpl)) return -1;
+    int status = p.Wait(limit);
+    if (output) *output = ReadTextFile(tmpl);
+    ::unlink(tmpl);
+    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace norvex::test

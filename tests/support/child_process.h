@@ -35,4 +35,10 @@ class ChildProcess {
     pid_t pid_ = -1;
 };
 
+// Runs a program to its end (at most limit) and returns its exit status, -1 when it did not
+// start, did not end in time or was killed.  Its stdout and stderr land in *output if given.
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+               std::string* output = nullptr,
+               std::chrono::milliseconds limit = std::chrono::seconds(30));
+
 }  // namespace norvex::test

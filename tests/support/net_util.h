@@ -7,6 +7,9 @@ namespace norvex::test {
 // A TCP port on 127.0.0.1 that was free a moment ago (bound to port 0, then released).
 int FreeLoopbackPort();
 
+// A blocking TCP connection to 127.0.0.1:port that the caller owns, or -1.
+int ConnectLoopback(int port);
+
 // True once a TCP connect to 127.0.0.1:port succeeds, false when the limit passes first.
 bool WaitForListener(int port, std::chrono::milliseconds limit);
 

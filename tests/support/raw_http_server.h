@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+
 namespace norvex::test {
 
 // An HTTP server on a free 127.0.0.1 (or ::1) port that records every request byte for byte

@@ -1,4 +1,4 @@
-#include "raw_http_server.h"
+#include "support/raw_http_server.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

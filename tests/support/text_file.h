@@ -6,9 +6,12 @@ namespace norvex::test {
 // The whole content of a file; empty when it cannot be read.
 std::string ReadTextFile(const std::string& path);
 
+// How often part stands in text (overlapping matches count).
+size_t CountOf(const std::string& text, const std::string& part);
+
 // A fresh directory under /tmp, removed with what it holds when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,7 +19,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -1,4 +1,4 @@
-#include "text_file.h"
+#include "support/text_file.h"
 
 #include <stdlib.h>
 
@@ -15,8 +15,14 @@ std::string ReadTextFile(const std::string& path) {
     return s.str();
 }
 
+size_t CountOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 TempDir::TempDir() {
-    char tmpl[] = "/tmp/norvex-io-XXXXXX";
+    char tmpl[] = "/tmp/norvex-test-XXXXXX";
     if (::mkdtemp(tmpl) != nullptr) path_ = tmpl;
 }
 
