@@ -157,10 +157,10 @@ void ServiceControl::RequestStop() {
         std::lock_guard lock(viewMutex_);
         if (!runLive_) return;
         view_.SetStartButton(kTextStopping, false);
+        timerActive_ = false;
+        view_.SetStatusTimer(false);
     }
     engine_.RequestStop();
-    timerActive_ = false;
-    view_.SetStatusTimer(false);
 }
 
 void ServiceControl::OnTimer() {
