@@ -53,7 +53,7 @@ void HandleData(EngineRun& run, const uint8_t* payload, uint32_t length) {
         case InsertResult::kStored:
             break;
     }
-    run.orders.Flush(now, run.portOut);  // the batch only grows here; the port is written later
+    FlushDue(run);  // the batch only grows here; the port is written after the read
 }
 
 void HandleStatus(EngineRun& run, const uint8_t* payload, uint32_t length) {
