@@ -77,6 +77,8 @@ bool AppendFront(EngineRun& run, size_t n) {
 // is measured from now.
 SerialStep SendPublished(EngineRun& run, bool built) {
     run.lastInputTick = NowMs(run);
+    // nothing left: the window of the next input opens when that input is read
+    if (run.gathered == 0) run.gathering = false;
     if (!built) {
         mqtt::ReleaseChain(&run.out);
         run.stopReason = StopReason::kPublishNotBuilt;
@@ -111,7 +113,10 @@ int TakeInput(EngineRun& run, int waiting) {
 SerialStep ServeSerial(EngineRun& run, const Wakeup& wake) {
     const bool alert = wake.portAlert;
     // nothing new on the port and nothing gathered: no need to ask it
-    if (!wake.portReady && !alert && run.gathered == 0) return SerialStep::kIdle;
+    if (!wake.portReady && !alert && run.gathered == 0) {
+        run.gathering = false;  // the next byte opens a new window when it is read
+        return SerialStep::kIdle;
+    }
     int n = run.port->InputCount();
     if (n < 0 || TakeInput(run, n) < 0) return SerialStep::kPortFailed;
     if (run.gathered >= kMaxHostData) {
