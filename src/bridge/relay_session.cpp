@@ -12,8 +12,8 @@ RelaySession::~RelaySession() {
 bool SetupRelaySession(RelaySession& s) {
     mqtt::FreeSession(&s.mqtt);
     mqtt::Handlers handlers = MakeRelayHandlers(&s.connAckSeen, &s.subAckSeen, &s.inboundQueue);
-    return mqtt::SetupSession(&s.mqtt, SocketReader, &s.workerSocket, SocketWriter,
-                             &s.workerSocket, handlers) == 1;
+    return mqtt::SetupSession(&s.mqtt, SocketReader, &s.workerSocket, SocketWriter, &s.workerSocket,
+                              handlers) == 0;
 }
 
 }  // namespace norvex
