@@ -5,7 +5,6 @@
 #include "mqtt/mqtt_errors.h"
 #include "mqtt/mqtt_pack.h"
 #include "mqtt/mqtt_receive.h"
-#include "mqtt/mqtt_send.h"
 #include "mqtt/utf8_check.h"
 
 namespace mqtt {
@@ -22,18 +21,14 @@ int32_t Call(const Slot& slot, Args... args) {
     return slot.fn ? slot.fn(slot.arg, args...) : 0;
 }
 
-// Builds the 4-byte reply (byte0, 0x02, id) in a chain of its own, sends and releases it.
-// Returns 0; noChunkCode when the chunk cannot be had; kErrAckNotSent when the writer did
-// not take all 4 bytes.
-int32_t SendAck(Session* s, uint8_t byte0, uint16_t packetId, int32_t noChunkCode) {
-    PacketChain chain{};
-    int32_t r = BuildAck(&chain, byte0, packetId);
-    if (r == 0)
-        r = SendChain(s, &chain) == 4 ? 0 : kErrAckNotSent;
-    else
-        r = noChunkCode;
-    ReleaseChain(&chain);
-    return r;
+// Sends the 4-byte reply (byte0, 0x02, id) straight from the stack: an acknowledgement needs no
+// chain, and answering a QoS 1 or 2 message then allocates nothing.  Returns 0, or
+// kErrAckNotSent when the writer did not take all 4 bytes.
+int32_t SendAck(Session* s, uint8_t byte0, uint16_t packetId) {
+    const uint8_t reply[4] = {byte0, 0x02, static_cast<uint8_t>(packetId >> 8),
+                              static_cast<uint8_t>(packetId)};
+    const IoVec pair{reply, sizeof reply};
+    return s->writer(s->writerArg, &pair, 1) == 4 ? 0 : kErrAckNotSent;
 }
 
 // --- PUBLISH ---------------------------------------------------------------------------------
@@ -146,7 +141,7 @@ int32_t RoutePublish(Session* s, uint8_t byte0, uint8_t* body, uint32_t length) 
         r = Deliver(s, v, topic.Text());
     }
     if (r < 0 || v.qos == 0) return r;
-    return SendAck(s, v.qos == 1 ? kPubAck : kPubRec, v.packetId, kErrAckNotSent);
+    return SendAck(s, v.qos == 1 ? kPubAck : kPubRec, v.packetId);
 }
 
 // --- the other packets -----------------------------------------------------------------------
@@ -186,10 +181,10 @@ int32_t RouteIdOnly(Session* s, uint8_t type, const uint8_t* body, uint32_t leng
             return Call(h.OnUnsubAck, id);
         case 5:
             r = Call(h.OnPubRec, id);
-            return r < 0 ? r : SendAck(s, kPubRel, id, kErrNoMemory);
+            return r < 0 ? r : SendAck(s, kPubRel, id);
         default:
             r = Call(h.OnPubRel, id);
-            return r < 0 ? r : SendAck(s, kPubComp, id, kErrNoMemory);
+            return r < 0 ? r : SendAck(s, kPubComp, id);
     }
 }
 
