@@ -2,14 +2,16 @@
 
 #include <cstdlib>
 
+#include "mqtt/mqtt_errors.h"
+
 namespace mqtt {
 
-int32_t SetupSession(Session* s, Reader reader, void* readerArg, Writer writer,
-                          void* writerArg, const Handlers& handlers) {
+int32_t SetupSession(Session* s, Reader reader, void* readerArg, Writer writer, void* writerArg,
+                     const Handlers& handlers) {
     *s = Session{};
-    if (reader == nullptr || writer == nullptr) return 0;
+    if (reader == nullptr || writer == nullptr) return kErrBadParameter;
     auto* buffer = static_cast<uint8_t*>(std::malloc(kReceiveBufferSize));
-    if (buffer == nullptr) return 0;
+    if (buffer == nullptr) return kErrNoMemory;
     s->bufferStart = buffer;
     s->bufferEnd = buffer + kReceiveBufferSize;
     s->fillPosition = buffer;
@@ -18,11 +20,12 @@ int32_t SetupSession(Session* s, Reader reader, void* readerArg, Writer writer,
     s->writerArg = writerArg;
     s->writer = writer;
     s->handlers = handlers;
-    return 1;
+    return 0;
 }
 
 void FreeSession(Session* s) {
     std::free(s->bufferStart);
+    std::free(s->gatherList);
     *s = Session{};
 }
 

@@ -21,9 +21,10 @@ inline constexpr uint32_t kReceiveBufferSize = 4096;
 
 // The client's whole state.  Used by one thread at a time; no locks inside.
 struct Session {
-    uint8_t* bufferStart;   // receive buffer, kReceiveBufferSize bytes
-    uint8_t* bufferEnd;     // bufferStart + kReceiveBufferSize
-    uint8_t* fillPosition;  // one past the last unconsumed byte; unconsumed bytes start at bufferStart
+    uint8_t* bufferStart;  // receive buffer, kReceiveBufferSize bytes
+    uint8_t* bufferEnd;    // bufferStart + kReceiveBufferSize
+    // one past the last unconsumed byte; unconsumed bytes start at bufferStart
+    uint8_t* fillPosition;
     void* readerArg;
     Reader reader;
     void* writerArg;
@@ -32,14 +33,19 @@ struct Session {
     // Bytes of a packet too large for the receive buffer that are still to come and be thrown
     // away; without this such a packet would fill the buffer and wedge the session for good.
     uint32_t skipLeft;
+    // Gather list for chains too long for SendChain's list on the stack; grown when a longer
+    // one comes and kept until FreeSession, so that sending allocates nothing in steady state.
+    IoVec* gatherList;
+    uint32_t gatherCapacity;
 };
 
 // Zeroes *s, allocates the receive buffer and installs reader, writer and handlers.
-// Returns 1, or 0 when the buffer cannot be allocated or reader or writer is null.
+// Returns 0; kErrBadParameter when reader or writer is null; kErrNoMemory when the buffer
+// cannot be allocated.
 // Call it on a zeroed or freed session: a buffer still held is not freed here.
-int32_t SetupSession(Session* s, Reader reader, void* readerArg, Writer writer,
-                          void* writerArg, const Handlers& handlers);
-// Frees the receive buffer and zeroes *s.  Safe on a zeroed session.
+int32_t SetupSession(Session* s, Reader reader, void* readerArg, Writer writer, void* writerArg,
+                     const Handlers& handlers);
+// Frees the receive buffer and the gather list and zeroes *s.  Safe on a zeroed session.
 void FreeSession(Session* s);
 // Forgets every received byte (and any oversized packet being skipped).  Called at every new
 // connection, so that nothing of an old connection is parsed as part of a new one.

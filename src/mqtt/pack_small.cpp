@@ -4,6 +4,11 @@
 
 namespace mqtt {
 
+int32_t EncodeRemainingLength(uint8_t* dst, uint32_t value) {
+    if (value > pack::kMaxRemainingLength) return kErrTooLong;
+    return pack::PutRemainingLength(dst, value);
+}
+
 int32_t BuildPingReq(PacketChain* chain) {
     PacketChunk* chunk = NewChunk(chain, 2);
     if (chunk == nullptr) return kErrNoMemory;

@@ -3,11 +3,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "mqtt/mqtt_errors.h"
+#include "mqtt/mqtt_send.h"
+
 namespace mqtt {
 
 namespace {
 
 constexpr uint64_t kHeaderSize = sizeof(PacketChunk);
+// Chunks a gather list on the stack holds: a packet is a handful, a pass's run a few dozen.
+constexpr uint32_t kStackPairs = 64;
 
 // Grows the block table to 2 x capacity + 1 entries (1, 3, 7, 15, ...); false when out of memory.
 bool GrowBlockTable(PacketChain* chain) {
@@ -34,6 +39,26 @@ bool OpenBlock(PacketChain* chain, uint32_t need) {
     chain->bytesLeft = size;
     chain->nextFree = block;
     return true;
+}
+
+uint32_t CountChunks(const PacketChunk* c) {
+    uint32_t n = 0;
+    for (; c != nullptr; c = c->next) ++n;
+    return n;
+}
+
+// The session's gather list with room for `count` pairs, grown to the next power of two when it
+// is too small; null when out of memory (the old list is kept then).
+IoVec* SessionGatherList(Session* s, uint32_t count) {
+    if (count <= s->gatherCapacity) return s->gatherList;
+    uint64_t capacity = kStackPairs;
+    while (capacity < count) capacity *= 2;
+    auto* list = static_cast<IoVec*>(std::malloc(capacity * sizeof(IoVec)));
+    if (list == nullptr) return nullptr;
+    std::free(s->gatherList);
+    s->gatherList = list;
+    s->gatherCapacity = static_cast<uint32_t>(capacity);
+    return list;
 }
 
 }  // namespace
@@ -67,6 +92,20 @@ void ReleaseChain(PacketChain* chain) {
     for (uint32_t i = 0; i < chain->blockCount; ++i) std::free(chain->blockTable[i]);
     std::free(chain->blockTable);
     *chain = PacketChain{};
+}
+
+int32_t SendChain(Session* s, const PacketChain* chain) {
+    if (chain->total == 0 || chain->head == nullptr) return 0;
+    IoVec local[kStackPairs];
+    uint32_t count = CountChunks(chain->head);
+    if (count > INT32_MAX) return kErrNoMemory;  // no gather list can say so many
+    IoVec* pairs = count <= kStackPairs ? local : SessionGatherList(s, count);
+    if (pairs == nullptr) return kErrNoMemory;
+    uint32_t i = 0;
+    for (const PacketChunk* c = chain->head; c != nullptr; c = c->next) {
+        pairs[i++] = IoVec{c->data, c->size};
+    }
+    return s->writer(s->writerArg, pairs, static_cast<int32_t>(count));
 }
 
 }  // namespace mqtt

@@ -10,7 +10,9 @@ namespace {
 
 constexpr uint32_t kHeader = sizeof(mqtt::PacketChunk);
 
-uint32_t Need(uint32_t size) { return (kHeader + size + 3) / 4 * 4; }
+uint32_t Need(uint32_t size) {
+    return (kHeader + size + 3) / 4 * 4;
+}
 
 struct ChainGuard {
     mqtt::PacketChain c{};
@@ -106,6 +108,36 @@ TEST(SendChain, OneGatherCallWithOnePairPerChunkInLinkOrder) {
     EXPECT_EQ(mqtt::SendChain(&ws.s, &g.c), -42);
 }
 
+// Longer than the gather list on the stack: the session's list takes over, grows once for the
+// longest chain and is reused, and every byte still goes out in link order in one call.
+TEST(SendChain, LongChainsSendEveryByteInOrderThroughTheSessionList) {
+    WiredSession ws;
+    for (uint32_t chunks : {200u, 65u, 200u, 3u}) {
+        ChainGuard g;
+        Bytes expected;
+        for (uint32_t i = 0; i < chunks; ++i) {
+            mqtt::PacketChunk* ch = mqtt::NewChunk(&g.c, 1 + i % 5);
+            ASSERT_NE(ch, nullptr);
+            for (uint32_t k = 0; k < ch->size; ++k) {
+                ch->data[k] = static_cast<uint8_t>(i * 7 + k);
+                expected.push_back(ch->data[k]);
+            }
+            mqtt::AppendChunk(&g.c, ch);
+        }
+        ws.wire.writes.clear();
+        ws.wire.pairCounts.clear();
+        EXPECT_EQ(mqtt::SendChain(&ws.s, &g.c), static_cast<int32_t>(expected.size()));
+        ASSERT_EQ(ws.wire.pairCounts, std::vector<int32_t>{static_cast<int32_t>(chunks)});
+        EXPECT_EQ(ws.wire.writes.front(), expected);
+    }
+    const mqtt::IoVec* list = ws.s.gatherList;
+    EXPECT_GE(ws.s.gatherCapacity, 200u);
+    ChainGuard g;
+    for (int i = 0; i < 150; ++i) mqtt::AppendChunk(&g.c, mqtt::NewChunk(&g.c, 1));
+    EXPECT_EQ(mqtt::SendChain(&ws.s, &g.c), 150);
+    EXPECT_EQ(ws.s.gatherList, list);  // no new list for a shorter chain
+}
+
 TEST(Session, SetupAllocatesTheBufferAndRefusesMissingIo) {
     WiredSession ws;
     EXPECT_EQ(ws.s.bufferEnd - ws.s.bufferStart, 4096);
@@ -114,7 +146,11 @@ TEST(Session, SetupAllocatesTheBufferAndRefusesMissingIo) {
     EXPECT_NE(ws.s.handlers.OnCommand.fn, nullptr);
 
     mqtt::Session bad{};
-    EXPECT_EQ(mqtt::SetupSession(&bad, nullptr, nullptr, &Wire::Write, nullptr, mqtt::Handlers{}), 0);
+    EXPECT_EQ(mqtt::SetupSession(&bad, nullptr, nullptr, &Wire::Write, nullptr, mqtt::Handlers{}),
+              mqtt::kErrBadParameter);
+    EXPECT_EQ(bad.bufferStart, nullptr);
+    EXPECT_EQ(mqtt::SetupSession(&bad, &Wire::Read, nullptr, nullptr, nullptr, mqtt::Handlers{}),
+              mqtt::kErrBadParameter);
     EXPECT_EQ(bad.bufferStart, nullptr);
     mqtt::FreeSession(&bad);
 }

@@ -27,7 +27,8 @@ int32_t Read(void* arg, uint8_t* dst, int32_t capacity) {
     if (f->readNothingNext) return 0;
     if (f->left == 0) return -1;
     size_t n = f->left;
-    if (f->readSize > 0 && n > static_cast<size_t>(f->readSize)) n = static_cast<size_t>(f->readSize);
+    if (f->readSize > 0 && n > static_cast<size_t>(f->readSize))
+        n = static_cast<size_t>(f->readSize);
     if (n > static_cast<size_t>(capacity)) n = static_cast<size_t>(capacity);
     std::memcpy(dst, f->data, n);
     f->data += n;
@@ -67,7 +68,9 @@ mqtt::Handlers Handlers(Feed* f) {
                        Touch(static_cast<Feed*>(a), text, nullptr, 0);
                        return Touch(static_cast<Feed*>(a), id, p, n);
                    }};
-    auto idOnly = [](void* a, uint16_t) { return Touch(static_cast<Feed*>(a), nullptr, nullptr, 0); };
+    auto idOnly = [](void* a, uint16_t) {
+        return Touch(static_cast<Feed*>(a), nullptr, nullptr, 0);
+    };
     h.OnPubAck = {f, idOnly};
     h.OnPubRec = {f, idOnly};
     h.OnPubRel = {f, idOnly};
@@ -85,10 +88,10 @@ void CheckInvariants(const mqtt::Session& s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    Feed f{data + 1, size - 1, data[0] & 0x3F, (data[0] & 0x40) != 0, (data[0] & 0x80) != 0, 0,
-           false};
+    Feed f{data + 1, size - 1, data[0] & 0x3F, (data[0] & 0x40) != 0, (data[0] & 0x80) != 0,
+           0,        false};
     mqtt::Session s{};
-    if (mqtt::SetupSession(&s, &Read, &f, &Write, &f, Handlers(&f)) != 1) return 0;
+    if (mqtt::SetupSession(&s, &Read, &f, &Write, &f, Handlers(&f)) != 0) return 0;
     // each read that delivers takes at least one byte, and every other read delivers
     size_t bound = 2 * size + 4;
     for (size_t i = 0; i < bound; ++i) {
