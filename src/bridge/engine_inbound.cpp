@@ -114,13 +114,6 @@ int32_t OnPubAck(void* arg, uint16_t) {
     return 0;
 }
 
-int32_t Ignore0(void*) { return 0; }
-int32_t IgnoreId(void*, uint16_t) { return 0; }
-int32_t IgnoreCommand(void*, uint16_t, const char*, uint32_t, uint32_t, const char*,
-                      const uint8_t*, uint32_t, int32_t, int32_t) {
-    return 0;
-}
-
 int32_t ReadSocket(void* arg, uint8_t* dst, int32_t capacity) {
     return SocketReader(&static_cast<EngineRun*>(arg)->socket, dst, capacity);
 }
@@ -146,20 +139,14 @@ int32_t WriteSocket(void* arg, const mqtt::IoVec* pairs, int32_t count) {
 }  // namespace
 
 int32_t SetupEngineSession(EngineRun& run) {
+    // empty slots: the codec ignores those packets (and still acknowledges what needs it)
     mqtt::Handlers h{};
-    h.OnPingResp = {nullptr, Ignore0};
     h.OnConnAck = {&run, OnConnAck};
     h.OnPublish = {&run, OnPublish};
     h.OnPubAck = {&run, OnPubAck};
-    h.OnPubRec = {nullptr, IgnoreId};
-    h.OnPubRel = {nullptr, IgnoreId};
-    h.OnPubComp = {nullptr, IgnoreId};
     h.OnSubAck = {&run, OnSubAck};
-    h.OnUnsubAck = {nullptr, IgnoreId};
-    h.OnCommand = {nullptr, IgnoreCommand};
     run.deferred.reserve(kDeferredAckBytes);
-    int32_t r = mqtt::SetupSession(&run.mqtt, ReadSocket, &run, WriteSocket, &run, h);
-    return run.mqtt.bufferStart != nullptr ? 0 : (r < 0 ? r : mqtt::kErrNoMemory);
+    return mqtt::SetupSession(&run.mqtt, ReadSocket, &run, WriteSocket, &run, h);
 }
 
 bool CommitPortOut(EngineRun& run) {

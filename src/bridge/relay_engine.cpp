@@ -129,7 +129,7 @@ int32_t ReceiveFromBroker(EngineRun& run) {
 
 RelayEngine::RelayEngine(EngineEvents& events, const TickClock& clock)
     : run_(std::make_unique<EngineRun>(events, clock, counters_, relays_)) {
-    run_->sessionReady = SetupEngineSession(*run_) == 0 && run_->mqtt.bufferStart != nullptr;
+    run_->sessionReady = SetupEngineSession(*run_) == 0;
 }
 
 RelayEngine::~RelayEngine() {
