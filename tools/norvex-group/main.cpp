@@ -16,8 +16,7 @@ namespace {
 const char kUsage[] =
     "usage: norvex-group create --name NAME --password PW [options]\n"
     "       norvex-group add --id ID --password PW [options]\n"
-    "options: --config FILE     configuration file (default: the panel's, "
-    "~/.config/norvex/NorvexPanel.cfg)\n"
+    "options: --config FILE     configuration file (default: ~/.config/norvex/NorvexPanel.cfg)\n"
     "         --net-port PATH   also store the network-side port\n"
     "         --app-port PATH   also store the application-side port\n"
     "The group service is NORVEX_GROUP_SERVICE, the registration API NORVEX_ONENET_API.\n"
@@ -35,20 +34,13 @@ bool Parse(int argc, char** argv, Options& o) {
         std::string a = argv[i];
         if (i + 1 >= argc) return false;
         std::string v = argv[++i];
-        if (a == "--config")
-            o.config = v;
-        else if (a == "--name")
-            o.name = v;
-        else if (a == "--id")
-            o.id = v;
-        else if (a == "--password")
-            o.password = v, o.havePassword = true;
-        else if (a == "--net-port")
-            o.netPort = v;
-        else if (a == "--app-port")
-            o.appPort = v;
-        else
-            return false;
+        if (a == "--config") o.config = v;
+        else if (a == "--name") o.name = v;
+        else if (a == "--id") o.id = v;
+        else if (a == "--password") o.password = v, o.havePassword = true;
+        else if (a == "--net-port") o.netPort = v;
+        else if (a == "--app-port") o.appPort = v;
+        else return false;
     }
     if (o.command == "create") return !o.name.empty() && o.havePassword;
     if (o.command == "add") return !o.id.empty() && o.havePassword;
@@ -75,8 +67,7 @@ int main(int argc, char** argv) {
     norvex::GroupServiceEndpoints endpoints = norvex::GroupServiceEndpoints::FromEnvironment();
     std::string id = o.id, password = o.password;
     if (o.command == "create") {
-        norvex::NewGroupResult made =
-            norvex::CreateNewGroup(endpoints, o.name, o.password, o.password);
+        norvex::NewGroupResult made = norvex::CreateNewGroup(endpoints, o.name, o.password, o.password);
         if (!made.created) return Fail(made.message);
         id = made.groupId;
         password = made.password;
@@ -86,8 +77,7 @@ int main(int argc, char** argv) {
     if (!login.accepted) return Fail(login.message);
 
     std::string path = o.config.empty() ? norvex::UserPanelConfigPath() : o.config;
-    if (o.config.empty() && !norvex::EnsureConfigDirectory(path))
-        return Fail("cannot create the directory of " + path);
+    if (!norvex::EnsureConfigDirectory(path)) return Fail("cannot create the folder of " + path);
     norvex::PanelConfig config = norvex::LoadPanelConfig(path);
     if (!o.netPort.empty()) config.netPortName = o.netPort;
     if (!o.appPort.empty()) config.appPortName = o.appPort;
