@@ -1,0 +1,26 @@
+#include "panel/app_icon.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+
+namespace norvex {
+
+QIcon AppIcon() {
+    static const QIcon icon = [] {
+        QIcon made;
+        QSvgRenderer svg(QStringLiteral(":/norvex/norvex-panel.svg"));
+        for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            QPixmap pm(side, side);
+            pm.fill(Qt::transparent);
+            QPainter p(&pm);
+            svg.render(&p);
+            p.end();
+            made.addPixmap(pm);
+        }
+        return made;
+    }();
+    return icon;
+}
+
+}  // namespace norvex
