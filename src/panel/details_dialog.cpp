@@ -41,9 +41,15 @@ DetailsDialog::DetailsDialog(const GroupDetailsView& view, QWidget* parent) : QD
     setFixedSize(UnitsToSize(269, 108, font()));
 }
 
-QString DetailsDialog::Id() const { return id_->text(); }
-QString DetailsDialog::Name() const { return name_->text(); }
-QString DetailsDialog::Created() const { return created_->text(); }
+QString DetailsDialog::Id() const {
+    return id_->text();
+}
+QString DetailsDialog::Name() const {
+    return name_->text();
+}
+QString DetailsDialog::Created() const {
+    return created_->text();
+}
 
 void OpenGroupDetails(QWidget* opener, DialogEnv& env, const std::string& id,
                       const std::string& password, std::function<void()> after) {

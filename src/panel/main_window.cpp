@@ -11,8 +11,8 @@
 #include <QTreeWidget>
 
 #include "panel/about_box.h"
-#include "panel/dialog_env.h"
 #include "panel/app_icon.h"
+#include "panel/dialog_env.h"
 #include "panel/dialog_geometry.h"
 #include "panel/start_button.h"
 #include "shell/close_rule.h"
@@ -29,7 +29,8 @@ struct ColumnSpec {
     const char* title;
     int width;
 };
-constexpr ColumnSpec kRelayColumns[] = {{"devid", 80}, {"status", 50}, {"iccid", 160}, {"imei", 120}};
+constexpr ColumnSpec kRelayColumns[] = {
+    {"devid", 80}, {"status", 50}, {"iccid", 160}, {"imei", 120}};
 
 void Place(QWidget* w, MainControl c, DialogBaseUnits base) {
     UnitRect px = ToPixels(MainControlUnits(c), base);
@@ -136,8 +137,8 @@ void MainWindow::BuildControls() {
 }
 
 void MainWindow::FillChoosers() {
-    const std::pair<QComboBox*, const std::string*> ports[] = {
-        {netPort_, &config_.netPortName}, {appPort_, &config_.appPortName}};
+    const std::pair<QComboBox*, const std::string*> ports[] = {{netPort_, &config_.netPortName},
+                                                               {appPort_, &config_.appPortName}};
     for (const auto& [box, stored] : ports) {
         PortChooserFill fill = FillPortChooser(deps_.ports, *stored);
         for (const std::string& item : fill.items) box->addItem(ToQ(item));
@@ -205,8 +206,7 @@ ConfigSaveResult MainWindow::Shutdown() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    CloseOutcome out =
-        DecideClose(service_ && service_->RunActive(), [this] { return Save(); });
+    CloseOutcome out = DecideClose(service_ && service_->RunActive(), [this] { return Save(); });
     if (!out.message.empty()) {
         deps_.boxes.Inform(this, QString::fromUtf8(kPanelAppName), ToQ(out.message));
     }
@@ -258,7 +258,9 @@ void MainWindow::ShowAbout() {
     box.exec();
 }
 
-void MainWindow::SetStartButton(const QString& text, bool enabled) { start_->Show(text, enabled); }
+void MainWindow::SetStartButton(const QString& text, bool enabled) {
+    start_->Show(text, enabled);
+}
 
 void MainWindow::EnableChoosers(bool enabled) {
     for (QComboBox* box : {netPort_, appPort_, group_}) box->setEnabled(enabled);
@@ -268,7 +270,9 @@ void MainWindow::InvertStartButton() {
     if (!tray_.InTray()) start_->FlashInverted();
 }
 
-void MainWindow::ClearRelayRows() { relays_->clear(); }
+void MainWindow::ClearRelayRows() {
+    relays_->clear();
+}
 
 void MainWindow::AddRelayRow(const QStringList& cells) {
     relays_->addTopLevelItem(new QTreeWidgetItem(cells));

@@ -67,8 +67,10 @@ void NewGroupDialog::OnOk() {
     auto busy = std::make_shared<BusyScope>(this);
     GroupServiceEndpoints endpoints = env_.endpoints;
     RunOffThread<NewGroupResult>(
-        this, [endpoints, name, password,
-               confirm] { return CreateNewGroup(endpoints, name, password, confirm); },
+        this,
+        [endpoints, name, password, confirm] {
+            return CreateNewGroup(endpoints, name, password, confirm);
+        },
         [this, busy](NewGroupResult made) mutable {
             busy.reset();
             if (!made.groupId.empty()) groupId_ = ToQ(made.groupId);

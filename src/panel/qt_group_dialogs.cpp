@@ -11,8 +11,7 @@ std::optional<GroupRecord> QtGroupDialogs::Login(QWidget* parent) {
     return dialog.Group();
 }
 
-void QtGroupDialogs::Details(QWidget* parent, const std::string& id,
-                             const std::string& password) {
+void QtGroupDialogs::Details(QWidget* parent, const std::string& id, const std::string& password) {
     OpenGroupDetails(parent, env_, id, password);
 }
 

@@ -16,7 +16,8 @@ void OnSignal(int sig) {
     int saved = errno;
     unsigned char byte = static_cast<unsigned char>(sig);
     int fd = gWriteFd.load(std::memory_order_relaxed);
-    if (fd >= 0) [[maybe_unused]] ssize_t n = ::write(fd, &byte, 1);
+    if (fd >= 0) [[maybe_unused]]
+        ssize_t n = ::write(fd, &byte, 1);
     errno = saved;
 }
 
