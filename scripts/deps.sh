@@ -5,7 +5,8 @@ pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       mosquitto mosquitto-clients libmosquitto-dev
       libcurl4-openssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev
-      socat)
+      socat
+      qt6-base-dev qt6-svg-dev xvfb xauth x11-utils fonts-wqy-microhei)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
