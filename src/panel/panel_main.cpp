@@ -1,21 +1,12 @@
 // norvex-panel: the desktop control panel.
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 
-#include "bridge/site_env.h"
-#include "groupservice/endpoints.h"
-#include "panel/control_port.h"
-#include "panel/dialog_env.h"
-#include "panel/main_window.h"
-#include "panel/qt_group_dialogs.h"
+#include "panel/panel_app.h"
 #include "panel/qt_ui_ports.h"
-#include "panel/queued_panel_view.h"
 #include "panel/signal_pipe.h"
-#include "shell/config_file.h"
-#include "shell/group_gateway.h"
 #include "shell/panel_options.h"
-#include "shell/serial_ports.h"
-#include "shell/service_control.h"
 
 namespace {
 
@@ -29,6 +20,7 @@ std::vector<std::string> Arguments(const QStringList& all) {
 
 int main(int argc, char** argv) {
     using namespace norvex;
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);  // takes the toolkit's own options out of argv
     QApplication::setApplicationName(QStringLiteral("norvex-panel"));
     // message boxes may stand alone before the window shows, and the window hides in the tray:
@@ -47,29 +39,14 @@ int main(int argc, char** argv) {
 
     QtMessageBoxes boxes;
     QtTrayIcon tray;
-    DialogEnv env{GroupServiceEndpoints::FromEnvironment(), boxes};
-    QtGroupDialogs dialogs(env);
-    MainWindow window(LoadPanelConfig(options.configPath),
-                      {boxes, tray, dialogs, options.configPath, EnumSerialPorts(),
-                       [] { QApplication::quit(); }});
-
-    QueuedPanelView view(&window);
-    std::unique_ptr<GroupGateway> gateway = MakeHttpGroupGateway();
-    BrokerEndpoint broker = BrokerFromEnv();
-    ServiceControl control(view, *gateway, kPanelAppName,
-                           ServiceSite{broker.host, broker.port, ProductIdFromEnv()},
-                           SystemTickClock(), MakeQtOffThread(&window));
-    ControlPort port(control);
-    window.Attach(&port);
-
+    PanelApp panel(options.configPath, boxes, tray, [] { QApplication::quit(); });
     SignalPipe signalPipe([&](int) {
-        if (window.Shutdown() != ConfigSaveResult::kOk) {
+        if (panel.Window().Shutdown() != ConfigSaveResult::kOk) {
             std::fprintf(stderr, "norvex-panel: the configuration could not be saved to %s\n",
                          options.configPath.c_str());
         }
         QApplication::exit(0);
     });
-
-    window.Launch();
+    panel.Launch();
     return QApplication::exec();
 }

@@ -24,13 +24,13 @@ namespace {
 using namespace norvex;
 
 class NoDialogs : public GroupDialogs {
-public:
+  public:
     std::optional<GroupRecord> Login(QWidget*) override { return std::nullopt; }
     void Details(QWidget*, const std::string&, const std::string&) override {}
 };
 
 class NoTray : public TrayIcon {
-public:
+  public:
     bool Available() const override { return false; }
     void Show() override {}
     void Hide() override {}
@@ -75,8 +75,9 @@ int main(int argc, char** argv) {
     config.appPortName = "/tmp/ttyApp";
     config.storedGroupId = group;
     config.groups = {{group, "demo group", password}};
-    MainWindow main(config, {boxes, tray, dialogs, "/dev/null",
-                             {{"pty", "/tmp/ttyApp"}, {"pty", "/tmp/ttyNet"}}, {}});
+    MainWindow main(
+        config,
+        {boxes, tray, dialogs, "/dev/null", {{"pty", "/tmp/ttyApp"}, {"pty", "/tmp/ttyNet"}}, {}});
     main.SetStartButton(QStringLiteral("运行中，点击停止"), true);
     main.EnableChoosers(false);
     main.AddRelayRow({"1", "√", "89860000000000000001", "860000000000001"});
