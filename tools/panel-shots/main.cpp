@@ -1,12 +1,16 @@
 // panel-shots DIR: renders the control panel's windows into DIR (main.png, login.png,
 // new-group.png, details.png, about.png).  The dialogs are the real ones; the main window is
-// shown in the state the service control puts it in while it runs with two relays heard.
+// shown in the state the service control puts it in while it runs with two relays heard; with
+// NORVEX_SHOT_CONFIG set it is the real panel on that configuration, started on the system of
+// the environment, taken once its first two relays read "√".
 // With NORVEX_GROUP_SERVICE set, the details are fetched from that service for
 // NORVEX_SHOT_GROUP / NORVEX_SHOT_PASSWORD.
 #include <QApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,6 +21,7 @@
 #include "panel/login_dialog.h"
 #include "panel/main_window.h"
 #include "panel/new_group_dialog.h"
+#include "panel/panel_app.h"
 #include "panel/qt_ui_ports.h"
 
 namespace {
@@ -53,6 +58,28 @@ std::string Env(const char* name, const char* fallback) {
     return v && *v ? v : fallback;
 }
 
+// Runs the real panel until its first two relays read "√" (at most 30 s), then renders it.
+bool SaveLiveMain(const std::string& configPath, const QString& dir) {
+    QtMessageBoxes boxes;
+    NoTray tray;
+    PanelApp app(configPath, boxes, tray, {});
+    app.Launch();
+    QTreeWidget* list = app.Window().RelayList();
+    auto online = [list] {
+        return list->topLevelItemCount() >= 2 && list->topLevelItem(0)->text(1) == "√" &&
+               list->topLevelItem(1)->text(1) == "√";
+    };
+    for (int i = 0; i < 600 && !online(); ++i) {
+        QEventLoop loop;
+        QTimer::singleShot(50, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    bool ok = online() && Save(app.Window(), dir, "main.png");
+    if (!online()) std::fputs("panel-shots: the relays did not come online\n", stderr);
+    app.Window().Shutdown();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,7 +109,11 @@ int main(int argc, char** argv) {
     main.EnableChoosers(false);
     main.AddRelayRow({"1", "√", "89860000000000000001", "860000000000001"});
     main.AddRelayRow({"2", "√", "89860000000000000002", "860000000000002"});
-    ok &= Save(main, dir, "main.png");
+    if (const char* live = std::getenv("NORVEX_SHOT_CONFIG")) {
+        ok &= SaveLiveMain(live, dir);
+    } else {
+        ok &= Save(main, dir, "main.png");
+    }
 
     LoginDialog login(env, nullptr);
     login.IdBox()->setText(QString::fromStdString(group));
