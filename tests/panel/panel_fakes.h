@@ -26,12 +26,14 @@ class RecordingBoxes : public MessageBoxes {
     }
     bool AskYesNo(QWidget*, const QString& caption, const QString& text) override {
         asked.push_back({caption, text});
+        if (onAsk) onAsk();
         return answer;
     }
     std::vector<ShownBox> shown;
     std::vector<ShownBox> asked;
     bool answer = true;
     std::function<void()> onInform;
+    std::function<void()> onAsk;  // runs while the question is "open"
 };
 
 class FakeTray : public TrayIcon {

@@ -81,6 +81,41 @@ class PanelStackTest : public QObject {
                 std::string::npos);
         relays.Stop();
     }
+
+    // The run ends by itself (the port hangs up) while the stop question is open; the "Yes"
+    // that follows must not leave the button at "正在停止..." nor block the close.
+    void aStopAnsweredAfterTheRunEndedLeavesThePanelStopped() {
+        test::GroupRig rig;
+        QVERIFY(rig.Ok());
+        test::PtyPair pty;
+        QVERIFY(pty.Ok());
+        QVERIFY(rig.CreateGroup(pty.SlavePath()));
+        for (const std::string& kv : rig.Env()) ::putenv(::strdup(kv.c_str()));
+        ::setenv("NORVEX_SERIAL_PORTS", pty.SlavePath().c_str(), 1);
+
+        test::RecordingBoxes boxes;
+        test::FakeTray tray;
+        PanelApp app(rig.ConfigPath(), boxes, tray, {});
+        MainWindow& w = app.Window();
+        app.Launch();
+        QTRY_COMPARE_WITH_TIMEOUT(w.StartStopButton()->text(), QStringLiteral("运行中，点击停止"),
+                                  20000);
+        boxes.answer = true;
+        bool endedBeforeAnswer = false;
+        boxes.onAsk = [&] {
+            pty.CloseMaster();
+            endedBeforeAnswer = QTest::qWaitFor([&] { return !app.Control().RunActive(); }, 20000);
+        };
+        QTest::mouseClick(w.StartStopButton(), Qt::LeftButton);
+        QVERIFY(endedBeforeAnswer);
+        QTRY_COMPARE_WITH_TIMEOUT(w.StartStopButton()->text(), QStringLiteral("已停止，点击运行"),
+                                  20000);
+        QTest::qWait(100);  // whatever the late answer queued has been shown by now
+        QCOMPARE(w.StartStopButton()->text(), QStringLiteral("已停止，点击运行"));
+        QVERIFY(w.StartStopButton()->isEnabled() && w.GroupChooserBox()->isEnabled());
+        QVERIFY(!boxes.shown.empty());  // the port's own message
+        QVERIFY(w.close());
+    }
 };
 
 }  // namespace norvex
