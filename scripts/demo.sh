@@ -89,8 +89,9 @@ net_port="$work/ttyNet"
 start "$work/socat.log" socat "pty,raw,echo=0,link=$app_port" "pty,raw,echo=0,link=$net_port"
 for _ in $(seq 100); do [ -e "$app_port" ] && [ -e "$net_port" ] && break; sleep 0.1; done
 
-group_id=$("$group_tool" create --name "Demo Group" --password demo123 --config "$work/NorvexPanel.cfg" \
-           --net-port "$net_port" --app-port "$app_port")
+# the password on standard input: on the command line every user of the machine could read it
+group_id=$("$group_tool" create --name "Demo Group" --password-stdin --config "$work/NorvexPanel.cfg" \
+           --net-port "$net_port" --app-port "$app_port" <<< "demo123")
 "$groupd" add-device "$group_id" 1 89860000000000000001 860000000000001 --db "$work/groupd.db"
 "$groupd" add-device "$group_id" 2 89860000000000000002 860000000000002 --db "$work/groupd.db"
 

@@ -4,9 +4,10 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       mosquitto mosquitto-clients libmosquitto-dev
-      libcurl4-openssl-dev libssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev
+      libcurl4-openssl-dev libssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev
       socat
-      qt6-base-dev qt6-svg-dev xvfb xauth x11-utils fonts-wqy-microhei)
+      qt6-base-dev qt6-svg-dev xvfb xauth x11-utils fonts-wqy-microhei  # the panel and its tests
+      file help2man systemd)  # packaging: CPack's dependency scan, man pages, unit checks
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -47,7 +47,7 @@ wait_port "$broker_port"
 for _ in $(seq 100); do [ -e "$work/ttyNet" ] && break; sleep 0.1; done
 export NORVEX_GROUP_SERVICE="127.0.0.1:$port" NORVEX_ONENET_API="127.0.0.1:$port"
 export NORVEX_BROKER="127.0.0.1:$broker_port" NORVEX_SERIAL_PORTS="$work/ttyApp:$work/ttyNet"
-group=$("$build/tools/norvex-group/norvex-group" create --name "Demo Group" --password demo123 \
+group=$(echo demo123 | "$build/tools/norvex-group/norvex-group" create --name "Demo Group" --password-stdin \
         --config "$work/NorvexPanel.cfg" --net-port "$work/ttyNet" --app-port "$work/ttyApp")
 "$build/tools/norvex-groupd/norvex-groupd" add-device "$group" 1 89860000000000000001 860000000000001 --db "$work/groups.db"
 "$build/tools/norvex-groupd/norvex-groupd" add-device "$group" 2 89860000000000000002 860000000000002 --db "$work/groups.db"

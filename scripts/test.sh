@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer + UndefinedBehaviorSanitizer and runs the
 # whole suite, then builds again with ThreadSanitizer and runs the suite but the fuzz targets.
+# Last, as root, the Debian package is built, installed, checked and removed again.
 # Every test starts the services it needs (a private mosquitto, ptys, HTTP servers) on loopback.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,4 +21,9 @@ if [ "${NORVEX_SKIP_TSAN:-0}" != 1 ]; then
   cmake --build build/tsan -j "$jobs"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build/tsan --output-on-failure -j "$jobs" -LE 'fuzz|panel'
+fi
+
+# needs root: it installs the package on this machine for a moment
+if [ "${NORVEX_SKIP_PACKAGE:-0}" != 1 ] && [ "$(id -u)" -eq 0 ]; then
+  scripts/package-test.sh
 fi

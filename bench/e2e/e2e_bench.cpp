@@ -18,17 +18,17 @@
 
 #include "bench_stats.h"
 #include "bridge/relay_engine.h"
-#include "mqtt_probe.h"
 #include "support/child_process.h"
 #include "support/mosquitto_broker.h"
+#include "support/mosquitto_client.h"
 #include "support/net_util.h"
 #include "support/pty_pair.h"
 #include "thread_cpu.h"
 
 using namespace std::chrono_literals;
-using norvex::bench::BenchClock;
-using norvex::bench::MqttProbe;
+using BenchClock = std::chrono::steady_clock;
 using norvex::bench::Percentiles;
+using norvex::test::MosquittoClient;
 
 namespace {
 
@@ -54,7 +54,9 @@ double UsSince(BenchClock::time_point t0, BenchClock::time_point t1) {
     return std::chrono::duration<double, std::micro>(t1 - t0).count();
 }
 
-uint8_t PatternByte(size_t i) { return static_cast<uint8_t>((i * 131 + (i >> 8)) & 0xFF); }
+uint8_t PatternByte(size_t i) {
+    return static_cast<uint8_t>((i * 131 + (i >> 8)) & 0xFF);
+}
 
 // Arrivals at one subscriber: the latest arrival time and a count, plus an optional checker.
 struct Arrivals {
@@ -124,7 +126,9 @@ size_t ReadAvailable(int fd, std::vector<uint8_t>& out, size_t max, int timeoutM
     return static_cast<size_t>(n);
 }
 
-uint16_t NextNumber(uint16_t n) { return n == 65535 ? 1 : static_cast<uint16_t>(n + 1); }
+uint16_t NextNumber(uint16_t n) {
+    return n == 65535 ? 1 : static_cast<uint16_t>(n + 1);
+}
 
 struct Bench {
     norvex::test::MosquittoBroker broker;
@@ -135,9 +139,9 @@ struct Bench {
     norvex::RelayEngine engine{events};
     pid_t workerTid = -1;
 
-    MqttProbe hostSub{"bench-host-sub"};
-    MqttProbe baseSub{"bench-base-sub"};
-    MqttProbe pub{"bench-pub"};
+    MosquittoClient hostSub{"bench-host-sub"};
+    MosquittoClient baseSub{"bench-base-sub"};
+    MosquittoClient pub{"bench-pub"};
     Arrivals hostArrivals;
     Arrivals baseArrivals;
     HostStreamCheck hostCheck;
@@ -149,18 +153,19 @@ struct Bench {
                             {}, simLog))
             return false;
         if (!norvex::test::WaitUntil([&] { return SimSays("relay 1 ready"); }, 5s)) return false;
-        auto hostHandler = [this](const std::string&, const uint8_t* d, size_t n, BenchClock::time_point at) {
+        auto hostHandler = [this](const std::string&, const uint8_t* d, size_t n,
+                                  BenchClock::time_point at) {
             std::lock_guard<std::mutex> l(hostArrivals.mu);
             hostCheck.Take(d, n);
             ++hostArrivals.count;
             hostArrivals.last = at;
             hostArrivals.cv.notify_all();
         };
-        auto baseHandler = [this](const std::string&, const uint8_t*, size_t, BenchClock::time_point at) {
-            baseArrivals.Note(at);
-        };
+        auto baseHandler = [this](const std::string&, const uint8_t*, size_t,
+                                  BenchClock::time_point at) { baseArrivals.Note(at); };
         if (!hostSub.Connect(broker.Port(), kHostTopic, hostHandler) ||
-            !baseSub.Connect(broker.Port(), kBaseTopic, baseHandler) || !pub.Connect(broker.Port(), "", {}))
+            !baseSub.Connect(broker.Port(), kBaseTopic, baseHandler) ||
+            !pub.Connect(broker.Port(), "", {}))
             return false;
         norvex::EngineConfig config;
         config.brokerPort = broker.Port();
@@ -309,14 +314,16 @@ Throughput BaselineStream(Bench& b, size_t size, size_t count) {
     for (size_t i = 0; i < count; ++i)
         if (!b.pub.Publish(kBaseTopic, data.data(), data.size(), 1)) break;
     Throughput r;
-    r.complete = norvex::test::WaitUntil([&] { return b.baseArrivals.Count() - start >= count; }, 60s);
+    r.complete =
+        norvex::test::WaitUntil([&] { return b.baseArrivals.Count() - start >= count; }, 60s);
     BenchClock::time_point last;
     {
         std::lock_guard<std::mutex> l(b.baseArrivals.mu);
         last = b.baseArrivals.last;
         r.bytes = (b.baseArrivals.count - start) * size;
     }
-    r.mbPerS = static_cast<double>(r.bytes) / 1e6 / std::chrono::duration<double>(last - t0).count();
+    r.mbPerS =
+        static_cast<double>(r.bytes) / 1e6 / std::chrono::duration<double>(last - t0).count();
     return r;
 }
 
@@ -377,7 +384,8 @@ int main() {
                 b.pty.SlavePath().c_str(), b.broker.Port());
 
     std::printf("latency\n");
-    std::printf("  %-42s %s\n", "serial->relay-sim->serial, 64 B", Percentiles(RoundTrip(b, 200)).c_str());
+    std::printf("  %-42s %s\n", "serial->relay-sim->serial, 64 B",
+                Percentiles(RoundTrip(b, 200)).c_str());
     // the relays fall silent for the rest: their echoes would mix with the measured streams
     b.relaySim.Signal(SIGUSR1);
     norvex::test::WaitUntil([&] { return b.SimSays("relays silent"); }, 5s);
@@ -388,7 +396,8 @@ int main() {
     std::printf("  %-42s %s\n", "serial->group, 64 B write", Percentiles(s64).c_str());
     std::printf("  %-42s %s\n", "serial->group, 10 B write (20 ms gather)",
                 Percentiles(SerialToGroup(b, 10, 100)).c_str());
-    std::printf("  %-42s %s\n", "group->serial, 16 B packet", Percentiles(GroupToSerial(b, 0xB0000001, 500)).c_str());
+    std::printf("  %-42s %s\n", "group->serial, 16 B packet",
+                Percentiles(GroupToSerial(b, 0xB0000001, 500)).c_str());
     std::printf("  64 B p99 over the broker hop: %+.1f us (target <= +200 us)\n\n",
                 norvex::bench::Percentile(s64, 0.99) - norvex::bench::Percentile(hop64, 0.99));
 

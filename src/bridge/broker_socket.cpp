@@ -16,6 +16,7 @@
 
 #include "bridge/broker_tls_env.h"
 #include "bridge/gather_list.h"
+#include "common/errno_util.h"
 #include "bridge/tls_link.h"
 
 namespace norvex {
@@ -23,10 +24,6 @@ namespace norvex {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool WouldBlock(int err) {
-    return err == EAGAIN || err == EWOULDBLOCK || err == EINTR;
-}
 
 int MsLeft(Clock::time_point deadline) {
     auto left =
@@ -62,10 +59,10 @@ BrokerSocket::~BrokerSocket() {
 void BrokerSocket::Close() {
     if (tls_) tls_->Shutdown();
     tls_.reset();  // before the descriptor it uses
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Close();
     connected_ = false;
     tcpUp_ = false;
+    handshakeWants_ = 0;
 }
 
 int BrokerSocket::BeginConnect(const std::string& host, int port) {
@@ -104,25 +101,25 @@ int BrokerSocket::BeginConnect(const std::string& host, int port) {
         ::close(fd);
         return -1;
     }
-    fd_ = fd;
+    fd_ = UniqueFd(fd);
     tcpUp_ = r == 0;
     connected_ = tcpUp_ && !tlsSettings_.enabled;
     return StartTls(host) ? 0 : -1;
 }
 
 int BrokerSocket::PollConnect(int timeoutMs) {
-    if (fd_ < 0) return -1;
+    if (!fd_) return -1;
     if (connected_) return 1;
     if (tcpUp_) return ContinueHandshake(timeoutMs);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    int ev = PollOne(fd_, POLLOUT, std::max(timeoutMs, 0));
+    int ev = PollOne(fd_.Get(), POLLOUT, std::max(timeoutMs, 0));
     if (ev < 0) {
         lastErrno_ = errno;
         Close();
         return -1;
     }
     if (ev == 0) return 0;
-    int err = SocketError(fd_);
+    int err = SocketError(fd_.Get());
     if (err != 0 || (ev & POLLOUT) == 0) {
         lastErrno_ = err != 0 ? err : ECONNREFUSED;
         Close();
@@ -134,16 +131,21 @@ int BrokerSocket::PollConnect(int timeoutMs) {
     return 1;
 }
 
+short BrokerSocket::ConnectEvents() const {
+    if (!tcpUp_) return POLLOUT;
+    return handshakeWants_ != 0 ? handshakeWants_ : POLLIN;
+}
+
 bool BrokerSocket::WaitWritable(int timeoutMs) {
-    if (fd_ < 0) return false;
-    int ev = PollOne(fd_, POLLOUT, std::max(timeoutMs, 0));
+    if (!fd_) return false;
+    int ev = PollOne(fd_.Get(), POLLOUT, std::max(timeoutMs, 0));
     return ev > 0 && (ev & POLLOUT) != 0;
 }
 
 bool BrokerSocket::WaitReadable(int timeoutMs) {
-    if (fd_ < 0) return false;
+    if (!fd_) return false;
     if (HasPendingInput()) return true;
-    return PollOne(fd_, POLLIN, std::max(timeoutMs, 0)) > 0;
+    return PollOne(fd_.Get(), POLLIN, std::max(timeoutMs, 0)) > 0;
 }
 
 // A broker with Nagle on holds its next small packet (a relay's PUBLISH right behind the PUBACK
@@ -152,14 +154,8 @@ bool BrokerSocket::WaitReadable(int timeoutMs) {
 void BrokerSocket::AckPromptly() {
 #ifdef TCP_QUICKACK
     int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+    ::setsockopt(fd_.Get(), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 #endif
-}
-
-void BrokerSocket::SetCork(bool on) {
-    if (fd_ < 0) return;
-    int v = on ? 1 : 0;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_CORK, &v, sizeof v);
 }
 
 int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
@@ -168,7 +164,7 @@ int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
     capacity = std::min<size_t>(capacity, INT_MAX);
     if (tls_) return TlsReceive(dst, capacity);
     for (;;) {
-        ssize_t n = ::recv(fd_, dst, capacity, MSG_DONTWAIT);
+        ssize_t n = ::recv(fd_.Get(), dst, capacity, MSG_DONTWAIT);
         if (n > 0) {
             AckPromptly();
             return static_cast<int>(n);
@@ -199,7 +195,7 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
         msghdr msg{};
         msg.msg_iov = &left[first];
         msg.msg_iovlen = std::min<size_t>(static_cast<size_t>(count) - first, IOV_MAX);
-        ssize_t n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n = ::sendmsg(fd_.Get(), &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             first = DropSent(left, first, static_cast<size_t>(n));
@@ -214,10 +210,10 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
             lastErrno_ = ETIMEDOUT;
             return -1;
         }
-        int ev = PollOne(fd_, POLLOUT, ms);
+        int ev = PollOne(fd_.Get(), POLLOUT, ms);
         if (ev < 0 ||
             (ev > 0 && (ev & POLLOUT) == 0 && (ev & (POLLERR | POLLHUP | POLLNVAL)) != 0)) {
-            lastErrno_ = ev < 0 ? errno : SocketError(fd_);
+            lastErrno_ = ev < 0 ? errno : SocketError(fd_.Get());
             return -1;
         }
     }

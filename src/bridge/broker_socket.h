@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bridge/tls_settings.h"
+#include "common/unique_fd.h"
 
 namespace mqtt {
 struct IoVec;
@@ -42,12 +43,15 @@ class BrokerSocket {
     // 1: connected; 0: still pending; -1: failed (refused, unreachable, certificate not trusted
     // ...), socket closed.
     int PollConnect(int timeoutMs);
+    // What poll() on Fd() should wait for while PollConnect says pending: room to send during
+    // the TCP connect, and whatever the TLS handshake waits for after it.
+    short ConnectEvents() const;
     // Harmless when nothing is open.
     void Close();
 
-    bool IsOpen() const { return fd_ >= 0; }
-    bool IsConnected() const { return fd_ >= 0 && connected_; }
-    int Fd() const { return fd_; }
+    bool IsOpen() const { return static_cast<bool>(fd_); }
+    bool IsConnected() const { return IsOpen() && connected_; }
+    int Fd() const { return fd_.Get(); }
     // errno of the last failure (connect, receive, send); 0 when none.  EPROTO for a TLS
     // failure (certificate, protocol).
     int LastErrno() const { return lastErrno_; }
@@ -70,9 +74,6 @@ class BrokerSocket {
     // waited for, for at most limitMs in all.  Total bytes, or -1 (error, time-out, not
     // connected, or a total beyond INT32_MAX).  The entries are advanced past what went out.
     int32_t SendAll(iovec* vec, int count, int limitMs);
-    // While corked, small sends are held and leave together, as few segments, when uncorked:
-    // a run of packets then costs the loopback or the network one trip instead of one each.
-    void SetCork(bool on);
 
   private:
     void AckPromptly();
@@ -82,9 +83,10 @@ class BrokerSocket {
     int TlsReceive(uint8_t* dst, size_t capacity);
     int32_t TlsSendAll(iovec* left, int count, size_t total, int limitMs);
     void TlsFailed();
-    int fd_ = -1;
+    UniqueFd fd_;
     bool connected_ = false;  // ready for Receive/SendAll: TCP connected and, with TLS, handshaken
     bool tcpUp_ = false;
+    short handshakeWants_ = 0;  // POLLIN or POLLOUT: the handshake's last need
     int lastErrno_ = 0;
     TlsSettings tlsSettings_;
     std::unique_ptr<TlsLink> tls_;  // while a TLS connection is open

@@ -1,5 +1,7 @@
 // BrokerSocket's TLS path: the handshake after the TCP connect, and Receive and SendAll through
 // the TLS link.  The plain path and the connect itself are in broker_socket.cpp.
+#include <poll.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -71,6 +73,7 @@ int BrokerSocket::ContinueHandshake(int timeoutMs) {
             Close();
             return -1;
         }
+        handshakeWants_ = r == kTlsWantRead ? POLLIN : POLLOUT;
         int ms = MsUntil(deadline);
         if (ms == 0) return 0;
         // an error or hang-up wakes the wait too; the next step then reports it

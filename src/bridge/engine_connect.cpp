@@ -26,7 +26,7 @@ Attempt TcpConnect(EngineRun& run) {
         if (Stopping(run)) return Attempt::kStopped;
         uint32_t spent = TickSince(NowMs(run), start);
         if (spent > kAnswerLimitMs) return Attempt::kFailed;
-        pollfd fds[2] = {{sock.Fd(), POLLOUT | POLLIN, 0}, {run.wake.Fd(), POLLIN, 0}};
+        pollfd fds[2] = {{sock.Fd(), sock.ConnectEvents(), 0}, {run.wake.Fd(), POLLIN, 0}};
         ::poll(fds, 2, static_cast<int>(kAnswerLimitMs + 1 - spent));
     }
 }
@@ -39,9 +39,12 @@ AckWait WaitForAck(EngineRun& run, const bool* seen) {
         if (Stopping(run)) return AckWait::kStopped;
         uint32_t spent = TickSince(NowMs(run), start);
         if (spent > kAnswerLimitMs) return AckWait::kTimedOut;
-        pollfd fds[2] = {{run.socket.Fd(), POLLIN, 0}, {run.wake.Fd(), POLLIN, 0}};
-        if (::poll(fds, 2, static_cast<int>(kAnswerLimitMs + 1 - spent)) <= 0) continue;
-        if (fds[0].revents == 0) continue;
+        // bytes already decrypted are not announced by poll()
+        if (!run.socket.HasPendingInput()) {
+            pollfd fds[2] = {{run.socket.Fd(), POLLIN, 0}, {run.wake.Fd(), POLLIN, 0}};
+            if (::poll(fds, 2, static_cast<int>(kAnswerLimitMs + 1 - spent)) <= 0) continue;
+            if (fds[0].revents == 0) continue;
+        }
         int32_t r = ReceiveFromBroker(run);
         if (r != 0 && r != mqtt::kErrNoData) return AckWait::kFailed;
     }

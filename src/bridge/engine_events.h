@@ -46,7 +46,9 @@ struct EngineStatus {
     int sysErrno = 0;        // kNetworkFault, kStopped: the system's reason, 0 when none
     int connAckCode = -1;    // kLoggedIn, and kNetworkFault after a CONNACK: its return code
     StopReason stopReason = StopReason::kNone;  // kStopped
-    std::string detail;      // kStopped after a port failure: the system's words for it
+    // kStopped after a port failure, kNetworkFault: the system's words for it ("Connection
+    // refused", "TLS handshake failed: certificate verify failed: ...")
+    std::string detail;
 };
 
 // A relay reported itself.  row: its index in the relay table the run was started with.

@@ -53,14 +53,14 @@ void HandleData(EngineRun& run, const uint8_t* payload, uint32_t length) {
         case InsertResult::kStored:
             break;
     }
-    run.orders.Flush(now, run.portOut);  // the batch only grows here; the port is written later
+    FlushDue(run);  // the batch only grows here; the port is written after the read
 }
 
 void HandleStatus(EngineRun& run, const uint8_t* payload, uint32_t length) {
     StatusMessage status;
     uint32_t now = NowMs(run);
     switch (ParseStatusMessage(payload, length, &status)) {
-        case StatusKind::Ping: {
+        case StatusKind::kPing: {
             int row = NotePing(run.relays, status.pingDevid, now);
             if (row >= 0) {
                 run.events.OnRelayHeard(
@@ -68,7 +68,7 @@ void HandleStatus(EngineRun& run, const uint8_t* payload, uint32_t length) {
             }
             return;
         }
-        case StatusKind::BaseInfo: {
+        case StatusKind::kBaseInfo: {
             BaseInfoResult r = NoteBaseInfo(run.relays, status.info, now);
             if (r.row < 0) return;
             const RelayDevice& d = run.relays[static_cast<size_t>(r.row)];
@@ -80,7 +80,7 @@ void HandleStatus(EngineRun& run, const uint8_t* payload, uint32_t length) {
             if (r.changed) run.events.OnRelayInfoChanged({d.devid, d.iccid, d.imei});
             return;
         }
-        case StatusKind::Ignored:
+        case StatusKind::kIgnored:
             return;
     }
 }

@@ -17,7 +17,8 @@ enum class SerialStep { kIdle, kPublished, kReconnect, kStop, kPortFailed };
 
 // What the last wait saw.
 struct Wakeup {
-    bool socketReady = true;  // the first pass looks whether the broker already sent something
+    bool socketReady = true;  // the first pass looks at everything that may already wait
+    bool portReady = true;    // input on the port
     bool portAlert = false;   // hang-up or error on the port
 };
 
@@ -107,7 +108,10 @@ int TakeInput(EngineRun& run, int waiting) {
 // 64 bytes go out at once; fewer wait kGatherMs from the moment input was first seen after an
 // empty queue (or from the last publish), in case more follow.  Only bytes really read are ever
 // published.
-SerialStep ServeSerial(EngineRun& run, bool alert) {
+SerialStep ServeSerial(EngineRun& run, const Wakeup& wake) {
+    const bool alert = wake.portAlert;
+    // nothing new on the port and nothing gathered: no need to ask it
+    if (!wake.portReady && !alert && run.gathered == 0) return SerialStep::kIdle;
     int n = run.port->InputCount();
     if (n < 0 || TakeInput(run, n) < 0) return SerialStep::kPortFailed;
     if (run.gathered >= kMaxHostData) {
@@ -168,15 +172,27 @@ Wakeup WaitForWork(EngineRun& run, int timeoutMs) {
                      {run.wake.Fd(), POLLIN, 0},
                      {port.WatchFd(), POLLIN, 0}};
     if (fds[1].events == 0) fds[1].fd = -1;
-    Wakeup w{false, false};
+    Wakeup w{false, false, false};
     if (::poll(fds, 4, timeoutMs) <= 0) return w;
     w.socketReady = fds[0].revents != 0;
+    w.portReady = (fds[1].revents & POLLIN) != 0;
     w.portAlert = (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     if (fds[3].revents != 0) port.OnWatchReady();
     return w;
 }
 
 }  // namespace
+
+int FlushDue(EngineRun& run) {
+    // a flush writes at most two packets of a sender; repeat until nothing more is due
+    uint32_t now = NowMs(run);
+    int total = 0;
+    for (;;) {
+        int n = run.orders.Flush(now, run.portOut);
+        if (n <= 0) return n < 0 ? n : total;
+        total += n;
+    }
+}
 
 Phase RelayPhase(EngineRun& run) {
     run.portOut.Clear();
@@ -185,19 +201,19 @@ Phase RelayPhase(EngineRun& run) {
         if (Stopping(run)) return Phase::kStop;
         Phase p = Receive(run, wake.socketReady);
         if (p != Phase::kNext) return p;
-        bool delivered = !run.portOut.Empty();
         if (!CommitPortOut(run)) break;
-        SerialStep sv = ServeSerial(run, wake.portAlert);
+        SerialStep sv = ServeSerial(run, wake);
         if (sv == SerialStep::kReconnect) return Phase::kReconnect;
         if (sv == SerialStep::kStop) return Phase::kStop;
         if (sv == SerialStep::kPortFailed) break;
-        if (run.orders.Flush(NowMs(run), run.portOut) < 0) break;
-        delivered = delivered || !run.portOut.Empty();
-        if (!CommitPortOut(run)) break;
+        if (FlushDue(run) < 0 || !CommitPortOut(run)) break;
         p = KeepAlive(run);
         if (p != Phase::kNext) return p;
-        bool worked = delivered || sv == SerialStep::kPublished;
-        wake = WaitForWork(run, worked ? 0 : IdleTimeout(run));
+        // Everything due has been done; more input wakes poll().  Only bytes the TLS layer
+        // already decrypted are not announced by it.
+        bool pending = run.socket.HasPendingInput();
+        wake = WaitForWork(run, pending ? 0 : IdleTimeout(run));
+        wake.socketReady = wake.socketReady || pending;
     }
     run.stopReason = StopReason::kPortFailed;
     run.stopDetail = run.port->LastError();

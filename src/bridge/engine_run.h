@@ -128,6 +128,9 @@ Phase RelayPhase(EngineRun& run);      // relay passes until the connection brea
 // Installs the codec's reader, writer and handlers for `run` (engine_inbound.cpp).  The
 // codec's result: 0, or a negative code when the receive buffer cannot be allocated.
 int32_t SetupEngineSession(EngineRun& run);
+// Moves every packet of the order queue that is due into the pass's batch.  Packets written,
+// or -1 (the batch never fails; kept for the port's contract).
+int FlushDue(EngineRun& run);
 // Writes what the order queue released in this pass to the port; false when the port failed.
 bool CommitPortOut(EngineRun& run);
 

@@ -91,7 +91,8 @@ void EmitFault(EngineRun& run, NetworkFault fault) {
     Emit(run, {.state = EngineState::kNetworkFault,
                .fault = fault,
                .sysErrno = run.socket.LastErrno(),
-               .connAckCode = run.connAckCode});
+               .connAckCode = run.connAckCode,
+               .detail = run.socket.LastError()});
 }
 
 bool Pause(EngineRun& run, uint32_t ms) {

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "bridge/text_units.h"
+#include "common/decimal.h"
+#include "common/utf16_units.h"
+#include "common/utf8.h"
 
 namespace norvex {
 
@@ -49,17 +51,17 @@ bool ParseBaseInfo(std::string_view value, StatusMessage* out) {
 }  // namespace
 
 StatusKind ParseStatusMessage(const uint8_t* payload, size_t length, StatusMessage* out) {
-    if (payload == nullptr || out == nullptr) return StatusKind::Ignored;
+    if (payload == nullptr || out == nullptr) return StatusKind::kIgnored;
     const void* nul = std::memchr(payload, 0, length);
     if (nul) length = static_cast<size_t>(static_cast<const uint8_t*>(nul) - payload);
     std::string_view text(reinterpret_cast<const char*>(payload), length);
     size_t colon = text.find(':');
-    if (colon == std::string_view::npos || colon + 1 >= text.size()) return StatusKind::Ignored;
+    if (colon == std::string_view::npos || colon + 1 >= text.size()) return StatusKind::kIgnored;
     std::string_view kind = text.substr(0, colon);
     std::string_view value = text.substr(colon + 1);
-    if (kind == "pingack" && ParsePing(value, out)) return out->kind = StatusKind::Ping;
-    if (kind == "baseinfo" && ParseBaseInfo(value, out)) return out->kind = StatusKind::BaseInfo;
-    return StatusKind::Ignored;
+    if (kind == "pingack" && ParsePing(value, out)) return out->kind = StatusKind::kPing;
+    if (kind == "baseinfo" && ParseBaseInfo(value, out)) return out->kind = StatusKind::kBaseInfo;
+    return StatusKind::kIgnored;
 }
 
 }  // namespace norvex

@@ -3,11 +3,9 @@
 #include <cstdint>
 #include <string>
 
-namespace norvex {
+#include "common/device_identity.h"
 
-// Longest text a relay's identity fields keep, in UTF-16 units (the panel's fields hold 32 with
-// the terminator).
-inline constexpr size_t kDeviceTextUnits = 31;
+namespace norvex {
 
 // A relay's identity and state from "baseinfo:<devid>,<text>,<n1>,<n2>,<iccid>,<imei>,".
 // Texts are valid UTF-8, cut to kDeviceTextUnits.
@@ -20,10 +18,10 @@ struct BaseInfo {
     std::string imei;
 };
 
-enum class StatusKind { Ignored, Ping, BaseInfo };
+enum class StatusKind { kIgnored, kPing, kBaseInfo };
 
 struct StatusMessage {
-    StatusKind kind = StatusKind::Ignored;
+    StatusKind kind = StatusKind::kIgnored;
     int32_t pingDevid = 0;  // for Ping
     BaseInfo info;          // for BaseInfo
 };

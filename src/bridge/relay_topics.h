@@ -3,11 +3,9 @@
 #include <cstdint>
 #include <string>
 
-namespace norvex {
+#include "common/device_identity.h"
 
-// Begins the MQTT password of a group host and the serial number under which the group's
-// platform device is registered: both sides must agree on it.
-inline constexpr char kDeviceLoginPrefix[] = "NRVX";
+namespace norvex {
 
 // What one run publishes and subscribes to, and how it logs in.  Topics are compared byte for
 // byte, case-sensitive.

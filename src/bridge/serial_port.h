@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bridge/net_port.h"
+#include "common/unique_fd.h"
 
 namespace norvex {
 
@@ -16,7 +17,7 @@ namespace norvex {
 // POLLHUP/POLLERR, so a caller that sees those must call Read() to learn the port is gone
 // rather than poll again.
 class SerialPort final : public NetPort {
-public:
+  public:
     SerialPort() = default;
     ~SerialPort() override;
     SerialPort(SerialPort&& other) noexcept;
@@ -30,9 +31,9 @@ public:
     // Bytes that were waiting before the open are discarded.  An open port is closed first.
     bool Open(const std::string& name);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return static_cast<bool>(fd_); }
     // For poll(): POLLIN when bytes are waiting.
-    int Fd() const override { return fd_; }
+    int Fd() const override { return fd_.Get(); }
     short PollEvents() const override;
 
     // Bytes waiting in the input queue; -1 when the port failed or is not open.
@@ -47,15 +48,16 @@ public:
 
     // Why the last operation failed, for the user; empty after a success of Open().
     const std::string& LastError() const override { return lastError_; }
-    // The errno of the last failure (0 when the failure had no errno, e.g. a time-out is ETIMEDOUT).
+    // The errno of the last failure (0 when the failure had no errno, e.g. a time-out is
+    // ETIMEDOUT).
     int LastErrno() const { return lastErrno_; }
     // The path the port was (or would have been) opened under.
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     int Fail(const std::string& what, int err);
 
-    int fd_ = -1;
+    UniqueFd fd_;
     std::string path_;
     std::string lastError_;
     int lastErrno_ = 0;

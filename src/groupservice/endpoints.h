@@ -1,31 +1,22 @@
 #pragma once
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
+
+#include "common/host_port.h"
 
 namespace norvex {
 
-struct HostPort {
-    std::string host;
-    uint16_t port = 0;
-};
-
-// "host:port" or "host" (then defaultPort).  Empty host, a port outside 1..65535 or junk after
-// the digits give nullopt.
-std::optional<HostPort> ParseHostPort(std::string_view text, uint16_t defaultPort);
-
-// NORVEX_GROUP_SERVICE (host:port), default 127.0.0.1:50001; an unusable value falls back to
-// the default.
+// NORVEX_GROUP_SERVICE (host:port, host, [v6]:port or [v6]), default 127.0.0.1:50001; an
+// unusable value falls back to the default.
 HostPort GroupServiceFromEnvironment();
 
-// NORVEX_ONENET_API (host[:port]) as written, default "127.0.0.1:50001".
+// NORVEX_ONENET_API (host[:port], host or [v6] with an optional port) as written, default
+// "127.0.0.1:50001"; an unusable value falls back to the default.
 std::string OnenetApiFromEnvironment();
 
 // Where the group dialogs send their requests.
 struct GroupServiceEndpoints {
     HostPort groupService{"127.0.0.1", 50001};
-    std::string onenetApi = "127.0.0.1:50001";
+    std::string onenetApi = "127.0.0.1:50001";  // the authority of the registration URL
 
     static GroupServiceEndpoints FromEnvironment();
 };

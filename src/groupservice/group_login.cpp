@@ -1,9 +1,9 @@
 #include "groupservice/group_login.h"
 
+#include "common/unicode_text.h"
 #include "groupservice/dialog_messages.h"
 #include "groupservice/group_replies.h"
 #include "groupservice/group_requests.h"
-#include "groupservice/text_utf.h"
 
 namespace norvex {
 

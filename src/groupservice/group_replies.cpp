@@ -1,6 +1,8 @@
 #include "groupservice/group_replies.h"
 
-#include "groupservice/text_utf.h"
+#include "common/decimal.h"
+#include "common/unicode_text.h"
+#include "common/utf16_units.h"
 
 namespace norvex {
 
@@ -64,21 +66,26 @@ std::optional<PrecreateReply> ReadPrecreateReply(std::string_view reply) {
     PrecreateReply r;
     r.serialText = ToLowerText(reply);
     if (r.serialText == "err") return std::nullopt;
-    if (!TryParseLeadingInt(r.serialText, &r.serial)) return std::nullopt;
+    bool digits = false;
+    bool fits = false;
+    r.serial = ScanDecimal(r.serialText, &digits, &fits);
+    if (!digits || !fits) return std::nullopt;
     return r;
 }
 
-bool ReadUpdateOnenetInfoReply(std::string_view reply) { return ToLowerText(reply) != "err"; }
+bool ReadUpdateOnenetInfoReply(std::string_view reply) {
+    return ToLowerText(reply) != "err";
+}
 
 DeviceListReply ReadGroupDevicesReply(std::string_view reply) {
     DeviceListReply out;
     const std::string lowered = ToLowerText(reply);
     if (lowered == "err") {
-        out.status = DeviceListStatus::Failed;
+        out.status = DeviceListStatus::kFailed;
         return out;
     }
     if (lowered == "no" || reply.empty()) return out;
-    out.status = DeviceListStatus::Records;
+    out.status = DeviceListStatus::kRecords;
     std::string_view rest = lowered;
     while (!rest.empty()) {
         std::string_view number, iccid, imei;
@@ -86,9 +93,9 @@ DeviceListReply ReadGroupDevicesReply(std::string_view reply) {
             !TakeField(rest, '|', &imei)) {
             break;
         }
-        out.records.push_back(RelayRecord{ParseLeadingInt(number),
-                                          TruncateUtf16(TrimWhite(iccid), kRelayTextUnits),
-                                          TruncateUtf16(TrimWhite(imei), kRelayTextUnits)});
+        out.records.push_back(RelayRecord{ScanDecimal(number),
+                                          CutToUtf16Units(TrimWhite(iccid), kDeviceTextUnits),
+                                          CutToUtf16Units(TrimWhite(imei), kDeviceTextUnits)});
     }
     return out;
 }

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/device_identity.h"
+
 namespace norvex {
 
 // The three fields of a group-information reply "serial,name,creation time".
@@ -53,16 +55,14 @@ bool ReadUpdateOnenetInfoReply(std::string_view reply);
 // One relay of the device list.
 struct RelayRecord {
     int32_t deviceNumber = 0;
-    std::string iccid;  // trimmed, at most kRelayTextUnits UTF-16 units
-    std::string imei;   // trimmed, at most kRelayTextUnits UTF-16 units
+    std::string iccid;  // trimmed, at most kDeviceTextUnits UTF-16 units
+    std::string imei;   // trimmed, at most kDeviceTextUnits UTF-16 units
 };
-// The relay tables keep iccid and imei in 32-unit fields with a terminator.
-inline constexpr size_t kRelayTextUnits = 31;
 
-enum class DeviceListStatus { Failed, NoDevices, Records };
+enum class DeviceListStatus { kFailed, kNoDevices, kRecords };
 struct DeviceListReply {
-    DeviceListStatus status = DeviceListStatus::NoDevices;
-    std::vector<RelayRecord> records;  // empty unless status is Records (and maybe even then)
+    DeviceListStatus status = DeviceListStatus::kNoDevices;
+    std::vector<RelayRecord> records;  // empty unless status is kRecords (and maybe even then)
 };
 // "err" fails, "no" (any case) has no relay; otherwise "number,iccid,imei|" records from the
 // front until one is incomplete.  Empty text is an empty list, not a failure.

@@ -2,8 +2,8 @@
 
 #include <thread>
 
+#include "common/utf8.h"
 #include "groupservice/curl_handles.h"
-#include "groupservice/text_utf.h"
 #include "groupservice/url_encode.h"
 
 namespace norvex {
@@ -75,7 +75,7 @@ void SetCommon(CURL* h, const std::string& url, const curlx::HeaderList& headers
 }
 
 std::string HostUrl(const std::string& host, uint16_t port) {
-    return "http://" + host + ":" + std::to_string(port);
+    return "http://" + FormatHostPort(HostPort{host, port});
 }
 
 }  // namespace
@@ -135,7 +135,7 @@ HttpReply HttpClient::Get(const std::string& path) const {
         }
         reply.status = a.status;
         reply.answered = a.code == CURLE_OK && a.status == 200;
-        if (reply.answered) reply.body = DecodeUtf8Lossy(a.sink.bytes);
+        if (reply.answered) reply.body = ToValidUtf8(BeforeNul(a.sink.bytes));
         return reply;
     }
     return reply;
@@ -175,7 +175,7 @@ HttpPostResult HttpClient::HttpPost(const std::string& url, std::string_view bod
         result.error = a.error;
         return result;
     }
-    result.body = DecodeUtf8Lossy(a.sink.bytes);
+    result.body = ToValidUtf8(BeforeNul(a.sink.bytes));
     return result;
 }
 

@@ -1,11 +1,12 @@
 #include "groupservice/new_group.h"
 
+#include "common/unicode_text.h"
+#include "common/utf16_units.h"
 #include "groupservice/dialog_messages.h"
 #include "groupservice/group_replies.h"
 #include "groupservice/group_requests.h"
 #include "groupservice/http_client.h"
 #include "groupservice/registration.h"
-#include "groupservice/text_utf.h"
 
 namespace norvex {
 
@@ -27,7 +28,7 @@ bool RegisterDevice(const std::string& apiHost, int32_t serial, NewGroupResult& 
         return false;
     }
     RegistrationReply reply = CheckRegistrationReply(post.body);
-    if (reply.check != RegistrationCheck::Ok) {
+    if (reply.check != RegistrationCheck::kOk) {
         r.message = RegistrationMessage(reply.check);
         return false;
     }
@@ -44,7 +45,7 @@ std::string ValidateNewGroup(std::string_view nameBox, std::string_view password
     const std::string confirm = TrimWhite(confirmBox);
     if (name.empty() || password.empty() || confirm.empty()) return msg::kNewGroupEmpty;
     if (password != confirm) return msg::kPasswordMismatch;
-    if (Utf16Length(password) < 6) return msg::kPasswordTooShort;
+    if (Utf16Units(password) < 6) return msg::kPasswordTooShort;
     for (char c : password) {
         if (!IsDigitOrLetter(c)) return msg::kPasswordChars;
     }

@@ -52,47 +52,47 @@ RegistrationReply CheckRegistrationReply(std::string_view reply) {
     const cJSON* top = root.get();
     const cJSON* errnoItem = Member(top, "errno");
     if (!errnoItem || IntegerValue(errnoItem) != 0) {
-        r.check = RegistrationCheck::BadErrno;
+        r.check = RegistrationCheck::kBadErrno;
         return r;
     }
     const cJSON* error = Member(top, "error");
     if (!cJSON_IsString(error) || !error->valuestring ||
         std::string_view(error->valuestring) != "succ") {
-        r.check = RegistrationCheck::BadError;
+        r.check = RegistrationCheck::kBadError;
         return r;
     }
     const cJSON* data = Member(top, "data");
     if (!data) {
-        r.check = RegistrationCheck::NoData;
+        r.check = RegistrationCheck::kNoData;
         return r;
     }
     if (!IsBoundedString(Member(data, "key"))) {
-        r.check = RegistrationCheck::NoKey;
+        r.check = RegistrationCheck::kNoKey;
         return r;
     }
     const cJSON* deviceId = Member(data, "device_id");
     if (!IsBoundedString(deviceId) || !*deviceId->valuestring) {
-        r.check = RegistrationCheck::NoDeviceId;
+        r.check = RegistrationCheck::kNoDeviceId;
         return r;
     }
-    r.check = RegistrationCheck::Ok;
+    r.check = RegistrationCheck::kOk;
     r.deviceId = deviceId->valuestring;
     return r;
 }
 
 const char* RegistrationMessage(RegistrationCheck check) {
     switch (check) {
-        case RegistrationCheck::Ok:
+        case RegistrationCheck::kOk:
             return "";
-        case RegistrationCheck::BadErrno:
+        case RegistrationCheck::kBadErrno:
             return msg::kRegBadErrno;
-        case RegistrationCheck::BadError:
+        case RegistrationCheck::kBadError:
             return msg::kRegBadError;
-        case RegistrationCheck::NoData:
+        case RegistrationCheck::kNoData:
             return msg::kRegNoData;
-        case RegistrationCheck::NoKey:
+        case RegistrationCheck::kNoKey:
             return msg::kRegNoKey;
-        case RegistrationCheck::NoDeviceId:
+        case RegistrationCheck::kNoDeviceId:
             return msg::kRegNoDeviceId;
     }
     return msg::kRegBadErrno;

@@ -1,6 +1,6 @@
 #include "groupservice/url_encode.h"
 
-#include "groupservice/text_utf.h"
+#include "common/utf8.h"
 
 namespace norvex {
 
@@ -12,15 +12,10 @@ void AppendEscape(std::string& out, unsigned char b, const char* digits) {
     out.push_back(digits[b & 0x0F]);
 }
 
-bool IsValidUtf8(std::string_view s) {
-    std::string_view upToNul = s.substr(0, s.find('\0'));
-    return DecodeUtf8Lossy(upToNul) == upToNul;
-}
-
 }  // namespace
 
 std::string UrlEncodeUtf8(std::string_view utf8) {
-    if (!IsValidUtf8(utf8)) return std::string(utf8);
+    if (!IsValidUtf8(BeforeNul(utf8))) return std::string(utf8);
     std::string out;
     out.reserve(utf8.size());
     for (char c : utf8) {

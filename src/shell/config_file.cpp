@@ -4,9 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
-#include "shell/unique_fd.h"
+#include "common/errno_util.h"
+#include "common/unique_fd.h"
 
 namespace norvex {
 namespace {
@@ -22,12 +21,9 @@ std::string DirectoryOf(const std::string& path) {
 bool ReadAll(int fd, std::string& out) {
     char buf[8192];
     while (out.size() < kMaxConfigBytes) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        ssize_t n = RetryOnEintr([&] { return ::read(fd, buf, sizeof buf); });
         if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
+        if (n < 0) return false;
         out.append(buf, static_cast<size_t>(n));
     }
     return true;
@@ -36,8 +32,8 @@ bool ReadAll(int fd, std::string& out) {
 bool WriteAll(int fd, const std::string& data) {
     size_t done = 0;
     while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        ssize_t n =
+            RetryOnEintr([&] { return ::write(fd, data.data() + done, data.size() - done); });
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
     }
@@ -56,7 +52,8 @@ std::string DefaultPanelConfigPath() {
     char buf[4096];
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return {};
-    return DirectoryOf(std::string(buf, static_cast<size_t>(n))) + std::string(kPanelConfigFileName);
+    return DirectoryOf(std::string(buf, static_cast<size_t>(n))) +
+           std::string(kPanelConfigFileName);
 }
 
 PanelConfig LoadPanelConfig(const std::string& path) {
@@ -73,9 +70,8 @@ ConfigSaveResult SavePanelConfig(const std::string& path, const PanelConfig& con
     UniqueFd fd(::mkostemp(tmp.data(), O_CLOEXEC));
     if (!fd) return ConfigSaveResult::kCannotCreate;
     bool ok = ::fchmod(fd.Get(), S_IRUSR | S_IWUSR) == 0 &&
-              WriteAll(fd.Get(), FormatPanelConfig(config, groupIndex)) &&
-              ::fsync(fd.Get()) == 0 && fd.Close() &&
-              ::rename(tmp.c_str(), path.c_str()) == 0;
+              WriteAll(fd.Get(), FormatPanelConfig(config, groupIndex)) && ::fsync(fd.Get()) == 0 &&
+              fd.Close() && ::rename(tmp.c_str(), path.c_str()) == 0;
     if (!ok) {
         ::unlink(tmp.c_str());
         return ConfigSaveResult::kWriteFailed;

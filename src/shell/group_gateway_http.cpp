@@ -6,7 +6,7 @@ namespace norvex {
 namespace {
 
 class HttpGroupGateway final : public GroupGateway {
-public:
+  public:
     HttpGroupGateway() : service_(GroupServiceFromEnvironment()) {}
 
     std::optional<std::string> FetchGroupSerial(const std::string& groupId,
@@ -16,9 +16,10 @@ public:
         return info->serial;
     }
 
-    DeviceListOutcome FetchDevices(const std::string& groupId, std::vector<StartDevice>& out) override {
+    DeviceListOutcome FetchDevices(const std::string& groupId,
+                                   std::vector<StartDevice>& out) override {
         DeviceListReply reply = FetchGroupDevices(HttpClient(service_), groupId);
-        if (reply.status == DeviceListStatus::Failed) return DeviceListOutcome::kFailed;
+        if (reply.status == DeviceListStatus::kFailed) return DeviceListOutcome::kFailed;
         for (const RelayRecord& r : reply.records) out.push_back({r.deviceNumber, r.iccid, r.imei});
         return out.empty() ? DeviceListOutcome::kNoDevices : DeviceListOutcome::kRecords;
     }
@@ -27,12 +28,14 @@ public:
         norvex::ReportDevice(HttpClient(service_), report);
     }
 
-private:
+  private:
     HostPort service_;
 };
 
 }  // namespace
 
-std::unique_ptr<GroupGateway> MakeHttpGroupGateway() { return std::make_unique<HttpGroupGateway>(); }
+std::unique_ptr<GroupGateway> MakeHttpGroupGateway() {
+    return std::make_unique<HttpGroupGateway>();
+}
 
 }  // namespace norvex

@@ -1,6 +1,6 @@
 #include "shell/panel_config.h"
 
-#include "groupservice/text_utf.h"
+#include "common/utf8.h"
 
 namespace norvex {
 namespace {
@@ -61,7 +61,7 @@ void ReadGroups(std::string_view rest, std::vector<GroupRecord>& groups) {
 }  // namespace
 
 PanelConfig ParsePanelConfig(std::string_view bytes) {
-    std::string text = DecodeUtf8Lossy(bytes);
+    std::string text = ToValidUtf8(BeforeNul(bytes));
     std::string_view rest = text;
     PanelConfig config;
     config.netPortName = TakeHeaderLine(rest);

@@ -1,5 +1,7 @@
 #include "shell/service_control.h"
 
+#include <cerrno>
+
 #include "shell/broker_refusal.h"
 #include "shell/group_gateway.h"
 #include "shell/panel_view.h"
@@ -155,10 +157,10 @@ void ServiceControl::RequestStop() {
         std::lock_guard lock(viewMutex_);
         if (!runLive_) return;
         view_.SetStartButton(kTextStopping, false);
+        timerActive_ = false;
+        view_.SetStatusTimer(false);
     }
     engine_.RequestStop();
-    timerActive_ = false;
-    view_.SetStatusTimer(false);
 }
 
 void ServiceControl::OnTimer() {
@@ -182,7 +184,10 @@ void ServiceControl::OnState(const EngineStatus& status) {
             view_.SetStartButton(kTextRunning, true);
             return;
         case EngineState::kLoggedIn:
-            if (status.connAckCode > 0) view_.ShowDiagnostic(BrokerRefusalLine(status.connAckCode));
+            if (status.connAckCode > 0) Diagnose(BrokerRefusalLine(status.connAckCode));
+            return;
+        case EngineState::kSubscribed:
+            lastDiagnostic_.clear();
             return;
         case EngineState::kNetworkFault:
             ShowFault(status);
@@ -192,12 +197,21 @@ void ServiceControl::OnState(const EngineStatus& status) {
             return;
         case EngineState::kOpeningPort:
         case EngineState::kConnecting:
-        case EngineState::kSubscribed:
             return;
     }
 }
 
+void ServiceControl::Diagnose(const std::string& line) {
+    if (line == lastDiagnostic_) return;
+    lastDiagnostic_ = line;
+    view_.ShowDiagnostic(line);
+}
+
 void ServiceControl::ShowFault(const EngineStatus& status) {
+    // a TLS refusal or unusable TLS settings will not cure themselves: say why, once
+    if ((status.sysErrno == EPROTO || status.sysErrno == EINVAL) && !status.detail.empty()) {
+        Diagnose("broker: " + status.detail);
+    }
     switch (status.fault) {
         case NetworkFault::kConnectFailed:
         case NetworkFault::kLoginFailed:

@@ -90,6 +90,7 @@ private:
     void OnRelayHeard(const RelayHeard& heard) override;
     void OnRelayInfoChanged(const DeviceReport& report) override;
     void ShowFault(const EngineStatus& status);
+    void Diagnose(const std::string& line);
     void ShowStopped(const EngineStatus& status);
 
     PanelView& view_;
@@ -109,6 +110,7 @@ private:
     uint32_t offlineAfterMs_ = kRelayOfflineAfterMs;
     std::string portName_;  // of the current run, for its messages
     std::string groupId_;
+    std::string lastDiagnostic_;  // engine thread: the same reason is said once per outage
     RelayEngine engine_;    // last: its thread reports to the members above
 };
 

@@ -1,11 +1,6 @@
 #include "fullstack_rig.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "support/net_util.h"
 
@@ -17,42 +12,11 @@ std::string ProgramPath(const std::string& name) {
     return bin + "/tools/" + name + "/" + name;
 }
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-               std::string* output, std::chrono::milliseconds limit) {
-    char tmpl[] = "/tmp/norvex-run-XXXXXX";
-    int fd = ::mkstemp(tmpl);
-    if (fd >= 0) ::close(fd);
-    ChildProcess p;
-    if (!p.Start(argv, env, tmpl)) return -1;
-    int status = p.Wait(limit);
-    if (output) *output = ReadText(tmpl);
-    ::unlink(tmpl);
-    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-ScratchDir::ScratchDir() {
-    char tmpl[] = "/tmp/norvex-fullstack-XXXXXX";
-    const char* d = ::mkdtemp(tmpl);
-    path_ = d ? d : "/tmp";
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
-}
-
-GroupRig::GroupRig() : groupPort_(FreeLoopbackPort()), configPath_(dir_ / "NorvexPanel.cfg") {
+GroupRig::GroupRig() : groupPort_(FreeLoopbackPort()), configPath_(dir_.File("NorvexPanel.cfg")) {
     if (!broker_.Start()) return;
     if (!groupd_.Start({ProgramPath("norvex-groupd"), "serve", "--port", std::to_string(groupPort_),
-                        "--db", dir_ / "groupd.db"},
-                       {}, dir_ / "groupd.log")) {
+                        "--db", dir_.File("groupd.db")},
+                       {}, dir_.File("groupd.log"))) {
         return;
     }
     ok_ = WaitForListener(groupPort_, std::chrono::seconds(10));
@@ -65,15 +29,18 @@ std::vector<std::string> GroupRig::Env() const {
 
 bool GroupRig::CreateGroup(const std::string& netPort) {
     std::string out;
-    if (RunProgram({ProgramPath("norvex-group"), "create", "--name", "Pump House", "--password",
-                    "pump42", "--config", configPath_, "--net-port", netPort},
-                   Env(), &out) != 0) {
+    const std::string passwordFile = dir_.File("password.txt");
+    std::ofstream(passwordFile) << "pump42\n";
+    if (RunProgram(
+            {ProgramPath("norvex-group"), "create", "--name", "Pump House", "--password-file",
+             passwordFile, "--config", configPath_, "--net-port", netPort},
+            Env(), &out) != 0) {
         return false;
     }
     groupId_ = out.substr(0, out.find('\n'));
     for (const char* devid : {"1", "2"}) {
         if (RunProgram({ProgramPath("norvex-groupd"), "add-device", groupId_, devid, "placeholder",
-                        "placeholder", "--db", dir_ / "groupd.db"},
+                        "placeholder", "--db", dir_.File("groupd.db")},
                        {}, nullptr) != 0) {
             return false;
         }
@@ -83,7 +50,8 @@ bool GroupRig::CreateGroup(const std::string& netPort) {
 
 std::string GroupRig::Reports() const {
     std::string out;
-    RunProgram({ProgramPath("norvex-groupd"), "list-reports", "--db", dir_ / "groupd.db"}, {}, &out);
+    RunProgram({ProgramPath("norvex-groupd"), "list-reports", "--db", dir_.File("groupd.db")}, {},
+               &out);
     return out;
 }
 

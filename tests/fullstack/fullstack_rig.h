@@ -6,33 +6,16 @@
 
 #include "support/child_process.h"
 #include "support/mosquitto_broker.h"
+#include "support/text_file.h"
 
 namespace norvex::test {
 
 // Paths of the programs under test in this build tree.
 std::string ProgramPath(const std::string& name);
 
-// Runs a program to its end (bounded) and returns its exit status, -1 when it did not end or
-// was killed; its stdout and stderr land in *output.
-int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-               std::string* output, std::chrono::milliseconds limit = std::chrono::seconds(30));
-
-std::string ReadText(const std::string& path);
-
-// A scratch directory, removed with everything in it.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
 // A private mosquitto and a private norvex-groupd holding one group with two relays.
 class GroupRig {
-public:
+  public:
     GroupRig();
     bool Ok() const { return ok_; }
 
@@ -40,7 +23,7 @@ public:
     const std::string& GroupId() const { return groupId_; }
     const std::string& ConfigPath() const { return configPath_; }
     std::string ServiceHostPort() const { return "127.0.0.1:" + std::to_string(groupPort_); }
-    std::string Scratch(const std::string& name) const { return dir_ / name; }
+    std::string Scratch(const std::string& name) const { return dir_.File(name); }
 
     // The environment every program of the rig gets.
     std::vector<std::string> Env() const;
@@ -50,8 +33,8 @@ public:
     // "devid,iccid,imei,received" lines of the reports the service received.
     std::string Reports() const;
 
-private:
-    ScratchDir dir_;
+  private:
+    TempDir dir_;
     MosquittoBroker broker_;
     ChildProcess groupd_;
     int groupPort_ = 0;

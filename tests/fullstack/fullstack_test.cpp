@@ -1,11 +1,10 @@
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "fullstack_rig.h"
 #include "shell/config_file.h"
@@ -21,26 +20,21 @@ using namespace std::chrono_literals;
 constexpr char kShortOfflineLimit[] = "NORVEX_RELAY_OFFLINE_MS=3000";
 
 class Norvexd {
-public:
+  public:
     Norvexd(GroupRig& rig, const std::string& config) : log_(rig.Scratch("norvexd.log")) {
         std::vector<std::string> env = rig.Env();
         env.push_back(kShortOfflineLimit);
         started_ = proc_.Start({ProgramPath("norvexd"), "--config", config}, env, log_);
     }
     bool Started() const { return started_; }
-    std::string Log() const { return ReadText(log_); }
-    size_t Count(const std::string& needle) const {
-        std::string log = Log();
-        size_t n = 0;
-        for (size_t at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1)) ++n;
-        return n;
-    }
+    std::string Log() const { return ReadTextFile(log_); }
+    size_t Count(const std::string& needle) const { return CountOf(Log(), needle); }
     bool WaitFor(const std::string& needle, std::chrono::milliseconds limit, size_t times = 1) {
         return WaitUntil([&] { return Count(needle) >= times; }, limit);
     }
     ChildProcess& Proc() { return proc_; }
 
-private:
+  private:
     std::string log_;
     ChildProcess proc_;
     bool started_ = false;
@@ -50,10 +44,8 @@ private:
 bool PublishAsRelay(GroupRig& rig, uint32_t senderKey, uint16_t packet, const std::string& hex) {
     char head[32];
     std::snprintf(head, sizeof head, "%08X,%04X,", senderKey, packet);
-    return RunProgram({NORVEX_MOSQUITTO_PUB_BIN, "-h", "127.0.0.1", "-p",
-                       std::to_string(rig.Broker().Port()), "-q", "1", "-t",
-                       "/group/" + rig.GroupId() + "/client", "-m", head + hex},
-                      {}, nullptr, 10s) == 0;
+    return rig.Broker().Publish(
+        {"-q", "1", "-t", "/group/" + rig.GroupId() + "/client", "-m", head + hex}, 10s);
 }
 
 std::vector<uint8_t> Pattern(size_t n) {
@@ -89,21 +81,24 @@ TEST(FullStack, RelaysBytesBothWaysTracksRelayStatusAndStopsOnSigterm) {
 
     ChildProcess echoRelay, quietRelay;
     std::vector<std::string> env = rig.Env();
-    ASSERT_TRUE(echoRelay.Start({ProgramPath("relay-sim"), "--group", rig.GroupId(), "--devids", "1",
-                                 "--ping-ms", "500", "--broker", rig.Broker().HostPort()},
+    ASSERT_TRUE(echoRelay.Start({ProgramPath("relay-sim"), "--group", rig.GroupId(), "--devids",
+                                 "1", "--ping-ms", "500", "--broker", rig.Broker().HostPort()},
                                 env, rig.Scratch("relay1.log")));
-    ASSERT_TRUE(quietRelay.Start({ProgramPath("relay-sim"), "--group", rig.GroupId(), "--devids", "2",
-                                  "--no-echo", "--ping-ms", "500", "--silence-after-ms", "2000",
-                                  "--broker", rig.Broker().HostPort()},
-                                 env, rig.Scratch("relay2.log")));
+    ASSERT_TRUE(quietRelay.Start(
+        {ProgramPath("relay-sim"), "--group", rig.GroupId(), "--devids", "2", "--no-echo",
+         "--ping-ms", "500", "--silence-after-ms", "2000", "--broker", rig.Broker().HostPort()},
+        env, rig.Scratch("relay2.log")));
 
     // "baseinfo" makes the row "online" with the relay's own identity, the timer then "√".
     EXPECT_TRUE(daemon.WaitFor("relay 0: status=online", 20s)) << daemon.Log();
     EXPECT_TRUE(daemon.WaitFor("relay 0: iccid=89861000001", 5s)) << daemon.Log();
     EXPECT_TRUE(daemon.WaitFor("relay 0: status=√", 5s)) << daemon.Log();
-    EXPECT_TRUE(WaitUntil([&] { return rig.Reports().find("1,89861000001,862000001,") == 0 ||
-                                       rig.Reports().find("\n1,89861000001,862000001,") != std::string::npos; },
-                          10s))
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return rig.Reports().find("1,89861000001,862000001,") == 0 ||
+                   rig.Reports().find("\n1,89861000001,862000001,") != std::string::npos;
+        },
+        10s))
         << rig.Reports();
 
     // Application to group and back through the echoing relay, in order.
@@ -144,7 +139,8 @@ TEST(FullStack, WrongGroupPasswordEndsNonZeroWithTheGroupMessage) {
     int status = daemon.Proc().Wait(30s);
     ASSERT_NE(status, -1);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << status;
-    std::string expected = "message: norvexd: Group:" + rig.GroupId() + "(pump house) ID或密码不对！或者网络错误！";
+    std::string expected =
+        "message: norvexd: Group:" + rig.GroupId() + "(pump house) ID或密码不对！或者网络错误！";
     EXPECT_NE(daemon.Log().find(expected), std::string::npos) << daemon.Log();
     EXPECT_EQ(daemon.Log().find("运行中"), std::string::npos) << "the service must not start";
 }

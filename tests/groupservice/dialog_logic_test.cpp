@@ -8,8 +8,8 @@
 #include "groupservice/group_details.h"
 #include "groupservice/group_login.h"
 #include "groupservice/new_group.h"
-#include "raw_http_server.h"
 #include "support/net_util.h"
+#include "support/raw_http_server.h"
 
 namespace norvex {
 namespace {
@@ -63,7 +63,8 @@ TEST(GroupLogin, TrimsForTheCheckAndHandsBackTheBoxTexts) {
     EXPECT_EQ(r.password, " pw\t");
     EXPECT_EQ(r.name, "my group");
     ASSERT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(RawHttpServer::Target(server.Requests()[0]), "/norvex/getonenetinfo.asp?devid=5001&pwd=pw");
+    EXPECT_EQ(RawHttpServer::Target(server.Requests()[0]),
+              "/norvex/getonenetinfo.asp?devid=5001&pwd=pw");
 }
 
 TEST(GroupLogin, EveryFailedReplyIsTheSameMessage) {
@@ -99,7 +100,8 @@ TEST(GroupDetails, ShowsWhatTheReplyAllows) {
     for (const auto& c : cases) {
         RawHttpServer server(Pages({{kInfo, {c.status, c.reply}}}));
         ASSERT_TRUE(server.Ok());
-        GroupDetailsView v = LoadGroupDetails(HttpClient(EndpointsOf(server).groupService), "5001", "pw");
+        GroupDetailsView v =
+            LoadGroupDetails(HttpClient(EndpointsOf(server).groupService), "5001", "pw");
         EXPECT_EQ(v.closeAtOnce, c.close) << c.reply;
         EXPECT_EQ(v.message, c.close ? msg::kDetailsFailed : "") << c.reply;
         EXPECT_EQ(v.id, "5001");
@@ -116,6 +118,7 @@ TEST(NewGroup, EachFailingStepStopsTheCreationWithItsMessage) {
         std::string groupId;
         size_t registrations, binds;
     };
+    // clang-format off
     const Case cases[] = {
         {"reserve err in capitals", {200, "ERR"}, {200, kGoodRegistration}, {200, "ok"},
          msg::kCreateFailed, "", 0, 0},
@@ -133,8 +136,10 @@ TEST(NewGroup, EachFailingStepStopsTheCreationWithItsMessage) {
          msg::kCreateFailed, "5001", 1, 1},
         {"bind empty 200", {200, "100001"}, {200, kGoodRegistration}, {200, ""}, "", "5001", 1, 1},
     };
+    // clang-format on
     for (const auto& c : cases) {
-        RawHttpServer server(Pages({{kReserve, c.reserve}, {kRegister, c.registration}, {kBind, c.bind}}));
+        RawHttpServer server(
+            Pages({{kReserve, c.reserve}, {kRegister, c.registration}, {kBind, c.bind}}));
         ASSERT_TRUE(server.Ok());
         NewGroupResult r = CreateNewGroup(EndpointsOf(server), "Plant", " abc123 ", "abc123");
         EXPECT_EQ(r.created, *c.message == '\0') << c.what;
@@ -151,7 +156,8 @@ TEST(NewGroup, EachFailingStepStopsTheCreationWithItsMessage) {
 }
 
 TEST(NewGroup, RegistrationSendsTheBodyAndBindUsesTheReserveReply) {
-    RawHttpServer server(Pages({{kReserve, {200, "100001X"}}, {kRegister, {200, kGoodRegistration}},
+    RawHttpServer server(Pages({{kReserve, {200, "100001X"}},
+                                {kRegister, {200, kGoodRegistration}},
                                 {kBind, {200, "ok"}}}));
     ASSERT_TRUE(server.Ok());
     NewGroupResult r = CreateNewGroup(EndpointsOf(server), "Plant", "abc123", "abc123");

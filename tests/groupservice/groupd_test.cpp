@@ -1,13 +1,7 @@
 // The group dialogs' logic end to end against norvex-groupd, across restarts.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
+#include "groupd_fixture.h"
 #include "groupservice/dialog_messages.h"
 #include "groupservice/group_details.h"
 #include "groupservice/group_login.h"
@@ -15,68 +9,11 @@
 #include "groupservice/group_requests.h"
 #include "groupservice/new_group.h"
 #include "groupservice/registration.h"
-#include "support/child_process.h"
-#include "support/net_util.h"
 
 namespace norvex {
 namespace {
 
-class GroupdTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/norvex-groupd-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        db_ = dir_ + "/groups.db";
-        port_ = test::FreeLoopbackPort();
-        ASSERT_GT(port_, 0);
-        ASSERT_TRUE(StartService());
-    }
-    void TearDown() override {
-        service_.Stop();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-
-    bool StartService() {
-        if (!service_.Start({NORVEX_GROUPD_BIN, "--port", std::to_string(port_), "--db", db_}, {},
-                            dir_ + "/groupd.log")) {
-            return false;
-        }
-        return test::WaitForListener(port_, std::chrono::milliseconds(5000));
-    }
-    bool RestartService() {
-        service_.Stop();
-        return StartService();
-    }
-
-    // Runs a command of the tool on the same database; its output, or "exit N" on failure.
-    std::string Tool(std::vector<std::string> args) {
-        args.insert(args.begin(), NORVEX_GROUPD_BIN);
-        args.insert(args.end(), {"--db", db_});
-        const std::string out = dir_ + "/tool.out";
-        test::ChildProcess tool;
-        if (!tool.Start(args, {}, out)) return "no start";
-        int status = tool.Wait(std::chrono::milliseconds(10000));
-        std::ifstream in(out);
-        std::stringstream text;
-        text << in.rdbuf();
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "exit " + std::to_string(status);
-        return text.str();
-    }
-
-    GroupServiceEndpoints Endpoints() const {
-        GroupServiceEndpoints e;
-        e.groupService = HostPort{"127.0.0.1", static_cast<uint16_t>(port_)};
-        e.onenetApi = "127.0.0.1:" + std::to_string(port_);
-        return e;
-    }
-    HttpClient Client() const { return HttpClient(Endpoints().groupService); }
-
-    std::string dir_, db_;
-    int port_ = -1;
-    test::ChildProcess service_;
-};
+using test::GroupdTest;
 
 TEST_F(GroupdTest, AGroupIsCreatedLoggedInToListedAndShownAcrossARestart) {
     NewGroupResult created = CreateNewGroup(Endpoints(), "  Plant A  ", " Secret12 ", "Secret12");
@@ -95,23 +32,27 @@ TEST_F(GroupdTest, AGroupIsCreatedLoggedInToListedAndShownAcrossARestart) {
     EXPECT_EQ(login.id, " " + created.groupId);
     EXPECT_EQ(GroupLoginOk(Client(), created.groupId, "Secret13").message, msg::kLoginWrong);
 
-    auto start = ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
+    auto start =
+        ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
     ASSERT_TRUE(start);
     EXPECT_EQ(ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId))).status,
-              DeviceListStatus::NoDevices);
+              DeviceListStatus::kNoDevices);
     EXPECT_EQ(Tool({"add-device", created.groupId, "7", "89860001", "86000001"}), "");
     EXPECT_EQ(Tool({"add-device", created.groupId, "3", "89860003", "86000003"}), "");
-    EXPECT_NE(Tool({"add-device", "nosuchgroup", "9", "a", "b"}).rfind("exit", 0), std::string::npos);
+    EXPECT_NE(Tool({"add-device", "nosuchgroup", "9", "a", "b"}).rfind("exit", 0),
+              std::string::npos);
 
     ASSERT_TRUE(RestartService());
     login = GroupLoginOk(Client(), created.groupId, "Secret12");
     ASSERT_TRUE(login.accepted) << login.message;
     EXPECT_EQ(login.name, "plant a");
-    auto again = ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
+    auto again =
+        ReadServiceStartReply(Client().HttpGet(GroupInfoPath(created.groupId, "Secret12")));
     ASSERT_TRUE(again);
     EXPECT_EQ(again->serial, start->serial);
-    DeviceListReply list = ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId)));
-    ASSERT_EQ(list.status, DeviceListStatus::Records);
+    DeviceListReply list =
+        ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId)));
+    ASSERT_EQ(list.status, DeviceListStatus::kRecords);
     ASSERT_EQ(list.records.size(), 2u);
     EXPECT_EQ(list.records[0].deviceNumber, 3);
     EXPECT_EQ(list.records[1].deviceNumber, 7);
@@ -138,8 +79,9 @@ TEST_F(GroupdTest, APasswordHoldingQuerySyntaxCannotChangeTheRequest) {
                                            RegistrationBody(reserved->serial));
     ASSERT_FALSE(reg.transportError) << reg.error;
     RegistrationReply dev = CheckRegistrationReply(reg.body);
-    ASSERT_EQ(dev.check, RegistrationCheck::Ok) << reg.body;
-    ASSERT_EQ(Client().HttpGet(UpdateOnenetInfoPath(reserved->serialText, password, dev.deviceId)), "ok");
+    ASSERT_EQ(dev.check, RegistrationCheck::kOk) << reg.body;
+    ASSERT_EQ(Client().HttpGet(UpdateOnenetInfoPath(reserved->serialText, password, dev.deviceId)),
+              "ok");
 
     GroupLoginResult login = GroupLoginOk(Client(), dev.deviceId, password);
     ASSERT_TRUE(login.accepted) << login.message;
@@ -168,9 +110,9 @@ TEST_F(GroupdTest, BadRequestsGetErrAndTheServiceCarriesOn) {
     HttpPostResult wrongCode = Client().HttpPost(
         "http://127.0.0.1:" + std::to_string(port_) + "/register_de?register_code=nope", "{}");
     ASSERT_FALSE(wrongCode.transportError);
-    EXPECT_EQ(CheckRegistrationReply(wrongCode.body).check, RegistrationCheck::BadErrno);
+    EXPECT_EQ(CheckRegistrationReply(wrongCode.body).check, RegistrationCheck::kBadErrno);
     HttpPostResult badBody = Client().HttpPost(RegistrationUrl(Endpoints().onenetApi), "{\"sn\":");
-    EXPECT_EQ(CheckRegistrationReply(badBody.body).check, RegistrationCheck::BadErrno);
+    EXPECT_EQ(CheckRegistrationReply(badBody.body).check, RegistrationCheck::kBadErrno);
 
     NewGroupResult created = CreateNewGroup(Endpoints(), "still", "abc123", "abc123");
     EXPECT_TRUE(created.created) << created.message;

@@ -1,13 +1,18 @@
 // HttpClient against a real server on a loopback port that records the bytes it receives.
+#include "groupservice/http_client.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
+#include "groupservice/endpoints.h"
 #include "groupservice/group_requests.h"
-#include "groupservice/http_client.h"
-#include "raw_http_server.h"
+#include "groupservice/registration.h"
+#include "support/raw_http_server.h"
 #include "support/net_util.h"
+#include "support/raw_http_server.h"
 
 namespace norvex {
 namespace {
@@ -28,15 +33,19 @@ TEST(HttpGet, SendsTheExactRequestLineAndHeaders) {
     ASSERT_TRUE(server.Ok());
     EXPECT_EQ(ClientFor(server).HttpGet(GroupInfoPath("群1", "a b&c")), "ok");
     ASSERT_EQ(server.Requests().size(), 1u);
+    // clang-format off
     const std::string expected =
         "GET /norvex/getonenetinfo.asp?devid=%e7%be%a41&pwd=a%20b%26c HTTP/1.1\r\n"
-        "Host: " + server.HostPort() + "\r\n"
+        "Host: " +
+        server.HostPort() +
+        "\r\n"
         "User-Agent: NorvexPanel\r\n"
         "Accept: audio/x-aiff, audio/basic, audio/midi,\t\t\t\t\t\t audio/mpeg, audio/wav, "
         "image/jpeg, image/gif, image/jpg, image/png,\t\t\t\t\t\t image/mng, image/bmp, "
         "text/plain, text/html, text/htm\r\n"
         "Accept-Charset:UTF-8\r\n"
         "\r\n";
+    // clang-format on
     EXPECT_EQ(server.Requests()[0], expected);
 }
 
@@ -51,9 +60,12 @@ TEST(HttpPost, SendsTheExactRequestAndSkipsHeadersAlreadyThere) {
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "{}");
     ASSERT_EQ(server.Requests().size(), 1u);
+    // clang-format off
     const std::string expected =
         "POST /register_de?c=1 HTTP/1.1\r\n"
-        "Host: " + server.HostPort() + "\r\n"
+        "Host: " +
+        server.HostPort() +
+        "\r\n"
         "User-Agent: NorvexPanel\r\n"
         "Content-Type: application/x-www-form-urlencoded\r\n"
         "Accept: */*\r\n"
@@ -61,6 +73,7 @@ TEST(HttpPost, SendsTheExactRequestAndSkipsHeadersAlreadyThere) {
         "X-Two: 2\r\n"
         "Content-Length: " + std::to_string(body.size()) + "\r\n"
         "\r\n" + body;
+    // clang-format on
     EXPECT_EQ(server.Requests()[0], expected);
 }
 
@@ -80,11 +93,16 @@ TEST(HttpGet, ReadsOnlyA200BodyUpToTheCap) {
         {"empty 200", 200, "", ""},
         {"40000 bytes cut", 200, big, big.substr(0, HttpClient::kReplyCap)},
         {"32767 bytes whole", 200, exact, exact},
-        {"invalid UTF-8 repaired", 200, "a\xff" "b\xe7\xbe", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD"},
+        {"invalid UTF-8 repaired", 200,
+         "a\xff"
+         "b\xe7\xbe",
+         "a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD"},
         {"ends at a NUL", 200, std::string("ab\0cd", 5), "ab"},
     };
     for (const auto& c : cases) {
-        RawHttpServer server([&c](const std::string&) { return RawHttpServer::Response(c.status, c.body); });
+        RawHttpServer server(
+            [&c](const std::string&) { return RawHttpServer::Response(c.status, c.body); });
         ASSERT_TRUE(server.Ok());
         EXPECT_EQ(ClientFor(server).HttpGet("/norvex/x.asp"), c.expected) << c.what;
     }
@@ -181,6 +199,30 @@ TEST(HttpGet, ThreadsMayRequestAtTheSameTime) {
     }
     for (auto& th : threads) th.join();
     EXPECT_EQ(right.load(), kThreads * kEach);
+}
+
+// NORVEX_GROUP_SERVICE and NORVEX_ONENET_API name an IPv6 loopback in brackets: the GET and
+// the registration POST both reach it, and the Host line carries the brackets.
+TEST(HttpClient, ReachesAServiceOnTheIpv6LoopbackNamedInTheEnvironment) {
+    RawHttpServer server([](const std::string&) { return RawHttpServer::Response(200, "ok"); },
+                         RawHttpServer::Loopback::kIpv6);
+    if (!server.Ok()) GTEST_SKIP() << "no ::1 on this machine";
+    ::setenv("NORVEX_GROUP_SERVICE", server.HostPort().c_str(), 1);
+    ::setenv("NORVEX_ONENET_API", server.HostPort().c_str(), 1);
+    const GroupServiceEndpoints e = GroupServiceEndpoints::FromEnvironment();
+    ::unsetenv("NORVEX_GROUP_SERVICE");
+    ::unsetenv("NORVEX_ONENET_API");
+    EXPECT_EQ(e.groupService.host, "::1");
+    EXPECT_EQ(HttpClient(e.groupService).HttpGet("/g"), "ok");
+    HttpPostResult post = HttpClient(e.groupService).HttpPost(RegistrationUrl(e.onenetApi), "{}");
+    ASSERT_FALSE(post.transportError) << post.error;
+    EXPECT_EQ(post.body, "ok");
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const std::string& r : requests) {
+        EXPECT_NE(r.find("\r\nHost: " + server.HostPort() + "\r\n"), std::string::npos) << r;
+    }
+    EXPECT_EQ(RawHttpServer::Target(requests[1]).rfind("/register_de?", 0), 0u);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace {
 TEST(GroupInfoReaders, EachReaderJudgesTheSameReplyItsOwnWay) {
     struct Case {
         const char* reply;
-        std::optional<std::string> login;    // name, or failure
+        std::optional<std::string> login;  // name, or failure
         std::optional<std::string> startSerial;
         bool detailsFailed;
         std::string detailsName, detailsCreated;
@@ -66,20 +66,21 @@ TEST(DeviceListReader, ReadsCompleteRecordsFromTheFront) {
         std::vector<std::tuple<int32_t, std::string, std::string>> records;
     };
     const Case cases[] = {
-        {"err", DeviceListStatus::Failed, {}},
-        {"ERR", DeviceListStatus::Failed, {}},
-        {"no", DeviceListStatus::NoDevices, {}},
-        {"No", DeviceListStatus::NoDevices, {}},
-        {"", DeviceListStatus::NoDevices, {}},
-        {"1,a,b|2, c , d |", DeviceListStatus::Records, {{1, "a", "b"}, {2, "c", "d"}}},
-        {"1,a,b|2,c,d|3,e,f", DeviceListStatus::Records, {{1, "a", "b"}, {2, "c", "d"}}},
-        {",a,b|", DeviceListStatus::Records, {}},
-        {"1,,b|", DeviceListStatus::Records, {}},
-        {"1,a,|", DeviceListStatus::Records, {}},
-        {"1, , |", DeviceListStatus::Records, {{1, "", ""}}},
-        {"007,a,b|x,c,d|", DeviceListStatus::Records, {{7, "a", "b"}, {0, "c", "d"}}},
-        {" -3z,A,B|", DeviceListStatus::Records, {{-3, "a", "b"}}},
-        {"1,12345678901234567890123456789012345,i|", DeviceListStatus::Records,
+        {"err", DeviceListStatus::kFailed, {}},
+        {"ERR", DeviceListStatus::kFailed, {}},
+        {"no", DeviceListStatus::kNoDevices, {}},
+        {"No", DeviceListStatus::kNoDevices, {}},
+        {"", DeviceListStatus::kNoDevices, {}},
+        {"1,a,b|2, c , d |", DeviceListStatus::kRecords, {{1, "a", "b"}, {2, "c", "d"}}},
+        {"1,a,b|2,c,d|3,e,f", DeviceListStatus::kRecords, {{1, "a", "b"}, {2, "c", "d"}}},
+        {",a,b|", DeviceListStatus::kRecords, {}},
+        {"1,,b|", DeviceListStatus::kRecords, {}},
+        {"1,a,|", DeviceListStatus::kRecords, {}},
+        {"1, , |", DeviceListStatus::kRecords, {{1, "", ""}}},
+        {"007,a,b|x,c,d|", DeviceListStatus::kRecords, {{7, "a", "b"}, {0, "c", "d"}}},
+        {" -3z,A,B|", DeviceListStatus::kRecords, {{-3, "a", "b"}}},
+        {"1,12345678901234567890123456789012345,i|",
+         DeviceListStatus::kRecords,
          {{1, "1234567890123456789012345678901", "i"}}},
     };
     for (const auto& c : cases) {

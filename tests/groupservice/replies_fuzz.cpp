@@ -4,14 +4,16 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/unicode_text.h"
+#include "common/utf16_units.h"
+#include "common/utf8.h"
 #include "groupservice/group_replies.h"
-#include "groupservice/text_utf.h"
 #include "groupservice/url_encode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // replies reach the readers as repaired UTF-8, as HttpClient hands them over
-    const std::string reply = norvex::DecodeUtf8Lossy(
-        std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::string reply = norvex::ToValidUtf8(
+        norvex::BeforeNul(std::string_view(reinterpret_cast<const char*>(data), size)));
     norvex::ReadGroupLoginReply(reply);
     norvex::ReadGroupDetailsReply(reply);
     norvex::ReadServiceStartReply(reply);
@@ -19,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     norvex::ReadUpdateOnenetInfoReply(reply);
     auto list = norvex::ReadGroupDevicesReply(reply);
     for (const auto& r : list.records) {
-        if (norvex::Utf16Length(r.iccid) > norvex::kRelayTextUnits ||
-            norvex::Utf16Length(r.imei) > norvex::kRelayTextUnits) {
+        if (norvex::Utf16Units(r.iccid) > norvex::kDeviceTextUnits ||
+            norvex::Utf16Units(r.imei) > norvex::kDeviceTextUnits) {
             std::abort();
         }
     }

@@ -78,7 +78,7 @@ TEST(SerialPortOpen, RefusesWhatIsNotAnOpenableTty) {
     ASSERT_GE(fd, 0);
     ::close(fd);
     for (const std::string& name : {std::string(), std::string("/dev/null"), std::string(file),
-                                     std::string("/dev/norvex-no-such-port"), std::string("/tmp")}) {
+                                    std::string("/dev/norvex-no-such-port"), std::string("/tmp")}) {
         SCOPED_TRACE(name);
         SerialPort port;
         EXPECT_FALSE(port.Open(name));
@@ -110,10 +110,11 @@ TEST(SerialPortOpen, PortHeldByAnotherProcessFailsAtOnce) {
     ::unlink(marker);
     // flock(1) takes the same advisory lock that terminal programs take on their port; the
     // shell keeps the descriptor and becomes the sleep, so that stopping it frees the port
+    // (touch gets no copy: one still exiting after the stop would hold the lock a moment longer)
     test::ChildProcess holder;
     ASSERT_TRUE(holder.Start({"/bin/sh", "-c",
                               "exec 9<>" + pty.SlavePath() + " && /usr/bin/flock -n 9 && touch " +
-                                  marker + " && exec sleep 60"}));
+                                  marker + " 9>&- && exec sleep 60"}));
     ASSERT_TRUE(WaitUntil([&] { return ::access(marker, F_OK) == 0; }, 5s));
 
     SerialPort port;
@@ -171,7 +172,8 @@ TEST(SerialPortOpen, DiscardsBytesThatWereWaiting) {
     ASSERT_EQ(::tcsetattr(other, TCSANOW, &t), 0);
     ASSERT_TRUE(pty.Write("stale", 5));
     int waiting = 0;
-    ASSERT_TRUE(WaitUntil([&] { return ::ioctl(other, FIONREAD, &waiting) == 0 && waiting == 5; }, 2s));
+    ASSERT_TRUE(
+        WaitUntil([&] { return ::ioctl(other, FIONREAD, &waiting) == 0 && waiting == 5; }, 2s));
 
     SerialPort port;
     ASSERT_TRUE(port.Open(pty.SlavePath())) << port.LastError();

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bridge/broker_socket.h"
-#include "loopback_listener.h"
 #include "mqtt/mqtt_session.h"
+#include "support/loopback_listener.h"
 #include "support/net_util.h"
 
 namespace norvex {
@@ -117,7 +117,8 @@ TEST(SocketReader, ReportsNothingDataAndEveryKindOfEnd) {
 
         ASSERT_EQ(::send(c.peer, "abc", 3, 0), 3);
         int n = 0;
-        ASSERT_TRUE(WaitUntil([&] { return (n = SocketReader(&c.sock, buf, sizeof buf)) != 0; }, 2s));
+        ASSERT_TRUE(
+            WaitUntil([&] { return (n = SocketReader(&c.sock, buf, sizeof buf)) != 0; }, 2s));
         ASSERT_EQ(n, 3);
         EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 3), "abc");
 
@@ -127,7 +128,8 @@ TEST(SocketReader, ReportsNothingDataAndEveryKindOfEnd) {
             ::close(c.peer);
         }
         c.peer = -1;
-        ASSERT_TRUE(WaitUntil([&] { return (n = SocketReader(&c.sock, buf, sizeof buf)) != 0; }, 2s));
+        ASSERT_TRUE(
+            WaitUntil([&] { return (n = SocketReader(&c.sock, buf, sizeof buf)) != 0; }, 2s));
         EXPECT_EQ(n, -1);
         if (end == End::kReset) {
             EXPECT_EQ(c.sock.LastErrno(), ECONNRESET);

@@ -2,13 +2,10 @@
 // every QoS from an independent publisher, read whole and split into small reads.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <optional>
 
 #include "broker_link.h"
-#include "support/child_process.h"
 #include "support/mosquitto_broker.h"
 
 namespace norvex::test {
@@ -20,16 +17,11 @@ const char* const kHostFilters[2] = {"/group/G1/client/status", "/group/G1/clien
 const char* const kPeerFilters[2] = {"/group/G1/host", "/group/G1/unused"};
 
 // Publishes one message with the broker's own command-line client and waits for it to finish.
-bool ExternalPublish(int port, int qos, const std::string& topic, const std::string& message,
-                     bool retain = false) {
-    ChildProcess pub;
-    std::vector<std::string> argv = {NORVEX_MOSQUITTO_PUB, "-h", "127.0.0.1", "-p",
-                                     std::to_string(port), "-q", std::to_string(qos),
-                                     "-t", topic, "-m", message};
-    if (retain) argv.push_back("-r");
-    if (!pub.Start(argv)) return false;
-    int status = pub.Wait(std::chrono::milliseconds(10000));
-    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+bool ExternalPublish(const MosquittoBroker& broker, int qos, const std::string& topic,
+                     const std::string& message, bool retain = false) {
+    std::vector<std::string> args = {"-q", std::to_string(qos), "-t", topic, "-m", message};
+    if (retain) args.push_back("-r");
+    return broker.Publish(args);
 }
 
 std::string AsciiHex(const std::string& s) {
@@ -58,7 +50,7 @@ bool Wrote(const BrokerLink& link, const std::string& hex) {
 }
 
 class BrokerFlows : public ::testing::TestWithParam<int32_t> {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(broker.Start()) << broker.LogFile(); }
     MosquittoBroker broker;
 };
@@ -77,12 +69,13 @@ TEST_P(BrokerFlows, HandshakeOwnPublishAndEveryQosFromAnotherClient) {
     ASSERT_TRUE(host.Send(&chain));
     EXPECT_TRUE(host.PumpUntil([&] { return host.Saw("puback 300"); }, seconds(10)));
     const std::string delivered = "[/group/G1/host] [05 00 00 FF 7F 80 01] dup=0 qos=1";
-    ASSERT_TRUE(peer.PumpUntil([&] { return PublishId(peer, delivered).has_value(); }, seconds(10)));
+    ASSERT_TRUE(
+        peer.PumpUntil([&] { return PublishId(peer, delivered).has_value(); }, seconds(10)));
     EXPECT_TRUE(Wrote(peer, "40 02 " + IdHex(*PublishId(peer, delivered))));
 
     for (int qos = 0; qos <= 2; ++qos) {
         const std::string message = "relay-data-q" + std::to_string(qos);
-        ASSERT_TRUE(ExternalPublish(broker.Port(), qos, "/group/G1/client", message));
+        ASSERT_TRUE(ExternalPublish(broker, qos, "/group/G1/client", message));
         const std::string tail =
             "[/group/G1/client] [" + AsciiHex(message) + "] dup=0 qos=" + std::to_string(qos);
         ASSERT_TRUE(host.PumpUntil([&] { return PublishId(host, tail).has_value(); }, seconds(10)))
@@ -107,7 +100,7 @@ TEST_P(BrokerFlows, HandshakeOwnPublishAndEveryQosFromAnotherClient) {
 }
 
 TEST_P(BrokerFlows, RetainedMessageHandedToANewSubscriberIsAccepted) {
-    ASSERT_TRUE(ExternalPublish(broker.Port(), 1, "/group/G1/client", "kept", true));
+    ASSERT_TRUE(ExternalPublish(broker, 1, "/group/G1/client", "kept", true));
     BrokerLink host(broker.Port(), GetParam());
     ASSERT_TRUE(host.Connected());
     ASSERT_TRUE(host.Handshake("norvexHost", kHostFilters)) << host.lastResult;

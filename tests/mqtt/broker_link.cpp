@@ -1,7 +1,5 @@
 #include "broker_link.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -11,18 +9,11 @@
 #include <cerrno>
 #include <vector>
 
+#include "support/net_util.h"
+
 namespace norvex::test {
 
-BrokerLink::BrokerLink(int port, int32_t maxRead) : maxRead_(maxRead) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+BrokerLink::BrokerLink(int port, int32_t maxRead) : fd_(ConnectLoopback(port)), maxRead_(maxRead) {
     mqtt::SetupSession(&s, &Read, this, &Write, this, wire.Handlers());
 }
 

@@ -1,3 +1,6 @@
+#include "shell/config_file.h"
+
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -6,47 +9,24 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include <gtest/gtest.h>
-
-#include "shell/config_file.h"
 #include "shell/panel_config.h"
+#include "support/text_file.h"
 
 namespace norvex {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 void WriteFile(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
 }
 
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/norvex-shell-XXXXXX";
-        path_ = ::mkdtemp(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    size_t Entries() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
-    }
-
-private:
-    fs::path path_;
-};
+// Files in dir: the configuration and whatever a save left behind.
+size_t Entries(const test::TempDir& dir) {
+    return static_cast<size_t>(
+        std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()));
+}
 
 PanelConfig SampleConfig() {
     PanelConfig c;
@@ -59,17 +39,19 @@ PanelConfig SampleConfig() {
 }
 
 TEST(PanelConfigFormat, WritesHeaderAndGroupLinesEachEndingInCrLf) {
-    EXPECT_EQ(FormatPanelConfig(SampleConfig(), 1),
-              "/tmp/ttyV1\r\n/dev/ttyUSB0\r\n77\r\n"
-              "1048576,工厂一号,abc123\r\n77,pump house,\r\n1048576,duplicate id,p,w,with,commas\r\n");
+    EXPECT_EQ(
+        FormatPanelConfig(SampleConfig(), 1),
+        "/tmp/ttyV1\r\n/dev/ttyUSB0\r\n77\r\n"
+        "1048576,工厂一号,abc123\r\n77,pump house,\r\n1048576,duplicate id,p,w,with,commas\r\n");
     PanelConfig empty;
     EXPECT_EQ(FormatPanelConfig(empty, -1), "\r\n\r\n\r\n");
-    EXPECT_EQ(FormatPanelConfig(SampleConfig(), 7).substr(0, 28), "/tmp/ttyV1\r\n/dev/ttyUSB0\r\n\r\n");
+    EXPECT_EQ(FormatPanelConfig(SampleConfig(), 7).substr(0, 28),
+              "/tmp/ttyV1\r\n/dev/ttyUSB0\r\n\r\n");
 }
 
 TEST(PanelConfigFile, SaveThenLoadGivesBackPortsGroupsAndCurrentGroup) {
-    TempDir dir;
-    std::string path = dir / "NorvexPanel.cfg";
+    test::TempDir dir;
+    std::string path = dir.File("NorvexPanel.cfg");
     for (int current : {0, 1, 2}) {
         ASSERT_EQ(SavePanelConfig(path, SampleConfig(), current), ConfigSaveResult::kOk);
         PanelConfig back = LoadPanelConfig(path);
@@ -91,6 +73,7 @@ struct ParseCase {
 
 TEST(PanelConfigParse, ReadsRecordsUntilTheFirstLineThatDoesNotFit) {
     const std::string head = "COM1\r\nCOM2\r\ng1\r\n";
+    // clang-format off
     const ParseCase cases[] = {
         {"empty file", "", "", "", "", {}},
         {"headers only", head, "COM1", "COM2", "g1", {}},
@@ -122,6 +105,7 @@ TEST(PanelConfigParse, ReadsRecordsUntilTheFirstLineThatDoesNotFit) {
          {{"id", "\xEF\xBF\xBD", "\xF0\x9F\x98\x80"}}},
         {"a zero byte ends the text", std::string("COM1\r\nCO\0M2\r\nx\r\n", 16), "COM1", "", "", {}},
     };
+    // clang-format on
     for (const ParseCase& c : cases) {
         PanelConfig got = ParsePanelConfig(c.bytes);
         EXPECT_EQ(got.netPortName, c.net) << c.what;
@@ -132,11 +116,12 @@ TEST(PanelConfigParse, ReadsRecordsUntilTheFirstLineThatDoesNotFit) {
 }
 
 TEST(PanelConfigFile, MissingAndEmptyFilesLoadAsNoPortsAndNoGroups) {
-    TempDir dir;
-    WriteFile(dir / "empty.cfg", "");
+    test::TempDir dir;
+    WriteFile(dir.File("empty.cfg"), "");
     for (const char* name : {"missing.cfg", "empty.cfg"}) {
-        PanelConfig c = LoadPanelConfig(dir / name);
-        EXPECT_TRUE(c.netPortName.empty() && c.appPortName.empty() && c.storedGroupId.empty()) << name;
+        PanelConfig c = LoadPanelConfig(dir.File(name));
+        EXPECT_TRUE(c.netPortName.empty() && c.appPortName.empty() && c.storedGroupId.empty())
+            << name;
         EXPECT_TRUE(c.groups.empty()) << name;
         EXPECT_EQ(ChooseCurrentGroup(c), -1) << name;
     }
@@ -145,25 +130,25 @@ TEST(PanelConfigFile, MissingAndEmptyFilesLoadAsNoPortsAndNoGroups) {
 }
 
 TEST(PanelConfigFile, IsOwnerOnlyWhateverTheUmaskAndTheOldFileMode) {
-    TempDir dir;
-    std::string path = dir / "NorvexPanel.cfg";
+    test::TempDir dir;
+    std::string path = dir.File("NorvexPanel.cfg");
     WriteFile(path, "old");
     ::chmod(path.c_str(), 0644);
     mode_t old = ::umask(0);
     ConfigSaveResult r = SavePanelConfig(path, SampleConfig(), 0);
     ::umask(old);
     ASSERT_EQ(r, ConfigSaveResult::kOk);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(dir.Entries(), 1u) << "no temporary file left behind";
+    EXPECT_EQ(Entries(dir), 1u) << "no temporary file left behind";
 }
 
 TEST(PanelConfigFile, SaveThatFailsHalfWayLeavesTheOldFileIntact) {
-    TempDir dir;
-    std::string path = dir / "NorvexPanel.cfg";
+    test::TempDir dir;
+    std::string path = dir.File("NorvexPanel.cfg");
     ASSERT_EQ(SavePanelConfig(path, SampleConfig(), 0), ConfigSaveResult::kOk);
-    const std::string before = ReadFile(path);
+    const std::string before = test::ReadTextFile(path);
 
     PanelConfig bigger = SampleConfig();
     for (int i = 0; i < 50; ++i) bigger.groups.push_back({"g" + std::to_string(i), "n", "secret"});
@@ -181,14 +166,14 @@ TEST(PanelConfigFile, SaveThatFailsHalfWayLeavesTheOldFileIntact) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(ConfigSaveResult::kWriteFailed));
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(test::ReadTextFile(path), before);
     EXPECT_EQ(LoadPanelConfig(path).groups, SampleConfig().groups);
-    EXPECT_EQ(dir.Entries(), 1u) << "the partial temporary file is removed";
+    EXPECT_EQ(Entries(dir), 1u) << "the partial temporary file is removed";
 }
 
 TEST(PanelConfigFile, SaveIntoAMissingDirectoryCannotCreate) {
-    TempDir dir;
-    EXPECT_EQ(SavePanelConfig(dir / "no/such/dir/NorvexPanel.cfg", SampleConfig(), 0),
+    test::TempDir dir;
+    EXPECT_EQ(SavePanelConfig(dir.File("no/such/dir/NorvexPanel.cfg"), SampleConfig(), 0),
               ConfigSaveResult::kCannotCreate);
 }
 

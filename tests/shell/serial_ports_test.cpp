@@ -1,13 +1,12 @@
 #include "shell/serial_ports.h"
 
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include <gtest/gtest.h>
-
 #include "support/pty_pair.h"
+#include "support/text_file.h"
 
 namespace norvex {
 namespace {
@@ -17,16 +16,8 @@ namespace fs = std::filesystem;
 // A sysfs look-alike: class/tty/NAME/device links into devices/, whose driver links point
 // into bus/BUS/drivers/DRIVER, as the kernel lays them out.
 class FakeSysfs {
-public:
-    FakeSysfs() {
-        char tmpl[] = "/tmp/norvex-sysfs-XXXXXX";
-        root_ = ::mkdtemp(tmpl);
-        fs::create_directories(root_ / "class" / "tty");
-    }
-    ~FakeSysfs() {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
+  public:
+    FakeSysfs() { fs::create_directories(root_ / "class" / "tty"); }
     std::string Root() const { return root_.string(); }
 
     // A tty with no hardware behind it (virtual console, ptmx).
@@ -55,14 +46,15 @@ public:
         std::ofstream(TtyDir(name) / "type") << type << "\n";
     }
 
-private:
+  private:
     fs::path TtyDir(const std::string& name) const { return root_ / "class" / "tty" / name; }
     void Bind(const fs::path& dev, const std::string& bus, const std::string& driver) {
         fs::path drv = root_ / "bus" / bus / "drivers" / driver;
         fs::create_directories(drv);
         fs::create_directory_symlink(drv, dev / "driver");
     }
-    fs::path root_;
+    test::TempDir dir_;
+    fs::path root_ = dir_.Path();
 };
 
 TEST(EnumSerialPorts, ListsAdaptersAndRealUartsInNaturalOrder) {
@@ -78,9 +70,8 @@ TEST(EnumSerialPorts, ListsAdaptersAndRealUartsInNaturalOrder) {
     sys.AddBareTty("console");
 
     std::vector<SerialPortEntry> expected = {
-        {"cdc_acm", "/dev/ttyACM0"},   {"serial8250", "/dev/ttyS0"},
-        {"serial8250", "/dev/ttyS2"},  {"serial8250", "/dev/ttyS10"},
-        {"ftdi_sio", "/dev/ttyUSB0"},
+        {"cdc_acm", "/dev/ttyACM0"},   {"serial8250", "/dev/ttyS0"}, {"serial8250", "/dev/ttyS2"},
+        {"serial8250", "/dev/ttyS10"}, {"ftdi_sio", "/dev/ttyUSB0"},
     };
     EXPECT_EQ(EnumSerialPorts(sys.Root(), ""), expected);
     EXPECT_EQ(EnumSerialPorts(sys.Root(), ""), expected) << "the order is stable";
@@ -101,15 +92,15 @@ TEST(EnumSerialPorts, AddsCharacterDevicesNamedByPathOrGlob) {
     ASSERT_TRUE(a.Ok() && b.Ok());
     FakeSysfs sys;
     sys.AddTty("ttyACM0", "usb", "cdc_acm");
-    char tmpl[] = "/tmp/norvex-vports-XXXXXX";
-    fs::path dir = ::mkdtemp(tmpl);
+    test::TempDir tmp;
+    fs::path dir = tmp.Path();
     fs::create_symlink(a.SlavePath(), dir / "ttyV0");
     fs::create_symlink(b.SlavePath(), dir / "ttyV1");
     std::ofstream(dir / "ttyV2") << "a regular file is no serial port";
     fs::create_symlink(dir / "gone", dir / "ttyV3");  // dangling
 
-    std::string patterns = "::" + (dir / "ttyV*").string() + ":" + (dir / "nothere").string() +
-                           ":" + a.SlavePath();
+    std::string patterns =
+        "::" + (dir / "ttyV*").string() + ":" + (dir / "nothere").string() + ":" + a.SlavePath();
     std::vector<SerialPortEntry> expected = {
         {"cdc_acm", "/dev/ttyACM0"},
         {a.SlavePath(), (dir / "ttyV0").string()},

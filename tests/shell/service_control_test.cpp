@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -16,6 +18,7 @@
 #include "support/net_util.h"
 #include "support/pty_pair.h"
 #include "support/recording_view.h"
+#include "support/test_pki.h"
 
 namespace norvex::test {
 namespace {
@@ -206,6 +209,37 @@ TEST_F(ControlTest, RelayRowsFollowStatusMessagesAndTheTimer) {
         control.OnTimer();
         return view.Last() == "cell|0|1|×";
     }, 5s));
+}
+
+// Over TLS: the broker's certificate from the trusted CA lets the run subscribe; from another
+// CA it is refused with the reason said once, and the engine keeps trying.
+TEST_F(ControlTest, TlsBrokerIsTrustedOnlyWithItsCa) {
+    std::string dir = ::testing::TempDir() + "norvex-control-tls";
+    std::filesystem::create_directories(dir);
+    TestCa ca(dir, "ca"), other(dir, "other");
+    ASSERT_TRUE(ca.Ok() && other.Ok());
+    PemPair server = ca.IssueServer("broker", "IP:127.0.0.1");
+    MosquittoBroker broker(BrokerTls{ca.CertFile(), server.cert, server.key});
+    ASSERT_TRUE(broker.Start()) << broker.LogFile();
+    ::setenv("NORVEX_BROKER_TLS", "1", 1);
+    for (bool trusted : {true, false}) {
+        SCOPED_TRACE(trusted ? "trusted CA" : "other CA");
+        ::setenv("NORVEX_BROKER_CA", (trusted ? ca : other).CertFile().c_str(), 1);
+        RecordingView tlsView;
+        ServiceControl control(tlsView, groups, "app", Site(broker.Port()));
+        ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+        if (trusted) {
+            EXPECT_TRUE(WaitUntil([&] { return control.Engine().Counters().Snapshot().subscriptions == 1; }, 10s));
+            EXPECT_EQ(tlsView.Count("diagnostic|"), 0u);
+        } else {
+            EXPECT_TRUE(WaitUntil([&] { return tlsView.Count("notice|警告|网络故障,重连中..") >= 2; }, 10s));
+            EXPECT_EQ(tlsView.Count("diagnostic|broker: TLS handshake failed: certificate verify failed"), 1u);
+        }
+        control.RequestStop();
+        control.JoinEngine();
+    }
+    ::unsetenv("NORVEX_BROKER_TLS");
+    ::unsetenv("NORVEX_BROKER_CA");
 }
 
 }  // namespace

@@ -7,16 +7,20 @@
 
 #include <cstdlib>
 #include <string>
+#include <thread>
+
+#include "support/text_file.h"
 
 extern char** environ;
-#include <thread>
 
 namespace norvex::test {
 
-ChildProcess::~ChildProcess() { Stop(); }
+ChildProcess::~ChildProcess() {
+    Stop();
+}
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                         const std::string& outputFile) {
+                         const std::string& outputFile, const std::string& inputFile) {
     if (pid_ > 0 || argv.empty()) return false;
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -34,6 +38,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
     std::vector<char*> envp;
     for (auto& e : envStore) envp.push_back(e.data());
     envp.push_back(nullptr);
+    const char* input = inputFile.empty() ? "/dev/null" : inputFile.c_str();
     pid_t pid = ::fork();
     if (pid < 0) return false;
     if (pid == 0) {
@@ -45,8 +50,8 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
                 ::close(fd);
             }
         }
-        int devnull = ::open("/dev/null", O_RDONLY);
-        if (devnull >= 0) ::dup2(devnull, 0);
+        int in = ::open(input, O_RDONLY | O_CLOEXEC);
+        if (in >= 0) ::dup2(in, 0);
         ::execve(args[0], args.data(), envp.data());
         ::_exit(127);
     }
@@ -54,7 +59,9 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, const std::vector
     return true;
 }
 
-bool ChildProcess::Signal(int sig) const { return pid_ > 0 && ::kill(pid_, sig) == 0; }
+bool ChildProcess::Signal(int sig) const {
+    return pid_ > 0 && ::kill(pid_, sig) == 0;
+}
 
 int ChildProcess::Wait(std::chrono::milliseconds limit) {
     if (pid_ <= 0) return -1;
@@ -79,6 +86,19 @@ void ChildProcess::Stop() {
     int status = 0;
     ::waitpid(pid_, &status, 0);
     pid_ = -1;
+}
+
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+               std::string* output, std::chrono::milliseconds limit) {
+    char tmpl[] = "/tmp/norvex-run-XXXXXX";
+    int fd = ::mkstemp(tmpl);
+    if (fd >= 0) ::close(fd);
+    ChildProcess p;
+    if (!p.Start(argv, env, tmpl)) return -1;
+    int status = p.Wait(limit);
+    if (output) *output = ReadTextFile(tmpl);
+    ::unlink(tmpl);
+    return status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace norvex::test

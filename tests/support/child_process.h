@@ -9,16 +9,17 @@ namespace norvex::test {
 
 // A program started for a test; killed (SIGTERM, then SIGKILL) and reaped when destroyed.
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // argv[0] is the program path.  env entries "NAME=value" are added to the inherited
-    // environment.  When outputFile is not empty, stdout and stderr go there.
+    // environment.  When outputFile is not empty, stdout and stderr go there.  stdin is
+    // inputFile, or /dev/null when it is empty.
     bool Start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-               const std::string& outputFile = {});
+               const std::string& outputFile = {}, const std::string& inputFile = {});
 
     // Sends sig; returns false when no child runs.
     bool Signal(int sig) const;
@@ -30,8 +31,14 @@ public:
     bool Running() const { return pid_ > 0; }
     pid_t Pid() const { return pid_; }
 
-private:
+  private:
     pid_t pid_ = -1;
 };
+
+// Runs a program to its end (at most limit) and returns its exit status, -1 when it did not
+// start, did not end in time or was killed.  Its stdout and stderr land in *output if given.
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+               std::string* output = nullptr,
+               std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 }  // namespace norvex::test

@@ -2,21 +2,16 @@
 
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 #include "support/net_util.h"
 
 namespace norvex::test {
 
-MosquittoBroker::MosquittoBroker(const std::optional<BrokerTls>& tls) : port_(FreeLoopbackPort()) {
-    char tmpl[] = "/tmp/norvex-broker-XXXXXX";
-    const char* d = ::mkdtemp(tmpl);
-    dir_ = d ? d : "/tmp";
-    conf_ = dir_ + "/mosquitto.conf";
-    log_ = dir_ + "/mosquitto.log";
+MosquittoBroker::MosquittoBroker(const std::optional<BrokerTls>& tls)
+    : port_(FreeLoopbackPort()),
+      conf_(dir_.File("mosquitto.conf")),
+      log_(dir_.File("mosquitto.log")) {
     std::ofstream conf(conf_);
     // Nagle off on the broker's side too: otherwise relay-sim's (libmosquitto's) delayed ACKs
     // hold the broker's next small packet to it for 40 ms, and every round trip measures that.
@@ -35,12 +30,6 @@ MosquittoBroker::MosquittoBroker(const std::optional<BrokerTls>& tls) : port_(Fr
     if (::geteuid() == 0) conf << "user root\n";
 }
 
-MosquittoBroker::~MosquittoBroker() {
-    Stop();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-}
-
 bool MosquittoBroker::Start() {
     if (proc_.Running()) return true;
     if (!proc_.Start({NORVEX_MOSQUITTO_BIN, "-c", conf_}, {}, log_)) return false;
@@ -49,6 +38,14 @@ bool MosquittoBroker::Start() {
 
 void MosquittoBroker::Stop() {
     proc_.Stop();
+}
+
+bool MosquittoBroker::Publish(const std::vector<std::string>& args,
+                              std::chrono::milliseconds limit) const {
+    std::vector<std::string> argv = {NORVEX_MOSQUITTO_PUB_BIN, "-h", "127.0.0.1", "-p",
+                                     std::to_string(port_)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv, {}, nullptr, limit) == 0;
 }
 
 }  // namespace norvex::test

@@ -1,8 +1,11 @@
 #pragma once
+#include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/child_process.h"
+#include "support/text_file.h"
 
 namespace norvex::test {
 
@@ -20,7 +23,7 @@ struct BrokerTls {
 class MosquittoBroker {
   public:
     explicit MosquittoBroker(const std::optional<BrokerTls>& tls = std::nullopt);
-    ~MosquittoBroker();
+    ~MosquittoBroker() { Stop(); }
 
     bool Start();
     void Stop();
@@ -29,13 +32,18 @@ class MosquittoBroker {
         return Start();
     }
 
+    // Publishes with the broker's own command-line client (mosquitto_pub with args after the
+    // host and port); true once it ended with status 0 within limit.
+    bool Publish(const std::vector<std::string>& args,
+                 std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+
     int Port() const { return port_; }
     std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
     const std::string& LogFile() const { return log_; }
 
   private:
     int port_;
-    std::string dir_;
+    TempDir dir_;
     std::string conf_;
     std::string log_;
     ChildProcess proc_;

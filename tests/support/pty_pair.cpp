@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <chrono>
 
+#include "common/errno_util.h"
+
 namespace norvex::test {
 
 PtyPair::PtyPair() {
@@ -50,7 +52,7 @@ bool PtyPair::Write(const void* data, size_t len) {
             len -= static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+        if (n < 0 && !IsTransient(errno)) return false;
         if (std::chrono::steady_clock::now() >= deadline) return false;
         pollfd pfd{master_, POLLOUT, 0};
         ::poll(&pfd, 1, 50);
@@ -73,7 +75,7 @@ std::vector<uint8_t> PtyPair::Read(size_t len, int timeoutMs) {
         ssize_t n = ::read(master_, buf, want);
         if (n > 0) {
             out.insert(out.end(), buf, buf + n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        } else if (n < 0 && !IsTransient(errno)) {
             // EIO: the network side is not open (yet, or any more)
             ::poll(nullptr, 0, 5);
         }

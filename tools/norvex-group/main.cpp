@@ -3,48 +3,109 @@
 // configuration file and makes it current, as the panel would on closing.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "groupservice/endpoints.h"
 #include "groupservice/group_login.h"
 #include "groupservice/new_group.h"
+#include "password_input.h"
 #include "shell/config_file.h"
 #include "shell/config_location.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: norvex-group create --name NAME --password PW [options]\n"
-    "       norvex-group add --id ID --password PW [options]\n"
+    "usage: norvex-group create --name NAME [password source] [options]\n"
+    "       norvex-group add --id ID [password source] [options]\n"
+    "password source (never the command line, which every user of the machine can read):\n"
+    "         (none)              ask on the terminal, without echo\n"
+    "         --password-stdin    the first line of standard input\n"
+    "         --password-file F   the first line of file F\n"
+    "         (the line ending, LF or CR LF, is not part of the password)\n"
     "options: --config FILE     configuration file (default: ~/.config/norvex/NorvexPanel.cfg)\n"
     "         --net-port PATH   also store the network-side port\n"
     "         --app-port PATH   also store the application-side port\n"
     "The group service is NORVEX_GROUP_SERVICE, the registration API NORVEX_ONENET_API.\n"
     "Prints the group ID on stdout.\n";
 
+const char kPasswordArgumentRefused[] =
+    "norvex-group: --password is refused: a password on the command line can be read by every "
+    "user of this machine (ps, /proc/PID/cmdline); nothing was sent.\n"
+    "Type it at the prompt, or give it with --password-stdin or --password-file FILE.\n";
+
 struct Options {
-    std::string command, config, name, id, password, netPort, appPort;
-    bool havePassword = false;
+    std::string command, config, name, id, netPort, appPort, passwordFile;
+    bool passwordStdin = false;
+    bool passwordArgument = false;  // --password PW was given: refused
 };
+
+bool IsPasswordArgument(const std::string& a) {
+    return a == "--password" || a.rfind("--password=", 0) == 0;
+}
 
 bool Parse(int argc, char** argv, Options& o) {
     if (argc < 2) return false;
     o.command = argv[1];
     for (int i = 2; i < argc; ++i) {
         std::string a = argv[i];
+        if (IsPasswordArgument(a)) {
+            o.passwordArgument = true;
+            return false;
+        }
+        if (a == "--password-stdin") {
+            o.passwordStdin = true;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         std::string v = argv[++i];
-        if (a == "--config") o.config = v;
-        else if (a == "--name") o.name = v;
-        else if (a == "--id") o.id = v;
-        else if (a == "--password") o.password = v, o.havePassword = true;
-        else if (a == "--net-port") o.netPort = v;
-        else if (a == "--app-port") o.appPort = v;
-        else return false;
+        if (a == "--config")
+            o.config = v;
+        else if (a == "--name")
+            o.name = v;
+        else if (a == "--id")
+            o.id = v;
+        else if (a == "--password-file")
+            o.passwordFile = v;
+        else if (a == "--net-port")
+            o.netPort = v;
+        else if (a == "--app-port")
+            o.appPort = v;
+        else
+            return false;
     }
-    if (o.command == "create") return !o.name.empty() && o.havePassword;
-    if (o.command == "add") return !o.id.empty() && o.havePassword;
+    if (o.passwordStdin && !o.passwordFile.empty()) return false;
+    if (o.command == "create") return !o.name.empty();
+    if (o.command == "add") return !o.id.empty();
     return false;
+}
+
+struct Passwords {
+    std::string password, confirmation;
+};
+
+// From the source the options name; the terminal asks twice for a new group, as the panel's
+// dialog does.
+std::optional<Passwords> ReadPasswords(const Options& o, std::string* error) {
+    std::optional<std::string> pw;
+    if (o.passwordStdin) {
+        pw = norvex::ReadPasswordLine(0);
+        if (!pw) *error = "no password on standard input";
+    } else if (!o.passwordFile.empty()) {
+        pw = norvex::ReadPasswordFile(o.passwordFile);
+        if (!pw) *error = "cannot read a password from " + o.passwordFile;
+    } else {
+        pw = norvex::ReadPasswordFromTerminal("Group password: ");
+        if (!pw)
+            *error = "no terminal to ask for the password; use --password-stdin or --password-file";
+        if (pw && o.command == "create") {
+            std::optional<std::string> again = norvex::ReadPasswordFromTerminal("Again: ");
+            if (!again) return std::nullopt;
+            return Passwords{*pw, *again};
+        }
+    }
+    if (!pw) return std::nullopt;
+    return Passwords{*pw, *pw};
 }
 
 int Fail(const std::string& text) {
@@ -61,13 +122,17 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!Parse(argc, argv, o)) {
-        std::fputs(kUsage, stderr);
+        std::fputs(o.passwordArgument ? kPasswordArgumentRefused : kUsage, stderr);
         return 2;
     }
+    std::string error;
+    std::optional<Passwords> given = ReadPasswords(o, &error);
+    if (!given) return Fail(error.empty() ? "no password given" : error);
     norvex::GroupServiceEndpoints endpoints = norvex::GroupServiceEndpoints::FromEnvironment();
-    std::string id = o.id, password = o.password;
+    std::string id = o.id, password = given->password;
     if (o.command == "create") {
-        norvex::NewGroupResult made = norvex::CreateNewGroup(endpoints, o.name, o.password, o.password);
+        norvex::NewGroupResult made =
+            norvex::CreateNewGroup(endpoints, o.name, given->password, given->confirmation);
         if (!made.created) return Fail(made.message);
         id = made.groupId;
         password = made.password;

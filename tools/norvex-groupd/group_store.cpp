@@ -3,15 +3,21 @@
 #include <ctime>
 #include <random>
 
+#include "password_hash.h"
+#include "sqlite_statement.h"
+#include "store_upgrade.h"
+
 namespace norvex::groupd {
 
 namespace {
 
+// secure_delete: deleted and overwritten content is zeroed, not left in free space.
 constexpr const char* kSchema = R"sql(
+PRAGMA secure_delete=ON;
 PRAGMA journal_mode=WAL;
 CREATE TABLE IF NOT EXISTS groups(
   serial INTEGER PRIMARY KEY AUTOINCREMENT,
-  name TEXT NOT NULL, password TEXT NOT NULL, created TEXT NOT NULL,
+  name TEXT NOT NULL, password_hash TEXT NOT NULL, created TEXT NOT NULL,
   device_id TEXT UNIQUE);
 CREATE TABLE IF NOT EXISTS relays(
   device_number INTEGER PRIMARY KEY, group_id TEXT NOT NULL, iccid TEXT NOT NULL,
@@ -31,42 +37,6 @@ INSERT INTO sqlite_sequence(name, seq)
 
 constexpr int64_t kDeviceIdBase = 1000000000;
 
-struct StmtCloser {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-
-// A prepared statement with its parameters bound in order.
-class Stmt {
-public:
-    Stmt(sqlite3* db, const char* sql) {
-        sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
-        stmt_.reset(s);
-    }
-    Stmt& Bind(const std::string& v) {
-        sqlite3_bind_text(stmt_.get(), ++index_, v.data(), static_cast<int>(v.size()),
-                          SQLITE_TRANSIENT);
-        return *this;
-    }
-    Stmt& Bind(int64_t v) {
-        sqlite3_bind_int64(stmt_.get(), ++index_, v);
-        return *this;
-    }
-    // SQLITE_ROW, SQLITE_DONE or an error code.
-    int Step() { return stmt_ ? sqlite3_step(stmt_.get()) : SQLITE_ERROR; }
-    bool Run() { return Step() == SQLITE_DONE; }
-    int64_t Int(int col) { return sqlite3_column_int64(stmt_.get(), col); }
-    std::string Text(int col) {
-        auto p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
-        return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(stmt_.get(), col)))
-                 : std::string();
-    }
-
-private:
-    std::unique_ptr<sqlite3_stmt, StmtCloser> stmt_;
-    int index_ = 0;
-};
-
 std::string Now() {
     std::time_t t = std::time(nullptr);
     std::tm tm{};
@@ -85,8 +55,9 @@ std::string NewKey() {
     return key;
 }
 
+// Columns serial, name, created, device id.
 GroupRow ReadGroup(Stmt& s) {
-    return GroupRow{s.Int(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4)};
+    return GroupRow{s.Int(0), s.Text(1), s.Text(2), s.Text(3)};
 }
 
 }  // namespace
@@ -107,6 +78,7 @@ std::unique_ptr<GroupStore> GroupStore::Open(const std::string& path, std::strin
         *error = sqlite3_errmsg(raw);
         return nullptr;
     }
+    if (!HashClearPasswords(raw, error)) return nullptr;
     return store;
 }
 
@@ -114,33 +86,53 @@ bool GroupStore::Exec(const char* sql) {
     return sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+// The slow hashing runs outside the lock, so that one login does not hold up every page.
 std::optional<int64_t> GroupStore::CreateGroup(const std::string& name,
                                                const std::string& password) {
+    std::optional<std::string> hash = HashPassword(password);
+    if (!hash) return std::nullopt;
     std::lock_guard lock(mutex_);
-    Stmt s(db_.get(), "INSERT INTO groups(name, password, created) VALUES(?, ?, ?)");
-    if (!s.Bind(name).Bind(password).Bind(Now()).Run()) return std::nullopt;
+    Stmt s(db_.get(), "INSERT INTO groups(name, password_hash, created) VALUES(?, ?, ?)");
+    if (!s.Bind(name).Bind(*hash).Bind(Now()).Run()) return std::nullopt;
     return sqlite3_last_insert_rowid(db_.get());
 }
 
 bool GroupStore::BindDevice(int64_t serial, const std::string& password,
                             const std::string& deviceId) {
+    std::string hash;
+    {
+        std::lock_guard lock(mutex_);
+        Stmt s(db_.get(),
+               "SELECT password_hash FROM groups WHERE serial = ? AND "
+               "(device_id IS NULL OR device_id = ?)");
+        if (s.Bind(serial).Bind(deviceId).Step() != SQLITE_ROW) return false;
+        hash = s.Text(0);
+    }
+    if (!PasswordMatches(hash, password)) return false;
     std::lock_guard lock(mutex_);
+    // the hash in the condition: a group bound meanwhile stays as it is
     Stmt s(db_.get(),
-           "UPDATE groups SET device_id = ? WHERE serial = ? AND password = ? AND "
+           "UPDATE groups SET device_id = ? WHERE serial = ? AND password_hash = ? AND "
            "(device_id IS NULL OR device_id = ?)");
-    if (!s.Bind(deviceId).Bind(serial).Bind(password).Bind(deviceId).Run()) return false;
+    if (!s.Bind(deviceId).Bind(serial).Bind(hash).Bind(deviceId).Run()) return false;
     return sqlite3_changes(db_.get()) == 1;
 }
 
 std::optional<GroupRow> GroupStore::FindGroup(const std::string& groupId,
                                               const std::string& password) {
-    std::lock_guard lock(mutex_);
-    Stmt s(db_.get(),
-           "SELECT serial, name, password, created, device_id FROM groups "
-           "WHERE device_id = ? AND password = ?");
-    s.Bind(groupId).Bind(password);
-    if (s.Step() != SQLITE_ROW) return std::nullopt;
-    return ReadGroup(s);
+    GroupRow row;
+    std::string hash;
+    {
+        std::lock_guard lock(mutex_);
+        Stmt s(db_.get(),
+               "SELECT serial, name, created, device_id, password_hash FROM groups "
+               "WHERE device_id = ?");
+        if (s.Bind(groupId).Step() != SQLITE_ROW) return std::nullopt;
+        row = ReadGroup(s);
+        hash = s.Text(4);
+    }
+    if (!PasswordMatches(hash, password)) return std::nullopt;
+    return row;
 }
 
 bool GroupStore::GroupExists(const std::string& groupId) {
@@ -152,8 +144,7 @@ bool GroupStore::GroupExists(const std::string& groupId) {
 std::vector<GroupRow> GroupStore::Groups() {
     std::lock_guard lock(mutex_);
     Stmt s(db_.get(),
-           "SELECT serial, name, password, created, IFNULL(device_id, '') FROM groups "
-           "ORDER BY serial");
+           "SELECT serial, name, created, IFNULL(device_id, '') FROM groups ORDER BY serial");
     std::vector<GroupRow> rows;
     while (s.Step() == SQLITE_ROW) rows.push_back(ReadGroup(s));
     return rows;

@@ -13,7 +13,6 @@ namespace norvex::groupd {
 struct GroupRow {
     int64_t serial = 0;
     std::string name;
-    std::string password;
     std::string created;
     std::string deviceId;  // empty until the group's device is bound
 };
@@ -43,16 +42,19 @@ struct SqliteCloser {
 };
 
 // The service's data in one SQLite file, so that it survives restarts.  Every method is one
-// transaction and may be called from any of the server's threads.
+// transaction and may be called from any of the server's threads.  Group passwords are kept
+// only as salted hashes (password_hash.h), and freed database content is overwritten, so that
+// no clear password lingers in the file or its write-ahead log.
 class GroupStore {
-public:
-    // Opens (and creates) the file; nullptr with *error set when that fails.
+  public:
+    // Opens (and creates) the file; nullptr with *error set when that fails.  A file that an
+    // earlier version wrote with clear passwords is converted first (store_upgrade.h).
     static std::unique_ptr<GroupStore> Open(const std::string& path, std::string* error);
 
     // A reserved group without a device; its serial number.
     std::optional<int64_t> CreateGroup(const std::string& name, const std::string& password);
     // Binds deviceId to the group; false when the serial or password do not match, or the
-    // device already names another group.
+    // group is already bound to another device, or the device already names another group.
     bool BindDevice(int64_t serial, const std::string& password, const std::string& deviceId);
     // The bound group with this ID and password.
     std::optional<GroupRow> FindGroup(const std::string& groupId, const std::string& password);
@@ -71,7 +73,7 @@ public:
     // The device registered under sn (the same one again for a repeated sn).
     std::optional<RegisteredDevice> RegisterDevice(const std::string& sn, const std::string& title);
 
-private:
+  private:
     explicit GroupStore(sqlite3* db) : db_(db) {}
     bool Exec(const char* sql);
 

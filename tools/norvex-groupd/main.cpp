@@ -1,7 +1,8 @@
 // norvex-groupd: a group web service to host yourself, for the panel, the tests and the demo.
-#include <httplib.h>
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "group_store.h"
+#include "password_hash.h"
+#include "request_front.h"
 #include "service_pages.h"
 
 namespace {
@@ -19,8 +22,11 @@ using norvex::groupd::GroupStore;
 constexpr const char* kUsage =
     "usage:\n"
     "  norvex-groupd [serve] [--address ADDR] [--port PORT] [--db FILE] [--register-code CODE]\n"
+    "                [--client-timeout MS]\n"
     "      serve the group pages /norvex/*.asp and POST /register_de\n"
     "      (defaults: 127.0.0.1, 50001, norvex-groupd.db, Tq4WmZ8cRv2KxN7b; port 0 picks one)\n"
+    "      a client has MS milliseconds to send a whole request (default: 5000 for the head,\n"
+    "      10000 with the body); at most 32 connections per client address, 1024 in all\n"
     "  norvex-groupd add-device GROUP_ID DEVICE_NUMBER ICCID IMEI [--db FILE]\n"
     "      put a relay into a group (a relay belongs to one group; adding it again moves it)\n"
     "  norvex-groupd list-groups [--db FILE]     serial,name,created,group id per line\n"
@@ -35,6 +41,7 @@ struct Options {
     int port = 50001;
     std::string db = "norvex-groupd.db";
     std::string registerCode = "Tq4WmZ8cRv2KxN7b";
+    long clientTimeoutMs = 0;  // 0: the front's own limits
 };
 
 bool ParsePort(const char* text, int* port) {
@@ -64,6 +71,14 @@ bool ParseArgs(int argc, char** argv, Options* o) {
             if (!value(&o->db)) return false;
         } else if (a == "--register-code") {
             if (!value(&o->registerCode)) return false;
+        } else if (a == "--client-timeout") {
+            std::string text;
+            char* end = nullptr;
+            if (!value(&text)) return false;
+            o->clientTimeoutMs = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end || o->clientTimeoutMs <= 0 || o->clientTimeoutMs > 3600000) {
+                return false;
+            }
         } else if (a.rfind("--", 0) == 0) {
             return false;
         } else if (!commandSeen) {
@@ -76,6 +91,20 @@ bool ParseArgs(int argc, char** argv, Options* o) {
     return true;
 }
 
+// Room for the connections within the process's descriptor limit, raised as far as allowed.
+size_t ConnectionRoom(size_t wanted) {
+    constexpr rlim_t kSpareDescriptors = 64;  // database, log, listener, wake-up
+    rlimit lim{};
+    if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return wanted;
+    if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < wanted + kSpareDescriptors) {
+        lim.rlim_cur = std::min<rlim_t>(lim.rlim_max, wanted + kSpareDescriptors);
+        ::setrlimit(RLIMIT_NOFILE, &lim);
+        ::getrlimit(RLIMIT_NOFILE, &lim);
+    }
+    if (lim.rlim_cur == RLIM_INFINITY || lim.rlim_cur >= wanted + kSpareDescriptors) return wanted;
+    return lim.rlim_cur > kSpareDescriptors ? lim.rlim_cur - kSpareDescriptors : 1;
+}
+
 int Serve(GroupStore& store, const Options& o) {
     // SIGINT and SIGTERM are taken by one thread that stops the server, never by a handler.
     sigset_t stopSignals;
@@ -84,25 +113,29 @@ int Serve(GroupStore& store, const Options& o) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    httplib::Server server;
-    server.set_payload_max_length(64 * 1024);
-    norvex::groupd::InstallPages(server, store, o.registerCode);
-    int port = o.port;
-    bool bound = port == 0 ? (port = server.bind_to_any_port(o.address)) > 0
-                           : server.bind_to_port(o.address, port);
-    if (!bound) {
+    norvex::groupd::ServicePages pages(store, o.registerCode);
+    norvex::groupd::FrontLimits limits;
+    limits.maxConnections = ConnectionRoom(limits.maxConnections);
+    if (o.clientTimeoutMs > 0) {
+        limits.headTimeout = limits.requestTimeout = std::chrono::milliseconds(o.clientTimeoutMs);
+    }
+    norvex::groupd::RequestFront server(
+        [&pages](const httplib::Request& req, httplib::Response& res) { pages.Answer(req, res); },
+        limits);
+    int port = server.Bind(o.address, o.port);
+    if (port < 0) {
         std::fprintf(stderr, "norvex-groupd: cannot listen on %s:%d\n", o.address.c_str(), o.port);
         return 1;
     }
     std::thread stopper([&server, stopSignals] {
         int sig = 0;
         sigwait(&stopSignals, &sig);
-        server.stop();
+        server.Stop();
     });
     std::printf("norvex-groupd listening on http://%s:%d (database %s)\n", o.address.c_str(), port,
                 o.db.c_str());
     std::fflush(stdout);
-    bool ok = server.listen_after_bind();
+    bool ok = server.Run();
     ::kill(::getpid(), SIGTERM);  // wakes the stopper if the server ended by itself
     stopper.join();
     return ok ? 0 : 1;
@@ -121,7 +154,8 @@ int AddDevice(GroupStore& store, const Options& o) {
     }
     for (const std::string* t : {&o.args[2], &o.args[3]}) {
         if (t->size() > 31 || t->find_first_of(",|") != std::string::npos) {
-            std::fprintf(stderr, "norvex-groupd: iccid and imei: at most 31 characters, no , or |\n");
+            std::fprintf(stderr,
+                         "norvex-groupd: iccid and imei: at most 31 characters, no , or |\n");
             return 2;
         }
     }
@@ -145,8 +179,8 @@ int List(GroupStore& store, const Options& o) {
         }
     } else if (o.command == "list-reports") {
         for (const auto& r : store.Reports()) {
-            std::printf("%lld,%s,%s,%s\n", static_cast<long long>(r.deviceNumber),
-                        r.iccid.c_str(), r.imei.c_str(), r.received.c_str());
+            std::printf("%lld,%s,%s,%s\n", static_cast<long long>(r.deviceNumber), r.iccid.c_str(),
+                        r.imei.c_str(), r.received.c_str());
         }
     } else {
         std::fputs(kUsage, stderr);
@@ -176,6 +210,10 @@ int main(int argc, char** argv) {
     if (!known) {
         std::fprintf(stderr, "norvex-groupd: unknown command %s\n%s", o.command.c_str(), kUsage);
         return 2;
+    }
+    if (!norvex::groupd::StartPasswordHashing()) {
+        std::fprintf(stderr, "norvex-groupd: cannot start password hashing\n");
+        return 1;
     }
     std::string error;
     auto store = GroupStore::Open(o.db, &error);

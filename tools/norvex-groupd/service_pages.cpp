@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 namespace norvex::groupd {
 
@@ -48,7 +50,9 @@ std::optional<int64_t> Number(const std::string& s, int64_t min, int64_t max) {
 }
 
 // An empty identity still needs a character, or the panel reads the record as incomplete.
-std::string Field(const std::string& s) { return s.empty() ? " " : s; }
+std::string Field(const std::string& s) {
+    return s.empty() ? " " : s;
+}
 
 void GroupInfo(GroupStore& store, const httplib::Request& req, httplib::Response& res) {
     auto devid = Param(req, "devid");
@@ -117,7 +121,8 @@ void Register(GroupStore& store, const std::string& code, const httplib::Request
     res.set_header("Content-Type", "application/json");
     auto given = Param(req, "register_code");
     if (!given || *given != code) return Reply(res, JsonError(1, "register_code invalid"));
-    std::unique_ptr<cJSON, JsonDeleter> body(cJSON_ParseWithLength(req.body.data(), req.body.size()));
+    std::unique_ptr<cJSON, JsonDeleter> body(
+        cJSON_ParseWithLength(req.body.data(), req.body.size()));
     const cJSON* sn = cJSON_GetObjectItemCaseSensitive(body.get(), "sn");
     const cJSON* title = cJSON_GetObjectItemCaseSensitive(body.get(), "title");
     if (!cJSON_IsString(sn) || !IsFieldText(sn->valuestring, 64)) {
@@ -132,30 +137,34 @@ void Register(GroupStore& store, const std::string& code, const httplib::Request
 
 }  // namespace
 
-void InstallPages(httplib::Server& server, GroupStore& store, const std::string& registerCode) {
+ServicePages::ServicePages(GroupStore& store, std::string registerCode)
+    : store_(store), registerCode_(std::move(registerCode)) {}
+
+void ServicePages::Answer(const httplib::Request& req, httplib::Response& res) const {
     using Handler = void (*)(GroupStore&, const httplib::Request&, httplib::Response&);
-    const std::pair<const char*, Handler> pages[] = {
+    static const std::pair<std::string_view, Handler> kPages[] = {
         {"/norvex/getonenetinfo.asp", GroupInfo},
         {"/norvex/precreategroup.asp", Precreate},
         {"/norvex/updateonenetinfo.asp", UpdateOnenetInfo},
         {"/norvex/getgroupdevices.asp", GroupDevices},
         {"/norvex/updatedevices.asp", UpdateDevices},
     };
-    for (const auto& [path, handler] : pages) {
-        server.Get(path, [&store, handler = handler](const httplib::Request& req,
-                                                     httplib::Response& res) {
-            handler(store, req, res);
-        });
-    }
-    server.Post("/register_de", [&store, registerCode](const httplib::Request& req,
-                                                       httplib::Response& res) {
-        Register(store, registerCode, req, res);
-    });
-    server.set_exception_handler([](const httplib::Request&, httplib::Response& res,
-                                    std::exception_ptr) {
+    res.status = 200;
+    // whatever fails inside a page, the client gets "err" and the service carries on
+    try {
+        if (req.method == "POST" && req.path == "/register_de") {
+            return Register(store_, registerCode_, req, res);
+        }
+        if (req.method == "GET") {
+            for (const auto& [path, handler] : kPages) {
+                if (req.path == path) return handler(store_, req, res);
+            }
+        }
+        res.status = 404;
+    } catch (...) {
         res.status = 200;
         Reply(res, "err");
-    });
+    }
 }
 
 }  // namespace norvex::groupd

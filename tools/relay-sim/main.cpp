@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <vector>
@@ -35,6 +36,10 @@ struct LibMosquitto {
 int main(int argc, char** argv) {
     SimOptions opt;
     std::string err;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (!ParseOptions(argc, argv, opt, err)) {
         std::fprintf(stderr, "relay-sim: %s\n%s", err.c_str(), kUsage);
         return 2;
@@ -59,7 +64,8 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     const auto never = Clock::time_point::max();
     const auto end = opt.durationMs > 0 ? start + std::chrono::milliseconds(opt.durationMs) : never;
-    auto silenceAt = opt.silenceAfterMs > 0 ? start + std::chrono::milliseconds(opt.silenceAfterMs) : never;
+    auto silenceAt =
+        opt.silenceAfterMs > 0 ? start + std::chrono::milliseconds(opt.silenceAfterMs) : never;
     auto nextPing = opt.pingMs > 0 ? start + std::chrono::milliseconds(opt.pingMs) : never;
     for (;;) {
         auto now = Clock::now();

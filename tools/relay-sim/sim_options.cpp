@@ -6,11 +6,13 @@
 #include <limits>
 #include <sstream>
 
+#include "common/host_port.h"
+
 namespace relaysim {
 
 const char* const kUsage =
     "usage: relay-sim --group ID [options]\n"
-    "  --broker HOST:PORT    broker (default $NORVEX_BROKER or 127.0.0.1:6002)\n"
+    "  --broker HOST[:PORT]  broker, [v6] in brackets (default $NORVEX_BROKER or 127.0.0.1:6002)\n"
     "  --relays N            number of relays (default 1)\n"
     "  --devids A,B,...      their device numbers (default 1..N)\n"
     "  --ping-ms MS          pingack period, 0 for none (default 10000)\n"
@@ -39,11 +41,13 @@ bool ToInt(const char* s, long lo, long hi, int& out) {
     return true;
 }
 
-bool ParseHostPort(const std::string& s, SimOptions& opt) {
-    auto colon = s.rfind(':');
-    if (colon == std::string::npos || colon == 0) return false;
-    opt.host = s.substr(0, colon);
-    return ToInt(s.c_str() + colon + 1, 1, 65535, opt.port);
+// The broker as norvexd reads NORVEX_BROKER: host:port, host, [v6]:port or [v6].
+bool ParseBroker(const std::string& s, SimOptions& opt) {
+    auto hp = norvex::ParseHostPort(s, 6002);
+    if (!hp) return false;
+    opt.host = hp->host;
+    opt.port = hp->port;
+    return true;
 }
 
 bool ParseDevids(const std::string& s, std::vector<int>& out) {
@@ -51,7 +55,8 @@ bool ParseDevids(const std::string& s, std::vector<int>& out) {
     std::string item;
     while (std::getline(in, item, ',')) {
         int v = 0;
-        if (!ToInt(item.c_str(), std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), v))
+        if (!ToInt(item.c_str(), std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
+                   v))
             return false;
         out.push_back(v);
     }
@@ -62,8 +67,8 @@ bool ParseDevids(const std::string& s, std::vector<int>& out) {
 
 bool ParseOptions(int argc, char** argv, SimOptions& opt, std::string& err) {
     if (const char* b = std::getenv("NORVEX_BROKER"); b != nullptr && *b != '\0') {
-        if (!ParseHostPort(b, opt)) {
-            err = "NORVEX_BROKER is not host:port";
+        if (!ParseBroker(b, opt)) {
+            err = "NORVEX_BROKER is not host[:port]";
             return false;
         }
     }
@@ -72,26 +77,44 @@ bool ParseOptions(int argc, char** argv, SimOptions& opt, std::string& err) {
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
         bool ok = true;
         bool takes = true;
-        if (a == "--broker") ok = v && ParseHostPort(v, opt);
-        else if (a == "--group") ok = v && *v && (opt.group = v, true);
-        else if (a == "--relays") ok = ToInt(v, 1, 1000, opt.relays);
-        else if (a == "--devids") ok = v && ParseDevids(v, opt.devids);
-        else if (a == "--ping-ms") ok = ToInt(v, 0, 86400000, opt.pingMs);
-        else if (a == "--chunk") ok = ToInt(v, 1, 64, opt.chunk);
-        else if (a == "--reorder") ok = ToInt(v, 1, 64, opt.reorder);
-        else if (a == "--first-packet") ok = ToInt(v, 0, 65535, opt.firstPacket);
-        else if (a == "--qos") ok = ToInt(v, 0, 2, opt.qos);
-        else if (a == "--silence-after-ms") ok = ToInt(v, 0, 86400000, opt.silenceAfterMs);
-        else if (a == "--duration-ms") ok = ToInt(v, 0, 86400000, opt.durationMs);
-        else if (a == "--info-text") ok = v && (opt.infoText = v, true);
+        if (a == "--broker")
+            ok = v && ParseBroker(v, opt);
+        else if (a == "--group")
+            ok = v && *v && (opt.group = v, true);
+        else if (a == "--relays")
+            ok = ToInt(v, 1, 1000, opt.relays);
+        else if (a == "--devids")
+            ok = v && ParseDevids(v, opt.devids);
+        else if (a == "--ping-ms")
+            ok = ToInt(v, 0, 86400000, opt.pingMs);
+        else if (a == "--chunk")
+            ok = ToInt(v, 1, 64, opt.chunk);
+        else if (a == "--reorder")
+            ok = ToInt(v, 1, 64, opt.reorder);
+        else if (a == "--first-packet")
+            ok = ToInt(v, 0, 65535, opt.firstPacket);
+        else if (a == "--qos")
+            ok = ToInt(v, 0, 2, opt.qos);
+        else if (a == "--silence-after-ms")
+            ok = ToInt(v, 0, 86400000, opt.silenceAfterMs);
+        else if (a == "--duration-ms")
+            ok = ToInt(v, 0, 86400000, opt.durationMs);
+        else if (a == "--info-text")
+            ok = v && (opt.infoText = v, true);
         else {
             takes = false;
-            if (a == "--no-echo") opt.echo = false;
-            else if (a == "--duplicate") opt.duplicate = true;
-            else if (a == "--lower") opt.lowerCase = true;
-            else if (a == "-v") ++opt.verbose;
-            else if (a == "-vv") opt.verbose += 2;
-            else ok = false;
+            if (a == "--no-echo")
+                opt.echo = false;
+            else if (a == "--duplicate")
+                opt.duplicate = true;
+            else if (a == "--lower")
+                opt.lowerCase = true;
+            else if (a == "-v")
+                ++opt.verbose;
+            else if (a == "-vv")
+                opt.verbose += 2;
+            else
+                ok = false;
         }
         if (!ok) {
             err = "bad or incomplete option " + a;
