@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "shell/unique_fd.h"
+#include "common/unique_fd.h"
 
 namespace norvex {
 

@@ -14,6 +14,7 @@
 #include "panel/start_button.h"
 #include "panel_fakes.h"
 #include "support/pty_pair.h"
+#include "support/text_file.h"
 
 namespace norvex {
 
@@ -75,7 +76,7 @@ class PanelStackTest : public QObject {
         QVERIFY(w.GroupChooserBox()->isEnabled());
         QVERIFY(w.close());
         QVERIFY(closed);
-        std::string saved = test::ReadText(rig.ConfigPath());
+        std::string saved = test::ReadTextFile(rig.ConfigPath());
         QVERIFY(saved.rfind(pty.SlavePath() + "\r\n", 0) == 0);
         QVERIFY(saved.find("\r\n" + rig.GroupId() + "\r\n" + rig.GroupId() + ",pump house,") !=
                 std::string::npos);
