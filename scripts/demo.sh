@@ -2,17 +2,31 @@
 # The whole system on this machine: installs what is missing, builds a Release tree, then runs
 # mosquitto, norvex-groupd with a demo group of two relays, relay-sim playing them, a virtual
 # serial-port pair and norvexd on its network side.  Ctrl-C stops everything it started.
+# `demo.sh --panel` runs the desktop panel (norvex-panel) there instead of norvexd; it needs a
+# display.
 # Ports: NORVEX_DEMO_BROKER_PORT (6002) and NORVEX_DEMO_GROUP_PORT (50001), loopback only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 broker_port=${NORVEX_DEMO_BROKER_PORT:-6002}
 group_port=${NORVEX_DEMO_GROUP_PORT:-50001}
+panel=0
+case "${1:-}" in
+  --panel) panel=1 ;;
+  "") ;;
+  *) echo "usage: demo.sh [--panel]" >&2; exit 2 ;;
+esac
+if ((panel)) && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "demo: --panel needs a display (DISPLAY or WAYLAND_DISPLAY)" >&2
+  exit 2
+fi
 
 scripts/deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNORVEX_BUILD_TESTS=OFF \
       -DNORVEX_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release -j "$(nproc)" --target norvexd norvex-group norvex-groupd relay-sim
+targets=(norvexd norvex-group norvex-groupd relay-sim)
+((panel)) && targets+=(norvex-panel)
+cmake --build build/release -j "$(nproc)" --target "${targets[@]}"
 bin="$root/build/release"
 norvexd="$bin/src/shell/norvexd"
 groupd="$bin/tools/norvex-groupd/norvex-groupd"
@@ -81,16 +95,26 @@ group_id=$("$group_tool" create --name "Demo Group" --password-stdin --config "$
 "$groupd" add-device "$group_id" 1 89860000000000000001 860000000000001 --db "$work/groupd.db"
 "$groupd" add-device "$group_id" 2 89860000000000000002 860000000000002 --db "$work/groupd.db"
 
-start "$work/norvexd.log" "$norvexd" --config "$work/NorvexPanel.cfg"
+ping_ms=30000
+export NORVEX_SERIAL_PORTS="$app_port:$net_port"  # so that the panel's choosers list them
+if ((panel)); then
+  # the panel prints nothing: the relays' pings, every 5 s, mark them online soon after it
+  # has connected
+  ping_ms=5000
+  start "$work/norvexd.log" "$bin/src/panel/norvex-panel" --config "$work/NorvexPanel.cfg"
+else
+  start "$work/norvexd.log" "$norvexd" --config "$work/NorvexPanel.cfg"
+fi
 norvexd_pid=${pids[-1]}
 # relays come up once norvexd is connected, so that it hears their first "baseinfo"
 for _ in $(seq 100); do
+  ((panel)) && break
   [ "$(grep -c '运行中' "$work/norvexd.log" 2>/dev/null)" -ge 2 ] && break
   kill -0 "$norvexd_pid" 2>/dev/null || break
   sleep 0.1
 done
-start "$work/relay1.log" "$relay_sim" --group "$group_id" --devids 1 --ping-ms 30000
-start "$work/relay2.log" "$relay_sim" --group "$group_id" --devids 2 --ping-ms 30000 --no-echo
+start "$work/relay1.log" "$relay_sim" --group "$group_id" --devids 1 --ping-ms "$ping_ms"
+start "$work/relay2.log" "$relay_sim" --group "$group_id" --devids 2 --ping-ms "$ping_ms" --no-echo
 
 cat <<MSG
 
@@ -105,5 +129,6 @@ MSG
 tail -n +1 -f "$work/norvexd.log" &
 pids+=($!)
 while kill -0 "$norvexd_pid" 2>/dev/null; do sleep 0.5; done
+((panel)) && { echo "demo: the panel was closed"; exit 0; }
 echo "demo: norvexd ended by itself (see above)" >&2
 exit 1

@@ -6,6 +6,7 @@ pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
       mosquitto mosquitto-clients libmosquitto-dev
       libcurl4-openssl-dev libssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev
       socat
+      qt6-base-dev qt6-svg-dev xvfb xauth x11-utils fonts-wqy-microhei  # the panel and its tests
       file help2man systemd)  # packaging: CPack's dependency scan, man pages, unit checks
 missing=()
 for p in "${pkgs[@]}"; do

@@ -20,7 +20,7 @@ if [ "${NORVEX_SKIP_TSAN:-0}" != 1 ]; then
         -DNORVEX_SANITIZE=thread -DNORVEX_BUILD_BENCH=OFF
   cmake --build build/tsan -j "$jobs"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/tsan --output-on-failure -j "$jobs" -LE fuzz
+    ctest --test-dir build/tsan --output-on-failure -j "$jobs" -LE 'fuzz|panel'
 fi
 
 # needs root: it installs the package on this machine for a moment

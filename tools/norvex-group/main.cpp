@@ -11,6 +11,7 @@
 #include "groupservice/new_group.h"
 #include "password_input.h"
 #include "shell/config_file.h"
+#include "shell/config_location.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ const char kUsage[] =
     "         --password-stdin    the first line of standard input\n"
     "         --password-file F   the first line of file F\n"
     "         (the line ending, LF or CR LF, is not part of the password)\n"
-    "options: --config FILE     configuration file (default: NorvexPanel.cfg beside this program)\n"
+    "options: --config FILE     configuration file (default: ~/.config/norvex/NorvexPanel.cfg)\n"
     "         --net-port PATH   also store the network-side port\n"
     "         --app-port PATH   also store the application-side port\n"
     "The group service is NORVEX_GROUP_SERVICE, the registration API NORVEX_ONENET_API.\n"
@@ -140,7 +141,8 @@ int main(int argc, char** argv) {
     norvex::GroupLoginResult login = norvex::GroupLoginOk(client, id, password);
     if (!login.accepted) return Fail(login.message);
 
-    std::string path = o.config.empty() ? norvex::DefaultPanelConfigPath() : o.config;
+    std::string path = o.config.empty() ? norvex::UserPanelConfigPath() : o.config;
+    if (!norvex::EnsureConfigDirectory(path)) return Fail("cannot create the folder of " + path);
     norvex::PanelConfig config = norvex::LoadPanelConfig(path);
     if (!o.netPort.empty()) config.netPortName = o.netPort;
     if (!o.appPort.empty()) config.appPortName = o.appPort;

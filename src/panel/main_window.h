@@ -1,0 +1,110 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "panel/ui_ports.h"
+#include "shell/config_file.h"
+#include "shell/group_chooser.h"
+#include "shell/serial_ports.h"
+#include "shell/tray_model.h"
+
+class QComboBox;
+class QPushButton;
+class QTreeWidget;
+
+namespace norvex {
+
+class StartButton;
+
+inline constexpr char kMainCaption[] = "虚拟RS485网络代理服务器-控制面板(V1.10)";
+
+struct MainWindowDeps {
+    MessageBoxes& boxes;
+    TrayIcon& tray;
+    GroupDialogs& dialogs;
+    std::string configPath;
+    std::vector<SerialPortEntry> ports;
+    // The window closed (the close rule let it): the program ends.
+    std::function<void()> onClosed;
+};
+
+// The control panel's main window.  It owns the configuration and the choosers; what the
+// Start/Stop button, the relay list and the timer show is decided by the service behind
+// ServicePort, which tells it through the UI-thread methods below.
+class MainWindow : public QWidget {
+  public:
+    MainWindow(PanelConfig config, MainWindowDeps deps);
+    ~MainWindow() override;
+
+    void Attach(ServicePort* service) { service_ = service; }
+    // The start action once, then the window shows (after the action's web requests and
+    // messages, when it has any).
+    void Launch();
+    // A termination signal: stops an active run, waits for its end and saves.
+    ConfigSaveResult Shutdown();
+
+    // What the service shows; UI thread only.
+    void SetStartButton(const QString& text, bool enabled);
+    void EnableChoosers(bool enabled);
+    void InvertStartButton();
+    void ClearRelayRows();
+    void AddRelayRow(const QStringList& cells);
+    void SetRelayCell(int row, int column, const QString& text);
+    void ShowMessage(const QString& caption, const QString& text);
+    void ShowNotice(const QString& title, const QString& text);
+    void SetStatusTimer(bool on);
+    void SetBusy(bool busy);
+
+    // For tests and scripts.
+    QComboBox* NetPortChooser() const { return netPort_; }
+    QComboBox* AppPortChooser() const { return appPort_; }
+    QComboBox* GroupChooserBox() const { return group_; }
+    QPushButton* DetailsButton() const { return details_; }
+    norvex::StartButton* StartStopButton() const { return start_; }
+    QTreeWidget* RelayList() const { return relays_; }
+    const PanelConfig& Config() const { return config_; }
+    int GroupIndex() const { return chooser_.GroupIndex(); }
+    bool StatusTimerActive() const { return timer_.isActive(); }
+    bool InTray() const { return tray_.InTray(); }
+    void ShowAbout();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void BuildControls();
+    void FillChoosers();
+    void FillGroupChooser(int select);
+    void OnGroupActivated(int item);
+    void OnDetails();
+    void OnStartStop();
+    void OnTrayActivated(bool doubleClick);
+    void ShowWhenSettled();
+    ConfigSaveResult Save();
+
+    PanelConfig config_;
+    MainWindowDeps deps_;
+    GroupChooser chooser_;
+    TrayModel tray_;
+    BalloonGate balloons_;
+    QElapsedTimer clock_;
+    ServicePort* service_ = nullptr;
+    QTimer timer_;
+    QComboBox* netPort_ = nullptr;
+    QComboBox* appPort_ = nullptr;
+    QComboBox* group_ = nullptr;
+    QPushButton* details_ = nullptr;
+    norvex::StartButton* start_ = nullptr;
+    QTreeWidget* relays_ = nullptr;
+    bool busy_ = false;
+    int messageDepth_ = 0;
+    bool showPending_ = false;
+};
+
+}  // namespace norvex

@@ -1,0 +1,24 @@
+#include "panel/panel_app.h"
+
+#include "bridge/site_env.h"
+#include "shell/config_file.h"
+#include "shell/serial_ports.h"
+
+namespace norvex {
+
+PanelApp::PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
+                   std::function<void()> onClosed)
+    : env_{GroupServiceEndpoints::FromEnvironment(), boxes},
+      dialogs_(env_),
+      window_(LoadPanelConfig(configPath),
+              {boxes, tray, dialogs_, configPath, EnumSerialPorts(), std::move(onClosed)}),
+      view_(&window_),
+      gateway_(MakeHttpGroupGateway()),
+      control_(view_, *gateway_, kPanelAppName,
+               ServiceSite{BrokerFromEnv().host, BrokerFromEnv().port, ProductIdFromEnv()},
+               SystemTickClock(), MakeQtOffThread(&window_)),
+      port_(control_) {
+    window_.Attach(&port_);
+}
+
+}  // namespace norvex

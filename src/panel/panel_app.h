@@ -1,0 +1,39 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "panel/control_port.h"
+#include "panel/dialog_env.h"
+#include "panel/main_window.h"
+#include "panel/qt_group_dialogs.h"
+#include "panel/queued_panel_view.h"
+#include "shell/group_gateway.h"
+#include "shell/service_control.h"
+
+namespace norvex {
+
+// The whole panel: the main window, the group dialogs and the service control with its engine,
+// wired together.  Message boxes and the tray come from outside (tests replace them).  The
+// group service, the broker and the serial ports are those of the environment.
+class PanelApp {
+  public:
+    PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
+             std::function<void()> onClosed);
+
+    MainWindow& Window() { return window_; }
+    ServiceControl& Control() { return control_; }
+    // The start action, then the window.
+    void Launch() { window_.Launch(); }
+
+  private:
+    DialogEnv env_;
+    QtGroupDialogs dialogs_;
+    MainWindow window_;
+    QueuedPanelView view_;
+    std::unique_ptr<GroupGateway> gateway_;
+    ServiceControl control_;  // after the window and the view it reports to: it goes first
+    ControlPort port_;
+};
+
+}  // namespace norvex

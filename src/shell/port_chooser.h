@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "shell/serial_ports.h"
+
+namespace norvex {
+
+// What a port chooser shows when the window opens.
+struct PortChooserFill {
+    std::vector<std::string> items;  // the port names, in enumeration order
+    int selected = -1;               // the last item equal to the stored name, or -1
+};
+
+// The stored name stays the one the service uses even when no item matches it: the chooser
+// then merely shows no selection.
+PortChooserFill FillPortChooser(const std::vector<SerialPortEntry>& ports,
+                                const std::string& storedName);
+
+}  // namespace norvex

@@ -1,0 +1,139 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "shell/close_rule.h"
+#include "shell/config_location.h"
+#include "shell/dialog_units.h"
+#include "shell/panel_options.h"
+#include "shell/tray_model.h"
+
+namespace norvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(CloseRule, RefusesWhileARunIsActiveAndOtherwiseSaves) {
+    struct Case {
+        bool runActive;
+        ConfigSaveResult save;
+        bool saved, close;
+        std::string message;
+    } cases[] = {
+        // starting, running and stopping all count as active
+        {true, ConfigSaveResult::kOk, false, false, kTextCloseWhileRunning},
+        {false, ConfigSaveResult::kOk, true, true, ""},
+        {false, ConfigSaveResult::kCannotCreate, true, true, "电脑错误：配置保存失败！"},
+        {false, ConfigSaveResult::kWriteFailed, true, false, kTextConfigWriteFailed},
+    };
+    for (const Case& c : cases) {
+        bool saved = false;
+        CloseOutcome out = DecideClose(c.runActive, [&] {
+            saved = true;
+            return c.save;
+        });
+        EXPECT_EQ(saved, c.saved);
+        EXPECT_EQ(out.close, c.close);
+        EXPECT_EQ(out.message, c.message);
+    }
+}
+
+TEST(DialogUnits, ConvertWithTheFontsAverageWidthAndHeight) {
+    EXPECT_EQ(AverageCharWidth(364), 7);  // 364/26 = 14 -> 7
+    EXPECT_EQ(AverageCharWidth(339), 7);  // 13 -> (13+1)/2
+    DialogBaseUnits base{7, 16};
+    EXPECT_EQ(ToPixels(kMainClientUnits, base), (UnitRect{0, 0, 754, 230}));
+    EXPECT_EQ(ToPixels(MainControlUnits(MainControl::kRelayList), base),
+              (UnitRect{336, 24, 406, 192}));
+    EXPECT_EQ(HorizontalPixels(1, {6, 13}), 2);  // 1.5 rounds up
+    EXPECT_EQ(VerticalPixels(3, {6, 13}), 5);    // 4.875
+    EXPECT_EQ(HorizontalPixels(5, {0, 0}), 0);
+}
+
+TEST(DialogUnits, MainWindowControlsLieInsideTheClientArea) {
+    for (size_t i = 0; i < kMainControlUnits.size(); ++i) {
+        UnitRect r = kMainControlUnits[i];
+        EXPECT_LE(r.x + r.width, kMainClientUnits.width) << i;
+        bool chooser = i == 1 || i == 3 || i == 5;  // their height includes the opened list
+        if (!chooser) {
+            EXPECT_LE(r.y + r.height, kMainClientUnits.height) << i;
+        }
+    }
+}
+
+TEST(ConfigLocation, FollowsXdgConfigHomeThenHome) {
+    EXPECT_EQ(UserPanelConfigPath("/x/cfg", "/home/u"), "/x/cfg/norvex/NorvexPanel.cfg");
+    EXPECT_EQ(UserPanelConfigPath("/x/cfg/", "/home/u"), "/x/cfg/norvex/NorvexPanel.cfg");
+    EXPECT_EQ(UserPanelConfigPath("", "/home/u"), "/home/u/.config/norvex/NorvexPanel.cfg");
+    EXPECT_EQ(UserPanelConfigPath("rel/cfg", "/home/u"), "/home/u/.config/norvex/NorvexPanel.cfg");
+    EXPECT_EQ(UserPanelConfigPath(nullptr, "/"), "/.config/norvex/NorvexPanel.cfg");
+    EXPECT_EQ(UserPanelConfigPath(nullptr, nullptr), "");
+    EXPECT_EQ(UserPanelConfigPath(nullptr, "relative"), "");
+}
+
+TEST(ConfigLocation, CreatesMissingDirectoriesPrivateAndLeavesExistingOnes) {
+    char tmpl[] = "/tmp/norvex-cfgdir-XXXXXX";
+    fs::path root = ::mkdtemp(tmpl);
+    ::chmod(root.c_str(), 0755);
+    std::string file = (root / "a/norvex/NorvexPanel.cfg").string();
+    ::umask(022);
+    ASSERT_TRUE(EnsureConfigDirectory(file));
+    ASSERT_TRUE(EnsureConfigDirectory(file));  // again: already there
+    struct stat st {};
+    ASSERT_EQ(::stat((root / "a/norvex").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(root.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    // a plain file where the directory should be
+    std::string blocked = (root / "a/norvex/NorvexPanel.cfg/x.cfg").string();
+    ::close(::creat((root / "a/norvex/NorvexPanel.cfg").c_str(), 0600));
+    EXPECT_FALSE(EnsureConfigDirectory(blocked));
+    fs::remove_all(root);
+}
+
+TEST(PanelOptions, ConfigFileOrTheUsersDefault) {
+    EXPECT_EQ(ParsePanelOptions({"--config", "/etc/n.cfg"}).configPath, "/etc/n.cfg");
+    EXPECT_EQ(ParsePanelOptions({"--config=/etc/n.cfg"}).configPath, "/etc/n.cfg");
+    EXPECT_FALSE(ParsePanelOptions({"--config"}).error.empty());
+    EXPECT_FALSE(ParsePanelOptions({"--bogus"}).error.empty());
+    EXPECT_TRUE(ParsePanelOptions({"--help"}).help);
+    ::setenv("XDG_CONFIG_HOME", "/cfg-home", 1);
+    EXPECT_EQ(ParsePanelOptions({}).configPath, "/cfg-home/norvex/NorvexPanel.cfg");
+}
+
+TEST(TrayModel, OneIconWhileHiddenAndOnlyADoubleClickRestores) {
+    TrayModel tray;
+    EXPECT_FALSE(tray.OnIconActivated(true));  // no icon yet
+    EXPECT_TRUE(tray.OnMinimised(true));
+    EXPECT_FALSE(tray.OnMinimised(true));  // never a second icon
+    EXPECT_FALSE(tray.OnIconActivated(false));
+    EXPECT_TRUE(tray.InTray());
+    EXPECT_TRUE(tray.OnIconActivated(true));
+    EXPECT_FALSE(tray.InTray());
+    EXPECT_TRUE(tray.OnMinimised(true));  // and again
+
+    TrayModel noTray;
+    EXPECT_FALSE(noTray.OnMinimised(false));
+    EXPECT_FALSE(noTray.InTray());
+}
+
+TEST(BalloonGate, DropsTheSameBalloonWhileItShows) {
+    BalloonGate gate;
+    EXPECT_TRUE(gate.Admit("警告", "网络故障,重连中..", 1000));
+    EXPECT_FALSE(gate.Admit("警告", "网络故障,重连中..", 2000));
+    EXPECT_TRUE(gate.Admit("警告", "other", 2500));
+    EXPECT_FALSE(gate.Admit("警告", "other", 2500 + kBalloonShowMs - 1));
+    EXPECT_TRUE(gate.Admit("警告", "other", 2500 + kBalloonShowMs));
+    // the tick counter wraps
+    EXPECT_TRUE(gate.Admit("a", "b", 0xFFFFFF00u));
+    EXPECT_FALSE(gate.Admit("a", "b", 0x00000100u));
+    gate.Reset();
+    EXPECT_TRUE(gate.Admit("a", "b", 0x00000200u));
+}
+
+}  // namespace
+}  // namespace norvex
