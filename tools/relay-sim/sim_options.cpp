@@ -24,6 +24,12 @@ const char* const kUsage =
     "  --silence-after-ms MS stop answering and pinging after MS (SIGUSR1 too; SIGUSR2 resumes)\n"
     "  --duration-ms MS      exit after MS (default: at SIGINT/SIGTERM)\n"
     "  --info-text TEXT      second field of baseinfo (default relay-sim)\n"
+    "  --data-in PATH        send the bytes read from PATH (a pipe) as the first relay's data\n"
+    "  --host-out PATH       append the host data bytes received to PATH (a pipe or file)\n"
+    "  --late-every N        every Nth data packet, resend the one sent 8 packets before\n"
+    "  --bad-every N         every Nth data packet, also send a copy with a non-hex digit pair\n"
+    "  --status-flood N      baseinfo and pingack for device numbers 1..N every --flood-ms\n"
+    "  --flood-ms MS         period of the status flood (default 1000)\n"
     "  -v                    print every message (twice: also the payloads)\n"
     "Prints \"relay <devid> ready\" once each relay is connected and subscribed.\n";
 
@@ -51,7 +57,8 @@ bool ParseDevids(const std::string& s, std::vector<int>& out) {
     std::string item;
     while (std::getline(in, item, ',')) {
         int v = 0;
-        if (!ToInt(item.c_str(), std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), v))
+        if (!ToInt(item.c_str(), std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
+                   v))
             return false;
         out.push_back(v);
     }
@@ -72,26 +79,56 @@ bool ParseOptions(int argc, char** argv, SimOptions& opt, std::string& err) {
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
         bool ok = true;
         bool takes = true;
-        if (a == "--broker") ok = v && ParseHostPort(v, opt);
-        else if (a == "--group") ok = v && *v && (opt.group = v, true);
-        else if (a == "--relays") ok = ToInt(v, 1, 1000, opt.relays);
-        else if (a == "--devids") ok = v && ParseDevids(v, opt.devids);
-        else if (a == "--ping-ms") ok = ToInt(v, 0, 86400000, opt.pingMs);
-        else if (a == "--chunk") ok = ToInt(v, 1, 64, opt.chunk);
-        else if (a == "--reorder") ok = ToInt(v, 1, 64, opt.reorder);
-        else if (a == "--first-packet") ok = ToInt(v, 0, 65535, opt.firstPacket);
-        else if (a == "--qos") ok = ToInt(v, 0, 2, opt.qos);
-        else if (a == "--silence-after-ms") ok = ToInt(v, 0, 86400000, opt.silenceAfterMs);
-        else if (a == "--duration-ms") ok = ToInt(v, 0, 86400000, opt.durationMs);
-        else if (a == "--info-text") ok = v && (opt.infoText = v, true);
+        if (a == "--broker")
+            ok = v && ParseHostPort(v, opt);
+        else if (a == "--group")
+            ok = v && *v && (opt.group = v, true);
+        else if (a == "--relays")
+            ok = ToInt(v, 1, 1000, opt.relays);
+        else if (a == "--devids")
+            ok = v && ParseDevids(v, opt.devids);
+        else if (a == "--ping-ms")
+            ok = ToInt(v, 0, 86400000, opt.pingMs);
+        else if (a == "--chunk")
+            ok = ToInt(v, 1, 64, opt.chunk);
+        else if (a == "--reorder")
+            ok = ToInt(v, 1, 64, opt.reorder);
+        else if (a == "--first-packet")
+            ok = ToInt(v, 0, 65535, opt.firstPacket);
+        else if (a == "--qos")
+            ok = ToInt(v, 0, 2, opt.qos);
+        else if (a == "--silence-after-ms")
+            ok = ToInt(v, 0, 86400000, opt.silenceAfterMs);
+        else if (a == "--duration-ms")
+            ok = ToInt(v, 0, 86400000, opt.durationMs);
+        else if (a == "--info-text")
+            ok = v && (opt.infoText = v, true);
+        else if (a == "--data-in")
+            ok = v && *v && (opt.dataIn = v, true);
+        else if (a == "--host-out")
+            ok = v && *v && (opt.hostOut = v, true);
+        else if (a == "--late-every")
+            ok = ToInt(v, 0, 1000000, opt.lateEvery);
+        else if (a == "--bad-every")
+            ok = ToInt(v, 0, 1000000, opt.badEvery);
+        else if (a == "--status-flood")
+            ok = ToInt(v, 0, 100000, opt.statusFlood);
+        else if (a == "--flood-ms")
+            ok = ToInt(v, 1, 86400000, opt.floodMs);
         else {
             takes = false;
-            if (a == "--no-echo") opt.echo = false;
-            else if (a == "--duplicate") opt.duplicate = true;
-            else if (a == "--lower") opt.lowerCase = true;
-            else if (a == "-v") ++opt.verbose;
-            else if (a == "-vv") opt.verbose += 2;
-            else ok = false;
+            if (a == "--no-echo")
+                opt.echo = false;
+            else if (a == "--duplicate")
+                opt.duplicate = true;
+            else if (a == "--lower")
+                opt.lowerCase = true;
+            else if (a == "-v")
+                ++opt.verbose;
+            else if (a == "-vv")
+                opt.verbose += 2;
+            else
+                ok = false;
         }
         if (!ok) {
             err = "bad or incomplete option " + a;
