@@ -5,7 +5,9 @@ pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       mosquitto mosquitto-clients libmosquitto-dev
       libcurl4-openssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev
-      socat)
+      socat nodejs npm)
+# RabbitMQ only for the opt-in full-stack run against its MQTT plugin
+if [ "${NORVEX_TEST_RABBITMQ:-0}" = 1 ]; then pkgs+=(rabbitmq-server); fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -48,8 +48,12 @@ ScratchDir::~ScratchDir() {
     if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
 }
 
-GroupRig::GroupRig() : groupPort_(FreeLoopbackPort()), configPath_(dir_ / "NorvexPanel.cfg") {
-    if (!broker_.Start()) return;
+GroupRig::GroupRig(BrokerKind broker)
+    : broker_(MakeTestBroker(broker)),
+      groupPort_(FreeLoopbackPort()),
+      configPath_(dir_ / "NorvexPanel.cfg") {
+    if (broker_->NeedsUsers()) productId_ = "norvex-test";
+    if (!broker_->Start()) return;
     if (!groupd_.Start({ProgramPath("norvex-groupd"), "serve", "--port", std::to_string(groupPort_),
                         "--db", dir_ / "groupd.db"},
                        {}, dir_ / "groupd.log")) {
@@ -59,8 +63,8 @@ GroupRig::GroupRig() : groupPort_(FreeLoopbackPort()), configPath_(dir_ / "Norve
 }
 
 std::vector<std::string> GroupRig::Env() const {
-    return {"NORVEX_BROKER=" + broker_.HostPort(), "NORVEX_GROUP_SERVICE=" + ServiceHostPort(),
-            "NORVEX_ONENET_API=" + ServiceHostPort(), "NORVEX_PRODUCT_ID="};
+    return {"NORVEX_BROKER=" + broker_->HostPort(), "NORVEX_GROUP_SERVICE=" + ServiceHostPort(),
+            "NORVEX_ONENET_API=" + ServiceHostPort(), "NORVEX_PRODUCT_ID=" + productId_};
 }
 
 bool GroupRig::CreateGroup(const std::string& netPort) {
@@ -78,12 +82,30 @@ bool GroupRig::CreateGroup(const std::string& netPort) {
             return false;
         }
     }
-    return !groupId_.empty();
+    if (groupId_.empty()) return false;
+    return !broker_->NeedsUsers() || broker_->AddUser(productId_, "NRVX" + GroupSerial(groupId_));
+}
+
+std::string GroupRig::GroupSerial(const std::string& groupId) const {
+    // list-groups prints "serial,name,created,device id" per group
+    std::string out;
+    RunProgram({ProgramPath("norvex-groupd"), "list-groups", "--db", dir_ / "groupd.db"}, {}, &out);
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.size() > groupId.size() &&
+            line.compare(line.size() - groupId.size(), groupId.size(), groupId) == 0 &&
+            line[line.size() - groupId.size() - 1] == ',') {
+            return line.substr(0, line.find(','));
+        }
+    }
+    return {};
 }
 
 std::string GroupRig::Reports() const {
     std::string out;
-    RunProgram({ProgramPath("norvex-groupd"), "list-reports", "--db", dir_ / "groupd.db"}, {}, &out);
+    RunProgram({ProgramPath("norvex-groupd"), "list-reports", "--db", dir_ / "groupd.db"}, {},
+               &out);
     return out;
 }
 

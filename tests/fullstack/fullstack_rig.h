@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/child_process.h"
-#include "support/mosquitto_broker.h"
+#include "support/test_broker.h"
 
 namespace norvex::test {
 
@@ -21,22 +21,23 @@ std::string ReadText(const std::string& path);
 
 // A scratch directory, removed with everything in it.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
-// A private mosquitto and a private norvex-groupd holding one group with two relays.
+// A private broker (mosquitto unless told) and a private norvex-groupd holding one group with
+// two relays.
 class GroupRig {
-public:
-    GroupRig();
+  public:
+    explicit GroupRig(BrokerKind broker = BrokerKind::kMosquitto);
     bool Ok() const { return ok_; }
 
-    MosquittoBroker& Broker() { return broker_; }
+    TestBroker& Broker() { return *broker_; }
     const std::string& GroupId() const { return groupId_; }
     const std::string& ConfigPath() const { return configPath_; }
     std::string ServiceHostPort() const { return "127.0.0.1:" + std::to_string(groupPort_); }
@@ -45,14 +46,20 @@ public:
     // The environment every program of the rig gets.
     std::vector<std::string> Env() const;
     // Creates the group through the new-group path with netPort as its network-side port and
-    // adds relays 1 and 2 with placeholder identities.
+    // adds relays 1 and 2 with placeholder identities; a broker that knows its users learns the
+    // service's login.
     bool CreateGroup(const std::string& netPort);
     // "devid,iccid,imei,received" lines of the reports the service received.
     std::string Reports() const;
 
-private:
+  private:
+    // The service's MQTT login: a product id as user name, "NRVX" and the group's serial number
+    // as password.  Brokers that let anyone in get an empty user name.
+    std::string GroupSerial(const std::string& groupId) const;
+
     ScratchDir dir_;
-    MosquittoBroker broker_;
+    std::unique_ptr<TestBroker> broker_;
+    std::string productId_;
     ChildProcess groupd_;
     int groupPort_ = 0;
     std::string groupId_;

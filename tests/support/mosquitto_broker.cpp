@@ -41,6 +41,8 @@ bool MosquittoBroker::Start() {
     return WaitForListener(port_, std::chrono::milliseconds(5000));
 }
 
-void MosquittoBroker::Stop() { proc_.Stop(); }
+void MosquittoBroker::Stop() {
+    proc_.Stop();
+}
 
 }  // namespace norvex::test

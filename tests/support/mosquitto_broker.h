@@ -2,28 +2,24 @@
 #include <string>
 
 #include "support/child_process.h"
+#include "support/test_broker.h"
 
 namespace norvex::test {
 
 // A private mosquitto on a free loopback port, anonymous access, no persistence.
 // Start() waits until it accepts connections; Restart() brings it back on the same port.
-class MosquittoBroker {
-public:
+class MosquittoBroker : public TestBroker {
+  public:
     MosquittoBroker();
-    ~MosquittoBroker();
+    ~MosquittoBroker() override;
 
-    bool Start();
-    void Stop();
-    bool Restart() {
-        Stop();
-        return Start();
-    }
+    bool Start() override;
+    void Stop() override;
 
-    int Port() const { return port_; }
-    std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+    int Port() const override { return port_; }
     const std::string& LogFile() const { return log_; }
 
-private:
+  private:
     int port_;
     std::string dir_;
     std::string conf_;
