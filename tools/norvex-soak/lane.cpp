@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "stop_signal.h"
+
 namespace norvex::soak {
 
 namespace {
@@ -58,7 +60,7 @@ bool Lane::CreateGroup(std::string* why) {
         return false;
     }
     groupId_ = FirstLine(out);
-    for (int d = 1; d <= s_.devices; ++d) {
+    for (int d = 1; d <= s_.devices && !StopRequested(); ++d) {
         std::string id = std::to_string(d);
         if (!RunToEnd(
                 {s_.norvexGroupd, "add-device", groupId_, id, "8986" + std::to_string(1000000 + d),

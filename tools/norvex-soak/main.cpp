@@ -13,6 +13,7 @@
 
 #include "scale_run.h"
 #include "soak_run.h"
+#include "stop_signal.h"
 
 using namespace norvex::soak;
 
@@ -82,6 +83,7 @@ bool KnownFault(const std::string& k) {
 
 int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
+    CatchStopSignals();
     SoakOptions so;
     ScaleOptions sc;
     bool scale = false;

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "stop_signal.h"
+
 namespace norvex::soak {
 
 namespace {
@@ -133,6 +135,7 @@ bool Rig::Pump(Clock::duration limit, const std::function<bool()>& done) {
     std::vector<pollfd> pfds;
     for (;;) {
         if (done && done()) return true;
+        if (StopRequested()) return false;
         auto now = Clock::now();
         if (now >= deadline) return false;
         if (now >= nextTick) {

@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "proc_stats.h"
+#include "stop_signal.h"
 
 namespace norvex::soak {
 
@@ -124,6 +125,7 @@ int RunScale(const ScaleOptions& o) {
         "|---|---|---|---|---|---|---|---|\n";
     bool ok = true;
     for (int n : o.services) {
+        if (StopRequested()) return 1;
         ScaleRow r = Measure(o, n);
         if (!r.ok && r.written == 0) return 2;
         ok &= r.ok && r.lost == 0;

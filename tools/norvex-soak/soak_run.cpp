@@ -14,6 +14,7 @@
 
 #include "fault_report.h"
 #include "rogue_broker.h"
+#include "stop_signal.h"
 
 namespace norvex::soak {
 
@@ -53,7 +54,7 @@ class Soak {
     void Run() {
         const auto start = Clock::now();
         deadline_ = start + milliseconds(static_cast<long>(o_.maxSeconds * 1000));
-        for (int c = 0; c < o_.cycles && Clock::now() < deadline_; ++c) {
+        for (int c = 0; c < o_.cycles && Clock::now() < deadline_ && !StopRequested(); ++c) {
             const std::string& kind = o_.faults[static_cast<size_t>(c) % o_.faults.size()];
             CycleResult r = RunCycle(kind);
             results_.push_back(r);
@@ -87,7 +88,7 @@ class Soak {
         bool ok = Pump(milliseconds(o_.recoverLimitMs),
                        [&] { return lane_.Up().FreshArrival() && lane_.Down().FreshArrival(); });
         r.recovered = ok;
-        r.cut = !ok && Clock::now() >= deadline_;
+        r.cut = !ok && (Clock::now() >= deadline_ || StopRequested());
         r.upAt = lane_.Up().FreshArrival();
         r.downAt = lane_.Down().FreshArrival();
         r.subscribedAt = rig_.SubscribedAfter(0, r.faultAt);
