@@ -29,15 +29,15 @@ size_t Count(const std::string& text, const std::string& part) {
 }
 
 class RelaySimTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
         ASSERT_TRUE(broker_.Start());
         // a watcher of the relays' two topics, started first so that it sees everything
         // line-buffered, so that the file shows each line as it comes
-        ASSERT_TRUE(sub_.Start({"/usr/bin/stdbuf", "-oL", "/usr/bin/mosquitto_sub", "-h", "127.0.0.1", "-p",
-                                std::to_string(broker_.Port()), "-d", "-v", "-q", "1", "-t",
-                                "/group/G1/client", "-t", "/group/G1/client/status"},
+        ASSERT_TRUE(sub_.Start({"/usr/bin/stdbuf", "-oL", "/usr/bin/mosquitto_sub", "-h",
+                                "127.0.0.1", "-p", std::to_string(broker_.Port()), "-d", "-v", "-q",
+                                "1", "-t", "/group/G1/client", "-t", "/group/G1/client/status"},
                                {}, dir_.File("sub.txt")));
         ASSERT_TRUE(WaitUntil([&] { return Contains(Sub(), "SUBACK"); }, 5s)) << Sub();
     }
@@ -73,11 +73,14 @@ protected:
 };
 
 TEST_F(RelaySimTest, RelaysAnnounceThemselvesPingAndEchoInReorderedNumberedPackets) {
-    ASSERT_TRUE(StartSim({"--devids", "7,9", "--ping-ms", "100", "--chunk", "2", "--reorder", "3"}));
-    ASSERT_TRUE(WaitUntil([&] { return Contains(Sim(), "relay 7 ready") && Contains(Sim(), "relay 9 ready"); }, 5s))
+    ASSERT_TRUE(
+        StartSim({"--devids", "7,9", "--ping-ms", "100", "--chunk", "2", "--reorder", "3"}));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return Contains(Sim(), "relay 7 ready") && Contains(Sim(), "relay 9 ready"); }, 5s))
         << Sim();
     ASSERT_TRUE(WaitUntil([&] { return Contains(Sub(), "pingack:9"); }, 5s)) << Sub();
-    EXPECT_TRUE(Contains(Sub(), "/group/G1/client/status baseinfo:7,relay-sim,1,0,89861000007,862000007,"))
+    EXPECT_TRUE(
+        Contains(Sub(), "/group/G1/client/status baseinfo:7,relay-sim,1,0,89861000007,862000007,"))
         << Sub();
 
     // "ABCDE" in 2-byte packets numbered 1, 2, 3, published in reverse
@@ -108,7 +111,8 @@ TEST_F(RelaySimTest, DuplicatesOnRequestFallsSilentAndEndsAfterItsDuration) {
                           "--duration-ms", "20000", "-v"}));
     ASSERT_TRUE(WaitUntil([&] { return Contains(Sim(), "relay 1 ready"); }, 5s)) << Sim();
     ASSERT_TRUE(PublishHost(0, std::string("\x00\xff", 2)));
-    ASSERT_TRUE(WaitUntil([&] { return Count(Sub(), "client 00000001,ffff,00ff\n") == 2; }, 5s)) << Sub();
+    ASSERT_TRUE(WaitUntil([&] { return Count(Sub(), "client 00000001,ffff,00ff\n") == 2; }, 5s))
+        << Sub();
 
     // silenced relays take host data but answer nothing; the number after 65535 is 1, not 0
     ASSERT_TRUE(sim_.Signal(SIGUSR1));
@@ -126,11 +130,45 @@ TEST_F(RelaySimTest, DuplicatesOnRequestFallsSilentAndEndsAfterItsDuration) {
     EXPECT_TRUE(Contains(Sim(), "relay 1: 3 host messages, 4 packets sent")) << Sim();
 }
 
+TEST_F(RelaySimTest, SendsPipedDataWithBadAndLateCopiesAndHandsOnHostData) {
+    std::ofstream(dir_.File("data.bin"), std::ios::binary) << "ABCDEFGHIJKL";
+    ASSERT_TRUE(StartSim({"--ping-ms", "0", "--no-echo", "--chunk", "1", "--data-in",
+                          dir_.File("data.bin"), "--host-out", dir_.File("host-out.bin"),
+                          "--late-every", "3", "--bad-every", "4"}));
+    // every 4th packet is followed by a copy whose digits are not hex, every 3rd (once eight
+    // were sent) by the packet sent eight before it
+    const std::string expected =
+        "0001,41 0002,42 0003,43 0004,44 0004,G! 0005,45 0006,46 0007,47 0008,48 0008,G! 0009,49 "
+        "0001,41 000A,4A 000B,4B 000C,4C 000C,G! 0004,44 ";
+    std::string got;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            got.clear();
+            const std::string all = Sub();
+            const std::string prefix = "/group/G1/client 00000001,";
+            for (size_t at = all.find(prefix); at != std::string::npos;
+                 at = all.find(prefix, at + 1)) {
+                size_t begin = at + prefix.size();
+                got += all.substr(begin, all.find('\n', begin) - begin) + " ";
+            }
+            return got.size() >= expected.size();
+        },
+        5s))
+        << got;
+    EXPECT_EQ(got, expected);
+
+    ASSERT_TRUE(PublishHost(5, "xyz"));
+    ASSERT_TRUE(WaitUntil([&] { return ReadTextFile(dir_.File("host-out.bin")) == "xyz"; }, 5s))
+        << ReadTextFile(dir_.File("host-out.bin"));
+}
+
 TEST(RelaySimOptions, BadOptionsAreRefusedWithUsage) {
     TempDir dir;
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--group", "G", "--chunk", "65"}, {"--group", "G", "--broker", "x"},
-          {"--group", "G", "--relays"}, {"--group", "G", "--bogus"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"--group", "G", "--chunk", "65"},
+                                                 {"--group", "G", "--broker", "x"},
+                                                 {"--group", "G", "--relays"},
+                                                 {"--group", "G", "--bogus"}}) {
         std::vector<std::string> argv = {RELAY_SIM_BIN};
         argv.insert(argv.end(), args.begin(), args.end());
         ChildProcess sim;
