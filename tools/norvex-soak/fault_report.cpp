@@ -27,6 +27,13 @@ bool InWindow(const std::vector<CycleResult>& cycles, Clock::time_point from,
     return false;
 }
 
+bool InFlood(const std::vector<CycleResult>& cycles, Clock::time_point at) {
+    for (const auto& c : cycles) {
+        if (c.kind == "flood" && at >= c.faultAt && at <= c.endAt) return true;
+    }
+    return false;
+}
+
 // Which cycle's window a loss lies in, for the per-kind columns.
 const CycleResult* WindowOf(const std::vector<CycleResult>& cycles, Clock::time_point at) {
     for (const auto& c : cycles) {
@@ -62,12 +69,18 @@ DirectionTotals Totals(const RecordSource& src, const RecordChecker& chk,
             outside.push_back(line);
         }
     }
-    std::vector<double> steady;
+    std::vector<double> steady, flood;
     for (const auto& [written, ms] : chk.Latencies()) {
-        if (!InWindow(cycles, written, written)) steady.push_back(ms);
+        if (InFlood(cycles, written)) {
+            flood.push_back(ms);
+        } else if (!InWindow(cycles, written, written)) {
+            steady.push_back(ms);
+        }
     }
     t.p50 = Percentile(steady, 50);
     t.p99 = Percentile(steady, 99);
+    t.floodP50 = Percentile(flood, 50);
+    t.floodP99 = Percentile(flood, 99);
     return t;
 }
 
@@ -77,11 +90,19 @@ constexpr size_t kMinSamples = 20;
 // Per process of the service: from the end of the first tenth of its life (warm-up) to its
 // end; descriptors and threads as the least of the last three samples, so that a report
 // thread that happens to run at the last sample is not counted as growth.
-std::vector<ProcessGrowth> Growth(const std::vector<ServiceSample>& samples) {
+std::vector<ProcessGrowth> Growth(const std::vector<ServiceSample>& samples,
+                                  const std::vector<CycleResult>& cycles) {
     std::map<int, std::vector<const ServiceSample*>> byPid;
     std::vector<int> order;
+    auto ending = [&](const ServiceSample& s) {
+        for (const auto& c : cycles) {
+            if (c.serviceEnded && s.at >= c.faultAt && s.at <= c.backAt) return true;
+        }
+        return false;
+    };
     for (const auto& s : samples) {
-        if (!s.proc.ok) continue;
+        // a process on its way out after a fault that ends it is no measure of growth
+        if (!s.proc.ok || ending(s)) continue;
         if (!byPid.count(s.pid)) order.push_back(s.pid);
         byPid[s.pid].push_back(&s);
     }
@@ -157,7 +178,7 @@ SoakReport BuildReport(const std::vector<CycleResult>& cycles, Rig& rig, double 
     r.up = Totals(lane.UpSource(), lane.Up(), cycles, kinds, true, r.lossesOutside, t0);
     r.down = Totals(lane.DownSource(), lane.Down(), cycles, kinds, false, r.lossesOutside, t0);
     for (const auto& name : order) r.kinds.emplace_back(name, kinds[name]);
-    r.processes = Growth(rig.Samples());
+    r.processes = Growth(rig.Samples(), cycles);
     r.restarts = static_cast<int>(rig.Exits().size());
     return r;
 }
@@ -191,15 +212,16 @@ std::string FormatReport(const SoakReport& r, const SoakOptions& o) {
              std::to_string(k.serviceEnds) + " |\n";
     }
     s += "\n| direction | written | delivered | lost in outages | lost outside | duplicated | out "
-         "of order | stray bytes | latency p50 / p99 (ms) |\n";
-    s += "|---|---|---|---|---|---|---|---|---|\n";
+         "of order | stray bytes | latency p50 / p99 (ms) | during floods p50 / p99 (ms) |\n";
+    s += "|---|---|---|---|---|---|---|---|---|---|\n";
     for (auto [name, d] :
          {std::pair{"up (port to relay)", r.up}, std::pair{"down (relay to port)", r.down}}) {
         s += std::string("| ") + name + " | " + std::to_string(d.written) + " | " +
              std::to_string(d.delivered) + " | " + std::to_string(d.lostInOutage) + " | " +
              std::to_string(d.lostOutside) + " | " + std::to_string(d.duplicates) + " | " +
              std::to_string(d.outOfOrder) + " | " + std::to_string(d.stray) + " | " +
-             Fmt("%.1f", d.p50) + " / " + Fmt("%.1f", d.p99) + " |\n";
+             Fmt("%.1f", d.p50) + " / " + Fmt("%.1f", d.p99) + " | " + Fmt("%.1f", d.floodP50) +
+             " / " + Fmt("%.1f", d.floodP99) + " |\n";
     }
     s += "\n| norvexd process | lived (s) | RSS after warm-up → end, max (KiB) | descriptors | "
          "threads |\n";

@@ -34,7 +34,8 @@ struct DirectionTotals {
     uint64_t written = 0, delivered = 0;
     uint64_t lostInOutage = 0, lostOutside = 0;  // bytes of whole records
     uint64_t duplicates = 0, outOfOrder = 0, stray = 0;
-    double p50 = 0, p99 = 0;  // latency of records written outside every outage, ms
+    double p50 = 0, p99 = 0;  // latency of records written outside every outage and flood, ms
+    double floodP50 = 0, floodP99 = 0;  // of records written during a flood
 };
 
 struct KindTotals {
