@@ -3,13 +3,23 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "support/net_util.h"
 
 namespace norvex::test {
 
 AedesBroker::AedesBroker() : port_(FreeLoopbackPort()) {
-    log_ = "/tmp/norvex-aedes-" + std::to_string(::getpid()) + "-" + std::to_string(port_) + ".log";
+    char tmpl[] = "/tmp/norvex-aedes-XXXXXX";
+    const char* d = ::mkdtemp(tmpl);
+    dir_ = d ? d : "/tmp";
+    log_ = dir_ + "/aedes.log";
+}
+
+AedesBroker::~AedesBroker() {
+    Stop();
+    std::error_code ec;
+    if (dir_ != "/tmp") std::filesystem::remove_all(dir_, ec);
 }
 
 std::string AedesBroker::Folder() {

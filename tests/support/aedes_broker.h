@@ -11,7 +11,7 @@ namespace norvex::test {
 class AedesBroker : public TestBroker {
   public:
     AedesBroker();
-    ~AedesBroker() override { Stop(); }
+    ~AedesBroker() override;
 
     bool Start() override;
     void Stop() override { proc_.Stop(); }
@@ -22,6 +22,7 @@ class AedesBroker : public TestBroker {
 
   private:
     int port_;
+    std::string dir_;
     std::string log_;
     ChildProcess proc_;
 };

@@ -36,7 +36,7 @@ RabbitMqBroker::RabbitMqBroker()
 RabbitMqBroker::~RabbitMqBroker() {
     Stop();
     std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
+    if (dir_ != "/tmp") std::filesystem::remove_all(dir_, ec);
 }
 
 std::vector<std::string> RabbitMqBroker::Env() const {
