@@ -84,25 +84,26 @@ DirectionTotals Totals(const RecordSource& src, const RecordChecker& chk,
     return t;
 }
 
-constexpr size_t kWarmupSamples = 10;  // one a second
-constexpr size_t kMinSamples = 20;
+constexpr size_t kWarmupSamples = 5;  // one a second while relaying
+constexpr size_t kMinSamples = 10;
 
 // Per process of the service: from the end of the first tenth of its life (warm-up) to its
-// end; descriptors and threads as the least of the last three samples, so that a report
-// thread that happens to run at the last sample is not counted as growth.
+// end, both while it relays; descriptors and threads as the least of the last three samples, so
+// that a report thread that happens to run at the last sample is not counted as growth.
 std::vector<ProcessGrowth> Growth(const std::vector<ServiceSample>& samples,
                                   const std::vector<CycleResult>& cycles) {
     std::map<int, std::vector<const ServiceSample*>> byPid;
     std::vector<int> order;
-    auto ending = [&](const ServiceSample& s) {
+    // Samples are compared only while the service relays: during an outage it holds no broker
+    // socket, and a process on its way out after a fault that ends it is no measure either.
+    auto relaying = [&](const ServiceSample& s) {
         for (const auto& c : cycles) {
-            if (c.serviceEnded && s.at >= c.faultAt && s.at <= c.backAt) return true;
+            if (s.at >= c.faultAt && s.at <= c.endAt) return false;
         }
-        return false;
+        return true;
     };
     for (const auto& s : samples) {
-        // a process on its way out after a fault that ends it is no measure of growth
-        if (!s.proc.ok || ending(s)) continue;
+        if (!s.proc.ok || !relaying(s)) continue;
         if (!byPid.count(s.pid)) order.push_back(s.pid);
         byPid[s.pid].push_back(&s);
     }
