@@ -15,6 +15,12 @@ namespace {
 // Records in flight when a fault strikes were written a little before it.
 constexpr auto kInFlight = std::chrono::milliseconds(1000);
 
+std::string Fmt(const char* f, double v) {
+    char b[64];
+    std::snprintf(b, sizeof b, f, v);
+    return b;
+}
+
 double Ms(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
@@ -63,11 +69,27 @@ DirectionTotals Totals(const RecordSource& src, const RecordChecker& chk,
         } else {
             t.lostOutside += bytes;
             char line[160];
-            std::snprintf(line, sizeof line, "%s: records %u-%u written %.3f-%.3f s into the run",
-                          up ? "up" : "down", g.first, g.last, Ms(t0, from) / 1000,
-                          Ms(t0, to) / 1000);
+            std::snprintf(
+                line, sizeof line,
+                "%s: records %u-%u written %.3f-%.3f s into the run, lost outside an outage",
+                up ? "up" : "down", g.first, g.last, Ms(t0, from) / 1000, Ms(t0, to) / 1000);
             outside.push_back(line);
         }
+    }
+    constexpr size_t kMisplacedShown = 8;
+    for (size_t i = 0; i < chk.MisplacedRecords().size() && i < kMisplacedShown; ++i) {
+        const auto& m = chk.MisplacedRecords()[i];
+        std::string after = "the start";
+        for (const auto& c : cycles) {
+            if (c.faultAt <= m.at)
+                after = "a " + c.kind + " fault at " + Fmt("%.1f s", Ms(t0, c.faultAt) / 1000);
+        }
+        char line[200];
+        std::snprintf(line, sizeof line, "%s: record %u %s at %.3f s (written %.3f s), after %s",
+                      up ? "up" : "down", m.index,
+                      m.duplicate ? "delivered twice" : "delivered after a later one",
+                      Ms(t0, m.at) / 1000, Ms(t0, src.WrittenAt(m.index)) / 1000, after.c_str());
+        outside.push_back(line);
     }
     std::vector<double> steady, flood;
     for (const auto& [written, ms] : chk.Latencies()) {
@@ -128,12 +150,6 @@ std::vector<ProcessGrowth> Growth(const std::vector<ServiceSample>& samples,
         out.push_back(g);
     }
     return out;
-}
-
-std::string Fmt(const char* f, double v) {
-    char b[64];
-    std::snprintf(b, sizeof b, f, v);
-    return b;
 }
 
 std::string Times(const std::vector<double>& v) {
@@ -234,7 +250,7 @@ std::string FormatReport(const SoakReport& r, const SoakOptions& o) {
              std::to_string(p.fdsEnd) + " | " + std::to_string(p.threadsStart) + " → " +
              std::to_string(p.threadsEnd) + " |\n";
     }
-    for (const auto& l : r.lossesOutside) s += "lost outside an outage: " + l + "\n";
+    for (const auto& l : r.lossesOutside) s += "- " + l + "\n";
     s += std::string("\nverdict: ") + (r.Passed() ? "PASS" : "FAIL") + "\n";
     return s;
 }

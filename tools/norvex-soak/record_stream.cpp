@@ -60,11 +60,9 @@ bool RecordChecker::InGap(uint32_t index) {
 void RecordChecker::Accept(uint32_t index, Clock::time_point now) {
     ++records_;
     if (started_ && index <= last_) {
-        if (InGap(index)) {
-            ++outOfOrder_;
-        } else {
-            ++duplicates_;
-        }
+        bool late = InGap(index);
+        ++(late ? outOfOrder_ : duplicates_);
+        misplaced_.push_back({index, now, !late});
         return;
     }
     uint32_t expected = started_ ? last_ + 1 : 0;

@@ -58,6 +58,13 @@ class RecordChecker {
     const std::vector<RecordGap>& Gaps() const { return gaps_; }
     // (write time, latency in ms) of every record delivered in order.
     const std::vector<std::pair<Clock::time_point, float>>& Latencies() const { return latencies_; }
+    // Records that came twice or after a later one: (index, arrival, true when twice).
+    struct Misplaced {
+        uint32_t index;
+        Clock::time_point at;
+        bool duplicate;
+    };
+    const std::vector<Misplaced>& MisplacedRecords() const { return misplaced_; }
     bool Started() const { return started_; }
     uint32_t LastIndex() const { return last_; }
 
@@ -72,6 +79,7 @@ class RecordChecker {
     uint64_t bytes_ = 0, records_ = 0, duplicates_ = 0, outOfOrder_ = 0, loose_ = 0, stray_ = 0;
     uint64_t looseRun_ = 0;  // loose bytes since the last whole record
     std::vector<RecordGap> gaps_;
+    std::vector<Misplaced> misplaced_;
     std::vector<std::pair<Clock::time_point, float>> latencies_;
     std::optional<Clock::time_point> watchFrom_;
     std::optional<Clock::time_point> freshArrival_;
