@@ -106,6 +106,7 @@ DirectionTotals Totals(const RecordSource& src, const RecordChecker& chk,
     return t;
 }
 
+constexpr auto kFloodSettle = std::chrono::seconds(20);
 constexpr size_t kWarmupSamples = 5;  // one a second while relaying
 constexpr size_t kMinSamples = 10;
 
@@ -117,10 +118,12 @@ std::vector<ProcessGrowth> Growth(const std::vector<ServiceSample>& samples,
     std::map<int, std::vector<const ServiceSample*>> byPid;
     std::vector<int> order;
     // Samples are compared only while the service relays: during an outage it holds no broker
-    // socket, and a process on its way out after a fault that ends it is no measure either.
+    // socket, a process on its way out after a fault that ends it is no measure either, and
+    // the report threads of a flood (one per relay) take a while to end.
     auto relaying = [&](const ServiceSample& s) {
         for (const auto& c : cycles) {
-            if (s.at >= c.faultAt && s.at <= c.endAt) return false;
+            auto settled = c.endAt + (c.kind == "flood" ? kFloodSettle : Clock::duration::zero());
+            if (s.at >= c.faultAt && s.at <= settled) return false;
         }
         return true;
     };
