@@ -166,7 +166,7 @@ TEST_P(FullStackOnBroker,
 }
 
 INSTANTIATE_TEST_SUITE_P(Brokers, FullStackOnBroker, ::testing::ValuesIn(TestBrokerKinds()),
-                         [](const auto& info) { return std::string(BrokerName(info.param)); });
+                         [](const auto& param) { return std::string(BrokerName(param.param)); });
 
 TEST(FullStack, WrongGroupPasswordEndsNonZeroWithTheGroupMessage) {
     GroupRig rig;
