@@ -9,7 +9,7 @@ namespace norvex {
 // The network-side port as the engine sees it: a serial tty (SerialPort) or a pseudo-terminal
 // the service made itself (VirtualPort).  Engine thread only.
 class NetPort {
-  public:
+public:
     virtual ~NetPort() = default;
 
     // Descriptors the engine sleeps on in poll(): Fd() with the events PollEvents() names (0:
