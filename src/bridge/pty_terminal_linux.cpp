@@ -70,16 +70,10 @@ bool PtyTerminal::Open(uint32_t mode, int64_t gid, std::string* error) {
         return Fail(error, "cannot unlock the pseudo-terminal", err);
     }
     slavePath_ = name;
-    bool ok = ::chmod(name, mode) == 0 &&
-              (gid < 0 || ::chown(name, static_cast<uid_t>(-1), static_cast<gid_t>(gid)) == 0);
-    if (!ok) {
-        int err = errno;
-        std::string path = slavePath_;
-        Close();
-        return Fail(error, "cannot set the owner group or mode of " + path, err);
-    }
-    // opened before the watch exists, so that the watch sees other programs only
-    keeper_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // ours alone until it is set up; opened before the watch exists, so that the watch sees
+    // other programs only
+    if (::chmod(name, 0600) == 0)
+        keeper_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios t{};
     if (keeper_ < 0 || ::tcgetattr(keeper_, &t) != 0) {
         int err = errno;
@@ -91,6 +85,15 @@ bool PtyTerminal::Open(uint32_t mode, int64_t gid, std::string* error) {
         int err = errno;
         Close();
         return Fail(error, "the pseudo-terminal rejects 115200 8N1", err);
+    }
+    // the mode asked for only now: one without the owner's bits must not lock us out
+    bool ok = ::chmod(name, mode) == 0 &&
+              (gid < 0 || ::chown(name, static_cast<uid_t>(-1), static_cast<gid_t>(gid)) == 0);
+    if (!ok) {
+        int err = errno;
+        std::string path = slavePath_;
+        Close();
+        return Fail(error, "cannot set the group or mode of " + path, err);
     }
     // the master side passes bytes untouched as well
     if (::tcgetattr(master_, &t) == 0) {
