@@ -1,11 +1,16 @@
 // The bounded line buffer between the relay engine and a slow reader.
 #include "shell/line_buffer.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "shell/trace_writer.h"
 
 namespace norvex {
 namespace {
@@ -62,6 +67,49 @@ TEST(LineBuffer, CloseWakesAWaitingConsumer) {
     buf.Close();
     consumer.join();  // would hang if Close did not wake it
     EXPECT_TRUE(buf.Closed());
+}
+
+TEST(TraceWriter, StuckOutputCostsTraceLinesNeverTheEngine) {
+    int p[2];
+    ASSERT_EQ(::pipe2(p, O_CLOEXEC), 0);
+    const uint8_t bytes[64] = {0x01, 0x03};
+    auto writer = std::make_unique<TraceWriter>(p[1], 64);
+    TraceHook hook = writer->Hook();
+    // nobody reads the pipe: it fills, the writer thread blocks in write(), the hook does not
+    constexpr int kChunks = 20000;
+    for (int i = 0; i < kChunks; ++i) {
+        TraceRecord r;
+        r.sequence = static_cast<uint16_t>(i);
+        r.data = bytes;
+        r.length = sizeof bytes;
+        hook(r);
+    }
+    EXPECT_GT(writer->Dropped(), 0u);
+    // drain the pipe while the writer finishes, then count what came out
+    std::string out;
+    std::thread reader([&] {
+        char buf[65536];
+        ssize_t n;
+        while ((n = ::read(p[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+    });
+    const uint64_t dropped = writer->Dropped();
+    writer.reset();
+    ::close(p[1]);
+    reader.join();
+    ::close(p[0]);
+    size_t lines = 0;
+    uint64_t reportedDropped = 0;
+    for (size_t at = 0, nl; (nl = out.find('\n', at)) != std::string::npos; at = nl + 1) {
+        std::string line = out.substr(at, nl - at);
+        if (line.rfind("trace: ", 0) == 0) {
+            reportedDropped += std::stoull(line.substr(7));
+        } else {
+            ++lines;
+            EXPECT_NE(line.find(" to-group "), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(reportedDropped, dropped) << "every dropped line is reported";
+    EXPECT_EQ(lines + dropped, static_cast<size_t>(kChunks));
 }
 
 }  // namespace
