@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       mosquitto mosquitto-clients libmosquitto-dev
-      libcurl4-openssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev
+      libcurl4-openssl-dev libssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev
       socat)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -1,5 +1,5 @@
 // End-to-end figures of the bridge: a private mosquitto, relay-sim, a pty standing in for the
-// serial-port pair, and the service worker, measured against a plain libmosquitto publisher
+// serial-port pair, and the relay engine, measured against a plain libmosquitto publisher
 // through the same broker in the same run.  Loopback only; every wait is bounded.
 #include <poll.h>
 #include <signal.h>
@@ -17,10 +17,7 @@
 #include <vector>
 
 #include "bench_stats.h"
-#include "bridge/panel_sink.h"
-#include "bridge/relay_session.h"
-#include "bridge/service_context.h"
-#include "bridge/service_worker.h"
+#include "bridge/relay_engine.h"
 #include "mqtt_probe.h"
 #include "support/child_process.h"
 #include "support/mosquitto_broker.h"
@@ -40,20 +37,17 @@ const std::string kHostTopic = "/group/" + kGroup + "/host";
 const std::string kDataTopic = "/group/" + kGroup + "/client";
 const std::string kBaseTopic = "bench/base";
 
-class NullPanel final : public norvex::PanelSink {
+// Says what goes wrong; nothing else is shown in a benchmark.
+class QuietEvents final : public norvex::EngineEvents {
 public:
-    void SetStartButton(const std::string&, bool) override {}
-    void EnableChoosers(bool) override {}
-    void InvertStartButton() override {}
-    void ClearRelayRows() override {}
-    void AddRelayRow(const std::vector<std::string>&) override {}
-    void SetRelayCell(int, int, const std::string&) override {}
-    void ShowMessage(const std::string& c, const std::string& t) override {
-        std::fprintf(stderr, "message box: %s: %s\n", c.c_str(), t.c_str());
+    void OnState(const norvex::EngineStatus& s) override {
+        if (s.state == norvex::EngineState::kNetworkFault || s.state == norvex::EngineState::kStopped) {
+            std::fprintf(stderr, "engine: state %d fault %d stop %d %s\n", static_cast<int>(s.state),
+                         static_cast<int>(s.fault), static_cast<int>(s.stopReason), s.detail.c_str());
+        }
     }
-    void ShowNotice(const std::string& t, const std::string& x) override {
-        std::fprintf(stderr, "notice: %s: %s\n", t.c_str(), x.c_str());
-    }
+    void OnRelayHeard(const norvex::RelayHeard&) override {}
+    void OnRelayInfoChanged(const norvex::DeviceReport&) override {}
 };
 
 double UsSince(BenchClock::time_point t0, BenchClock::time_point t1) {
@@ -137,10 +131,8 @@ struct Bench {
     norvex::test::PtyPair pty;
     norvex::test::ChildProcess relaySim;
     std::string simLog = "/tmp/norvex-e2e-relay-sim.txt";
-    NullPanel panel;
-    norvex::RelaySession session;
-    norvex::ServiceContext ctx;
-    norvex::ServiceWorker worker;
+    QuietEvents events;
+    norvex::RelayEngine engine{events};
     pid_t workerTid = -1;
 
     MqttProbe hostSub{"bench-host-sub"};
@@ -170,17 +162,15 @@ struct Bench {
         if (!hostSub.Connect(broker.Port(), kHostTopic, hostHandler) ||
             !baseSub.Connect(broker.Port(), kBaseTopic, baseHandler) || !pub.Connect(broker.Port(), "", {}))
             return false;
-        if (!norvex::SetupRelaySession(session)) return false;
-        ctx.session = &session;
-        ctx.dialog = &panel;
-        ctx.brokerAddress = "127.0.0.1";
-        ctx.brokerPort = broker.Port();
-        ctx.groupId = kGroup;
-        ctx.groupSerial = "1";
-        ctx.netPortName = pty.SlavePath();
+        norvex::EngineConfig config;
+        config.brokerPort = broker.Port();
+        config.groupId = kGroup;
+        config.groupSerial = "1";
+        config.portName = pty.SlavePath();
         auto before = norvex::bench::ProcessThreads();
-        if (!worker.Start(ctx)) return false;
-        if (!norvex::test::WaitUntil([&] { return session.subscribeCount.load() >= 1; }, 10s)) return false;
+        if (!engine.Start(config)) return false;
+        if (!norvex::test::WaitUntil([&] { return engine.Counters().Snapshot().subscriptions >= 1; }, 10s))
+            return false;
         for (pid_t t : norvex::bench::ProcessThreads())
             if (!before.count(t)) workerTid = t;
         return workerTid > 0;
@@ -198,8 +188,8 @@ struct Bench {
     }
 
     void Stop() {
-        worker.RequestStop();
-        worker.Join();
+        engine.RequestStop();
+        engine.Join();
         relaySim.Stop();
     }
 };

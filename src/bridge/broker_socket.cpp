@@ -12,6 +12,11 @@
 #include <chrono>
 #include <climits>
 #include <string>
+#include <utility>
+
+#include "bridge/broker_tls_env.h"
+#include "bridge/gather_list.h"
+#include "bridge/tls_link.h"
 
 namespace norvex {
 
@@ -19,10 +24,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool WouldBlock(int err) { return err == EAGAIN || err == EWOULDBLOCK || err == EINTR; }
+bool WouldBlock(int err) {
+    return err == EAGAIN || err == EWOULDBLOCK || err == EINTR;
+}
 
 int MsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
 }
 
@@ -43,17 +51,27 @@ int SocketError(int fd) {
 
 }  // namespace
 
-BrokerSocket::~BrokerSocket() { Close(); }
+BrokerSocket::BrokerSocket() : BrokerSocket(BrokerTlsFromEnv()) {}
+
+BrokerSocket::BrokerSocket(TlsSettings tls) : tlsSettings_(std::move(tls)) {}
+
+BrokerSocket::~BrokerSocket() {
+    Close();
+}
 
 void BrokerSocket::Close() {
+    if (tls_) tls_->Shutdown();
+    tls_.reset();  // before the descriptor it uses
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     connected_ = false;
+    tcpUp_ = false;
 }
 
 int BrokerSocket::BeginConnect(const std::string& host, int port) {
     Close();
     lastErrno_ = 0;
+    tlsError_.clear();
     if (port <= 0 || port > 65535) {
         lastErrno_ = EINVAL;
         return -1;
@@ -64,7 +82,8 @@ int BrokerSocket::BeginConnect(const std::string& host, int port) {
     // numeric only: a name lookup would block the worker for as long as the resolver likes
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
     addrinfo* res = nullptr;
-    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res) != 0 || res == nullptr) {
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res) != 0 ||
+        res == nullptr) {
         lastErrno_ = EINVAL;
         return -1;
     }
@@ -86,13 +105,16 @@ int BrokerSocket::BeginConnect(const std::string& host, int port) {
         return -1;
     }
     fd_ = fd;
-    connected_ = r == 0;
-    return 0;
+    tcpUp_ = r == 0;
+    connected_ = tcpUp_ && !tlsSettings_.enabled;
+    return StartTls(host) ? 0 : -1;
 }
 
 int BrokerSocket::PollConnect(int timeoutMs) {
     if (fd_ < 0) return -1;
     if (connected_) return 1;
+    if (tcpUp_) return ContinueHandshake(timeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     int ev = PollOne(fd_, POLLOUT, std::max(timeoutMs, 0));
     if (ev < 0) {
         lastErrno_ = errno;
@@ -106,6 +128,8 @@ int BrokerSocket::PollConnect(int timeoutMs) {
         Close();
         return -1;
     }
+    tcpUp_ = true;
+    if (tls_) return ContinueHandshake(MsLeft(deadline));
     connected_ = true;
     return 1;
 }
@@ -118,6 +142,7 @@ bool BrokerSocket::WaitWritable(int timeoutMs) {
 
 bool BrokerSocket::WaitReadable(int timeoutMs) {
     if (fd_ < 0) return false;
+    if (HasPendingInput()) return true;
     return PollOne(fd_, POLLIN, std::max(timeoutMs, 0)) > 0;
 }
 
@@ -141,6 +166,7 @@ int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
     if (!IsConnected()) return -1;
     if (capacity == 0) return 0;
     capacity = std::min<size_t>(capacity, INT_MAX);
+    if (tls_) return TlsReceive(dst, capacity);
     for (;;) {
         ssize_t n = ::recv(fd_, dst, capacity, MSG_DONTWAIT);
         if (n > 0) {
@@ -164,6 +190,7 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
     size_t total = 0;
     for (int i = 0; i < count; ++i) total += left[i].iov_len;
     if (total > INT32_MAX) return -1;
+    if (tls_) return TlsSendAll(left, count, total, limitMs);
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(limitMs, 0));
     size_t first = 0;  // first entry with bytes still to send
     size_t sent = 0;
@@ -174,15 +201,8 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
         msg.msg_iovlen = std::min<size_t>(static_cast<size_t>(count) - first, IOV_MAX);
         ssize_t n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
-            // a partial send: drop what went out and send the rest, or the stream is corrupt
             sent += static_cast<size_t>(n);
-            for (size_t k = static_cast<size_t>(n); k > 0; ++first) {
-                size_t take = std::min(k, left[first].iov_len);
-                left[first].iov_base = static_cast<uint8_t*>(left[first].iov_base) + take;
-                left[first].iov_len -= take;
-                k -= take;
-                if (left[first].iov_len != 0) break;
-            }
+            first = DropSent(left, first, static_cast<size_t>(n));
             continue;
         }
         if (n < 0 && !WouldBlock(errno)) {
@@ -195,7 +215,8 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
             return -1;
         }
         int ev = PollOne(fd_, POLLOUT, ms);
-        if (ev < 0 || (ev > 0 && (ev & POLLOUT) == 0 && (ev & (POLLERR | POLLHUP | POLLNVAL)) != 0)) {
+        if (ev < 0 ||
+            (ev > 0 && (ev & POLLOUT) == 0 && (ev & (POLLERR | POLLHUP | POLLNVAL)) != 0)) {
             lastErrno_ = ev < 0 ? errno : SocketError(fd_);
             return -1;
         }

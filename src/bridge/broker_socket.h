@@ -3,7 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "bridge/tls_settings.h"
 
 namespace mqtt {
 struct IoVec;
@@ -11,12 +14,21 @@ struct IoVec;
 
 namespace norvex {
 
+class TlsLink;
+
 // The worker's TCP connection to the broker: non-blocking, Nagle off (with Nagle on, a PUBLISH
 // waits behind the ACK of the previous one), never raises SIGPIPE.  Owns its descriptor; one
 // thread at a time.
+//
+// With TLS on, the same calls carry the same bytes encrypted: PollConnect also completes the TLS
+// handshake, Receive and SendAll decrypt and encrypt.  One difference matters to a caller that
+// sleeps in poll() on Fd(): decrypted bytes may wait inside the socket object, unannounced by
+// poll(); drain them first while HasPendingInput() is true.
 class BrokerSocket {
-public:
-    BrokerSocket() = default;
+  public:
+    // TLS as the environment says (BrokerTlsFromEnv): plain TCP unless NORVEX_BROKER_TLS is set.
+    BrokerSocket();
+    explicit BrokerSocket(TlsSettings tls);
     ~BrokerSocket();
     BrokerSocket(const BrokerSocket&) = delete;
     BrokerSocket& operator=(const BrokerSocket&) = delete;
@@ -25,8 +37,10 @@ public:
     // PollConnect); -1: failed at once (bad address, no socket, refused synchronously).  Closes
     // any previous connection first.
     int BeginConnect(const std::string& host, int port);
-    // Waits up to timeoutMs (0: just looks) for the connect started by BeginConnect.
-    // 1: connected; 0: still pending; -1: failed (refused, unreachable...), socket closed.
+    // Waits up to timeoutMs (0: just looks) for the connect started by BeginConnect and, with
+    // TLS, for the handshake after it: both within the one limit.
+    // 1: connected; 0: still pending; -1: failed (refused, unreachable, certificate not trusted
+    // ...), socket closed.
     int PollConnect(int timeoutMs);
     // Harmless when nothing is open.
     void Close();
@@ -34,8 +48,15 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     bool IsConnected() const { return fd_ >= 0 && connected_; }
     int Fd() const { return fd_; }
-    // errno of the last failure (connect, receive, send); 0 when none.
+    // errno of the last failure (connect, receive, send); 0 when none.  EPROTO for a TLS
+    // failure (certificate, protocol).
     int LastErrno() const { return lastErrno_; }
+    // The last failure as text for the user: "TLS handshake failed: certificate verify failed:
+    // unable to get local issuer certificate", "Connection refused"...; empty when none.
+    std::string LastError() const;
+    // True while decrypted bytes wait for Receive; poll() on Fd() does not see them.  Always
+    // false without TLS.
+    bool HasPendingInput() const;
 
     // Waits up to timeoutMs for room in the send buffer; false on time-out or error.
     bool WaitWritable(int timeoutMs);
@@ -53,11 +74,21 @@ public:
     // a run of packets then costs the loopback or the network one trip instead of one each.
     void SetCork(bool on);
 
-private:
+  private:
     void AckPromptly();
+    // TLS halves of PollConnect, Receive and SendAll (broker_socket_tls.cpp)
+    bool StartTls(const std::string& host);
+    int ContinueHandshake(int timeoutMs);
+    int TlsReceive(uint8_t* dst, size_t capacity);
+    int32_t TlsSendAll(iovec* left, int count, size_t total, int limitMs);
+    void TlsFailed();
     int fd_ = -1;
-    bool connected_ = false;
+    bool connected_ = false;  // ready for Receive/SendAll: TCP connected and, with TLS, handshaken
+    bool tcpUp_ = false;
     int lastErrno_ = 0;
+    TlsSettings tlsSettings_;
+    std::unique_ptr<TlsLink> tls_;  // while a TLS connection is open
+    std::string tlsError_;          // why TLS failed since the last BeginConnect; else empty
 };
 
 // How long SocketWriter waits, in all, for a broker that does not take our bytes.

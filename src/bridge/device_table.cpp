@@ -1,7 +1,5 @@
 #include "bridge/device_table.h"
 
-#include "bridge/panel_sink.h"
-
 namespace norvex {
 
 namespace {
@@ -23,14 +21,17 @@ RelayDevice& RelayDevice::operator=(const RelayDevice& other) {
     return *this;
 }
 
-void NotePing(DeviceTable& table, int32_t devid, uint32_t now) {
-    for (auto& rec : table) {
-        if (rec.devid == devid) rec.lastHeardTick.store(HeardTick(now), std::memory_order_relaxed);
+int NotePing(DeviceTable& table, int32_t devid, uint32_t now) {
+    int first = -1;
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (table[i].devid != devid) continue;
+        table[i].lastHeardTick.store(HeardTick(now), std::memory_order_relaxed);
+        if (first < 0) first = static_cast<int>(i);
     }
+    return first;
 }
 
-int NoteBaseInfo(DeviceTable& table, const BaseInfo& info, uint32_t now, PanelSink* panel,
-                 const DeviceReporter& reporter) {
+BaseInfoResult NoteBaseInfo(DeviceTable& table, const BaseInfo& info, uint32_t now) {
     for (size_t i = 0; i < table.size(); ++i) {
         RelayDevice& rec = table[i];
         if (rec.devid != info.devid) continue;
@@ -43,16 +44,9 @@ int NoteBaseInfo(DeviceTable& table, const BaseInfo& info, uint32_t now, PanelSi
         rec.imei = info.imei;
         rec.infoText = info.text;
         rec.lastHeardTick.store(HeardTick(now), std::memory_order_relaxed);
-        int row = static_cast<int>(i);
-        if (panel) {
-            panel->SetRelayCell(row, kRelayColumnStatus, "online");
-            panel->SetRelayCell(row, kRelayColumnIccid, rec.iccid);
-            panel->SetRelayCell(row, kRelayColumnImei, rec.imei);
-        }
-        if (changed && reporter) reporter(DeviceReport{rec.devid, rec.iccid, rec.imei});
-        return row;
+        return {static_cast<int>(i), changed};
     }
-    return -1;
+    return {};
 }
 
 }  // namespace norvex

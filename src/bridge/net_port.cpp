@@ -1,9 +1,7 @@
 #include "bridge/net_port.h"
 
 #include <string_view>
-#include <utility>
 
-#include "bridge/serial_net_port.h"
 #include "bridge/serial_port.h"
 #include "bridge/virtual_port.h"
 
@@ -19,6 +17,8 @@ std::unique_ptr<NetPort> OpenNetPort(const std::string& name, std::string* error
 
 std::unique_ptr<NetPort> OpenNetPort(const std::string& name, const VirtualPortOptions& options,
                                      std::string* error) {
+    std::string ignored;
+    if (!error) error = &ignored;
     if (name.rfind(kVirtualPrefix, 0) == 0) {
         std::string path = name.substr(kVirtualPrefix.size());
         if (path.empty()) {
@@ -27,12 +27,10 @@ std::unique_ptr<NetPort> OpenNetPort(const std::string& name, const VirtualPortO
         }
         return VirtualPort::Open(path, options, error);
     }
-    SerialPort port;
-    if (!port.Open(name)) {
-        *error = port.LastError();
-        return nullptr;
-    }
-    return std::make_unique<SerialNetPort>(std::move(port));
+    auto port = std::make_unique<SerialPort>();
+    if (port->Open(name)) return port;
+    *error = port->LastError();
+    return nullptr;
 }
 
 }  // namespace norvex

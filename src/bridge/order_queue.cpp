@@ -1,6 +1,7 @@
 #include "bridge/order_queue.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace norvex {
@@ -134,6 +135,16 @@ int OrderQueue::Flush(uint32_t now, PortWriter& port) {
         }
     }
     return writes;
+}
+
+uint32_t OrderQueue::NextLapseIn(uint32_t now) const {
+    uint32_t next = UINT32_MAX;
+    for (const auto& rec : orderTable) {
+        if (rec.expectedNumber == 0 || AllFree(rec) || AllTaken(rec)) continue;
+        uint32_t idle = now - rec.lastActivityTick;
+        next = std::min(next, idle > kOrderLapseMs ? 0u : kOrderLapseMs + 1 - idle);
+    }
+    return next;
 }
 
 void OrderQueue::Clear() {

@@ -55,6 +55,9 @@ struct OrderQueue {
     int Flush(uint32_t now, PortWriter& port);
     // Empties the table and the late counter, as at the start of a run.
     void Clear();
+    // ms until a held packet becomes due by the lapse alone (UINT32_MAX: none waits for one),
+    // so that the caller can sleep until then instead of looking on a fixed beat.
+    uint32_t NextLapseIn(uint32_t now) const;
 };
 
 }  // namespace norvex

@@ -45,6 +45,8 @@ std::string SerialDevicePath(const std::string& name) {
 
 SerialPort::~SerialPort() { Close(); }
 
+short SerialPort::PollEvents() const { return POLLIN; }
+
 SerialPort::SerialPort(SerialPort&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       path_(std::move(other.path_)),

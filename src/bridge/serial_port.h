@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "bridge/net_port.h"
+
 namespace norvex {
 
 // The network-side serial port: one tty (a real adapter or the far end of a pty pair), opened
@@ -13,10 +15,10 @@ namespace norvex {
 // end of a pty closed) shows as -1 from Read() or Write(); poll() on Fd() then reports
 // POLLHUP/POLLERR, so a caller that sees those must call Read() to learn the port is gone
 // rather than poll again.
-class SerialPort {
+class SerialPort final : public NetPort {
 public:
     SerialPort() = default;
-    ~SerialPort();
+    ~SerialPort() override;
     SerialPort(SerialPort&& other) noexcept;
     SerialPort& operator=(SerialPort&& other) noexcept;
     SerialPort(const SerialPort&) = delete;
@@ -30,20 +32,21 @@ public:
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     // For poll(): POLLIN when bytes are waiting.
-    int Fd() const { return fd_; }
+    int Fd() const override { return fd_; }
+    short PollEvents() const override;
 
     // Bytes waiting in the input queue; -1 when the port failed or is not open.
-    int InputCount();
+    int InputCount() override;
     // Up to len bytes of what is waiting: the count read, 0 when nothing is waiting, -1 when the
     // port failed (EIO, hang-up) or is not open.
-    int Read(uint8_t* dst, size_t len);
+    int Read(uint8_t* dst, size_t len) override;
     // Writes all len bytes, continuing partial writes and waiting while the port's output queue
     // is full, for at most 2000 + 2000 x len ms.  Returns len, or -1 on a port failure or when
     // the time is up (some bytes may have gone out by then).
-    int Write(const uint8_t* src, size_t len);
+    int Write(const uint8_t* src, size_t len) override;
 
     // Why the last operation failed, for the user; empty after a success of Open().
-    const std::string& LastError() const { return lastError_; }
+    const std::string& LastError() const override { return lastError_; }
     // The errno of the last failure (0 when the failure had no errno, e.g. a time-out is ETIMEDOUT).
     int LastErrno() const { return lastErrno_; }
     // The path the port was (or would have been) opened under.

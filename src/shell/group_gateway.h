@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/device_table.h"
+#include "bridge/engine_events.h"
 
 namespace norvex {
 
@@ -30,7 +30,7 @@ public:
     // The group's relays in the service's order.  Blocks.
     virtual DeviceListOutcome FetchDevices(const std::string& groupId,
                                            std::vector<StartDevice>& out) = 0;
-    // Reports a relay's changed identity on a thread of its own; returns at once.
+    // Tells the service a relay's changed identity.  Blocks (the caller's report thread).
     virtual void ReportDevice(const DeviceReport& report) = 0;
 };
 

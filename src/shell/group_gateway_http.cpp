@@ -1,19 +1,13 @@
 #include "groupservice/endpoints.h"
 #include "shell/group_gateway.h"
 #include "shell/group_service_calls.h"
-#include "shell/report_threads.h"
 
 namespace norvex {
 namespace {
 
 class HttpGroupGateway final : public GroupGateway {
 public:
-    HttpGroupGateway()
-        : service_(GroupServiceFromEnvironment()),
-          reports_([service = service_](const DeviceReport& r) {
-              // each report thread has a client object of its own
-              norvex::ReportDevice(HttpClient(service), r);
-          }) {}
+    HttpGroupGateway() : service_(GroupServiceFromEnvironment()) {}
 
     std::optional<std::string> FetchGroupSerial(const std::string& groupId,
                                                 const std::string& password) override {
@@ -29,11 +23,12 @@ public:
         return out.empty() ? DeviceListOutcome::kNoDevices : DeviceListOutcome::kRecords;
     }
 
-    void ReportDevice(const DeviceReport& report) override { reports_.Start(report); }
+    void ReportDevice(const DeviceReport& report) override {
+        norvex::ReportDevice(HttpClient(service_), report);
+    }
 
 private:
     HostPort service_;
-    ReportThreads reports_;
 };
 
 }  // namespace

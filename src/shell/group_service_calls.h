@@ -2,7 +2,7 @@
 #include <optional>
 #include <string_view>
 
-#include "bridge/device_table.h"
+#include "bridge/engine_events.h"
 #include "groupservice/group_replies.h"
 #include "groupservice/http_client.h"
 

@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "bridge/relay_session.h"
-#include "bridge/service_context.h"
 #include "bridge/site_env.h"
 #include "shell/config_file.h"
 #include "shell/group_gateway.h"
@@ -27,8 +25,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr char kAppName[] = "norvexd";
 constexpr auto kTimerPeriod = std::chrono::milliseconds(1000);
-// How often the main thread looks at the worker and the signals.
-constexpr long kPollNs = 50 * 1000 * 1000;
 
 int ListPorts() {
     for (const SerialPortEntry& p : EnumSerialPorts()) {
@@ -46,25 +42,29 @@ void ApplyOfflineOverride(ServiceControl& control) {
     if (*end == '\0' && ms > 0 && ms <= 0xFFFFFFFFul) control.SetOfflineAfterMs(static_cast<uint32_t>(ms));
 }
 
-// Waits for the worker's end, running the status timer and turning the first SIGINT/SIGTERM
-// into a stop request.  Returns whether the stop was requested (rather than the run ending).
-bool RunUntilWorkerEnds(ServiceControl& control, const sigset_t& stopSignals) {
-    bool stopRequested = false;
+// Runs the status timer and waits for the run's end, turning the first SIGINT/SIGTERM into a
+// stop request.  Returns whether the stop was requested (rather than the run ending by itself).
+bool RunUntilEngineEnds(ServiceControl& control, const sigset_t& stopSignals) {
     auto nextTick = Clock::now() + kTimerPeriod;
-    while (control.WorkerActive()) {
-        timespec wait{0, kPollNs};
-        int sig = ::sigtimedwait(&stopSignals, nullptr, &wait);
-        if (sig > 0 && !stopRequested) {
-            stopRequested = true;
+    while (control.RunActive()) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(nextTick - Clock::now());
+        timespec wait{0, 0};
+        if (left.count() > 0) {
+            wait.tv_sec = static_cast<time_t>(left.count() / 1000000000);
+            wait.tv_nsec = static_cast<long>(left.count() % 1000000000);
+        }
+        if (::sigtimedwait(&stopSignals, nullptr, &wait) > 0) {
             control.RequestStop();
+            control.JoinEngine();
+            return true;
         }
         if (Clock::now() >= nextTick) {
             control.OnTimer();
             nextTick += kTimerPeriod;
         }
     }
-    control.JoinWorker();
-    return stopRequested;
+    control.JoinEngine();
+    return false;
 }
 
 int RunService(const std::string& configPath) {
@@ -72,21 +72,9 @@ int RunService(const std::string& configPath) {
     int groupIndex = ChooseCurrentGroup(config);
     StderrPanel panel;
 
-    static RelaySession session;  // lives as long as the process, as the MQTT session must
-    if (!SetupRelaySession(session)) {
-        panel.ShowMessage(kAppName, kTextSystemError);
-        return 1;
-    }
-    ServiceContext ctx;
     BrokerEndpoint broker = BrokerFromEnv();
-    ctx.brokerAddress = broker.host;
-    ctx.brokerPort = broker.port;
-    ctx.productId = ProductIdFromEnv();
-    ctx.session = &session;
-
+    ServiceSite site{broker.host, broker.port, ProductIdFromEnv()};
     std::unique_ptr<GroupGateway> groups = MakeHttpGroupGateway();
-    ServiceControl control(ctx, panel, *groups, kAppName);
-    ApplyOfflineOverride(control);
 
     // Signals are taken synchronously by the main thread; every thread started from here on
     // inherits the mask.
@@ -96,6 +84,9 @@ int RunService(const std::string& configPath) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    ServiceControl control(panel, *groups, kAppName, site);
+    ApplyOfflineOverride(control);
+
     panel.SetStartButton(kTextStartService, true);
     StartOutcome outcome = control.Start(config, groupIndex);
     if (outcome != StartOutcome::kStarted) {
@@ -104,8 +95,7 @@ int RunService(const std::string& configPath) {
         }
         return 1;
     }
-    bool stopped = RunUntilWorkerEnds(control, stopSignals);
-    return stopped ? 0 : 1;
+    return RunUntilEngineEnds(control, stopSignals) ? 0 : 1;
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "shell/service_control.h"
 
-#include "bridge/panel_sink.h"
-#include "bridge/panel_texts.h"
-#include "bridge/service_context.h"
+#include "shell/broker_refusal.h"
 #include "shell/group_gateway.h"
+#include "shell/panel_view.h"
+#include "shell/report_queue.h"
 #include "shell/shell_texts.h"
 
 namespace norvex {
@@ -19,24 +19,51 @@ std::string ReplaceFirst(std::string text, const std::string& value) {
     return text;
 }
 
+void RunHere(std::function<void()> work, std::function<void()> done) {
+    work();
+    done();
+}
+
 }  // namespace
+
+// What a start action carries from its web requests back to the control's thread.
+struct ServiceControl::StartJob {
+    GroupRecord group;
+    std::string netPortName;
+    std::optional<std::string> serial;
+    DeviceListOutcome devicesOutcome = DeviceListOutcome::kNoDevices;
+    std::vector<StartDevice> devices;
+    StartOutcome outcome = StartOutcome::kPending;
+};
 
 std::string GroupRejectedText(const GroupRecord& group) {
     return ReplaceFirst(ReplaceFirst(kTextGroupRejected, group.id), group.name);
 }
 
-ServiceControl::ServiceControl(ServiceContext& ctx, PanelSink& panel, GroupGateway& groups,
-                               std::string appName)
-    : ctx_(ctx), panel_(panel), groups_(groups), appName_(std::move(appName)) {}
+ServiceControl::ServiceControl(PanelView& view, GroupGateway& groups, std::string appName,
+                               ServiceSite site, const TickClock& clock, OffThread offThread)
+    : view_(view),
+      groups_(groups),
+      appName_(std::move(appName)),
+      site_(std::move(site)),
+      clock_(clock),
+      offThread_(offThread ? std::move(offThread) : OffThread(RunHere)),
+      reports_(std::make_unique<ReportQueue>(
+          [&groups](const DeviceReport& r) { groups.ReportDevice(r); })),
+      engine_(*this, clock) {}
 
 ServiceControl::~ServiceControl() {
-    worker_.RequestStop();
-    worker_.Join();
+    engine_.RequestStop();
+    engine_.Join();
 }
+
+bool ServiceControl::RunActive() const { return starting_ || engine_.Active(); }
 
 void ServiceControl::OnStartStopClicked(const PanelConfig& config, int groupIndex,
                                         const std::function<bool()>& confirmStop) {
-    if (ctx_.running.load(std::memory_order_acquire) != 0) {
+    if (starting_) return;
+    if (engine_.Active()) {
+        // the run may end by itself while the question is open: then there is nothing to stop
         if (confirmStop()) RequestStop();
         return;
     }
@@ -44,78 +71,180 @@ void ServiceControl::OnStartStopClicked(const PanelConfig& config, int groupInde
 }
 
 StartOutcome ServiceControl::Start(const PanelConfig& config, int groupIndex) {
-    // The relay table is only rebuilt while no worker touches it.
-    if (ctx_.running.load(std::memory_order_acquire) != 0 || worker_.Running()) {
-        return StartOutcome::kBusy;
-    }
+    // the relay table is only rebuilt while no engine thread touches it
+    if (RunActive()) return StartOutcome::kBusy;
     if (groupIndex < 0 || static_cast<size_t>(groupIndex) >= config.groups.size()) {
-        panel_.ShowMessage(appName_, kTextNoGroup);
+        view_.ShowMessage(appName_, kTextNoGroup);
         return StartOutcome::kNoGroup;
     }
-    const GroupRecord& group = config.groups[static_cast<size_t>(groupIndex)];
-    std::optional<std::string> serial = groups_.FetchGroupSerial(group.id, group.password);
-    if (!serial || serial->size() > kMaxIdentityBytes || group.id.size() > kMaxIdentityBytes) {
-        panel_.ShowMessage(appName_, GroupRejectedText(group));
-        return StartOutcome::kGroupRejected;
-    }
-    ctx_.groupSerial = *serial;
-    ctx_.groupId = group.id;
-    ctx_.groupIndex = groupIndex;
-    ctx_.netPortName = config.netPortName;
-    ctx_.dialog = &panel_;
-    ctx_.reportDevice = [this](const DeviceReport& r) { groups_.ReportDevice(r); };
+    auto job = std::make_shared<StartJob>();
+    job->group = config.groups[static_cast<size_t>(groupIndex)];
+    job->netPortName = config.netPortName;
+    starting_ = true;
+    view_.SetBusy(true);
+    GroupGateway& groups = groups_;
+    offThread_([job, &groups] { job->serial = groups.FetchGroupSerial(job->group.id, job->group.password); },
+               [this, job] { CheckGroupDone(job); });
+    return job->outcome;
+}
 
-    panel_.EnableChoosers(false);
-    panel_.SetStartButton(kTextStarting, false);
-    FillRelayTable(group.id);
-
-    if (!worker_.Start(ctx_)) {
-        ctx_.running.store(0, std::memory_order_release);
-        panel_.SetStartButton(kTextStopped, true);
-        panel_.EnableChoosers(true);
-        return StartOutcome::kWorkerNotStarted;
+void ServiceControl::CheckGroupDone(const std::shared_ptr<StartJob>& job) {
+    const std::optional<std::string>& serial = job->serial;
+    if (!serial || serial->size() > kMaxIdentityBytes || job->group.id.size() > kMaxIdentityBytes) {
+        starting_ = false;
+        view_.SetBusy(false);
+        view_.ShowMessage(appName_, GroupRejectedText(job->group));
+        job->outcome = StartOutcome::kGroupRejected;
+        return;
     }
-    timerActive_ = true;  // restarted: the period begins now
+    view_.EnableChoosers(false);
+    view_.SetStartButton(kTextStarting, false);
+    GroupGateway& groups = groups_;
+    offThread_([job, &groups] { job->devicesOutcome = groups.FetchDevices(job->group.id, job->devices); },
+               [this, job] { DevicesDone(job); });
+}
+
+void ServiceControl::DevicesDone(const std::shared_ptr<StartJob>& job) {
+    view_.SetBusy(false);
+    if (job->devicesOutcome == DeviceListOutcome::kFailed) {
+        view_.ShowMessage(appName_, kTextDeviceListFailed);
+        job->devices.clear();
+    }
+    view_.ClearRelayRows();
+    for (const StartDevice& d : job->devices) {
+        view_.AddRelayRow({std::to_string(d.devid), std::string(kRelayNeverHeardMark), d.iccid, d.imei});
+    }
+    job->outcome = Launch(job);
+}
+
+StartOutcome ServiceControl::Launch(const std::shared_ptr<StartJob>& job) {
+    EngineConfig config;
+    config.brokerHost = site_.brokerHost;
+    config.brokerPort = site_.brokerPort;
+    config.productId = site_.productId;
+    config.groupId = job->group.id;
+    config.groupSerial = *job->serial;
+    config.portName = job->netPortName;
+    for (const StartDevice& d : job->devices) config.relays.push_back({d.devid, d.iccid, d.imei});
+    portName_ = config.portName;
+    groupId_ = config.groupId;
+    {
+        std::lock_guard lock(viewMutex_);
+        runLive_ = true;
+    }
+    // (re)started before the engine, whose first events would otherwise race it: the period
+    // begins now
+    timerActive_ = true;
+    view_.SetStatusTimer(true);
+    bool started = engine_.Start(config);
+    starting_ = false;
+    if (!started) {
+        timerActive_ = false;
+        view_.SetStatusTimer(false);
+        std::lock_guard lock(viewMutex_);
+        runLive_ = false;
+        view_.SetStartButton(kTextStopped, true);
+        view_.EnableChoosers(true);
+        return StartOutcome::kEngineNotStarted;
+    }
     return StartOutcome::kStarted;
 }
 
-void ServiceControl::FillRelayTable(const std::string& groupId) {
-    ctx_.deviceTable.clear();
-    std::vector<StartDevice> devices;
-    if (groups_.FetchDevices(groupId, devices) == DeviceListOutcome::kFailed) {
-        panel_.ShowMessage(appName_, kTextDeviceListFailed);
-    }
-    for (const StartDevice& d : devices) {
-        RelayDevice rec;
-        rec.devid = d.devid;
-        rec.iccid = d.iccid;
-        rec.imei = d.imei;
-        ctx_.deviceTable.push_back(rec);
-    }
-    panel_.ClearRelayRows();
-    for (const RelayDevice& rec : ctx_.deviceTable) {
-        panel_.AddRelayRow({std::to_string(rec.devid), std::string(kRelayNeverHeardMark), rec.iccid,
-                            rec.imei});
-    }
-}
-
 void ServiceControl::RequestStop() {
-    ctx_.running.store(0, std::memory_order_release);
-    panel_.SetStartButton(kTextStopping, false);
+    {
+        std::lock_guard lock(viewMutex_);
+        if (!runLive_) return;
+        view_.SetStartButton(kTextStopping, false);
+    }
+    engine_.RequestStop();
     timerActive_ = false;
+    view_.SetStatusTimer(false);
 }
 
 void ServiceControl::OnTimer() {
     if (!timerActive_) return;
-    uint32_t now = ctx_.clock->NowMs();
-    // Records are neither added nor removed while a worker runs: only the ticks change.
-    for (size_t i = 0; i < ctx_.deviceTable.size(); ++i) {
-        uint32_t heard = ctx_.deviceTable[i].lastHeardTick.load(std::memory_order_acquire);
-        std::string_view mark = RelayStatusMark(now, heard, offlineAfterMs_);
-        if (!mark.empty()) {
-            panel_.SetRelayCell(static_cast<int>(i), kRelayColumnStatus, std::string(mark));
-        }
+    uint32_t now = clock_.NowMs();
+    // rows are neither added nor removed while a run is active: only the ticks change
+    for (size_t i = 0; i < engine_.RelayCount(); ++i) {
+        std::string_view mark = RelayStatusMark(now, engine_.LastHeardTick(i), offlineAfterMs_);
+        if (!mark.empty()) view_.SetRelayCell(static_cast<int>(i), RelayColumn::kStatus, std::string(mark));
     }
 }
+
+void ServiceControl::OnState(const EngineStatus& status) {
+    switch (status.state) {
+        case EngineState::kPortOpen:
+            view_.SetStartButton(kTextRunning, true);
+            return;
+        case EngineState::kConnected:
+            if (inTray_.load(std::memory_order_relaxed)) return;
+            view_.InvertStartButton();
+            view_.SetStartButton(kTextRunning, true);
+            return;
+        case EngineState::kLoggedIn:
+            if (status.connAckCode > 0) view_.ShowDiagnostic(BrokerRefusalLine(status.connAckCode));
+            return;
+        case EngineState::kNetworkFault:
+            ShowFault(status);
+            return;
+        case EngineState::kStopped:
+            ShowStopped(status);
+            return;
+        case EngineState::kOpeningPort:
+        case EngineState::kConnecting:
+        case EngineState::kSubscribed:
+            return;
+    }
+}
+
+void ServiceControl::ShowFault(const EngineStatus& status) {
+    switch (status.fault) {
+        case NetworkFault::kConnectFailed:
+        case NetworkFault::kLoginFailed:
+        case NetworkFault::kSubscribeFailed:
+            // while hidden in the tray, a failed attempt raises nothing: it repeats every second
+            if (!inTray_.load(std::memory_order_relaxed)) view_.ShowNotice(kCaptionWarning, kTextNetworkFault);
+            return;
+        case NetworkFault::kConnectionLost:
+            view_.ShowNotice(kCaptionWarning, kTextNetworkFault);
+            return;
+        case NetworkFault::kSendFailed:
+        case NetworkFault::kNone:
+            return;
+    }
+}
+
+void ServiceControl::ShowStopped(const EngineStatus& status) {
+    switch (status.stopReason) {
+        case StopReason::kPortOpenFailed:
+            view_.ShowMessage(kCaptionError, ReplaceFirst(kTextPortOpenFailed, portName_));
+            break;
+        case StopReason::kPortFailed:
+            view_.ShowMessage(kCaptionError, ReplaceFirst(kTextPortFailed, portName_));
+            break;
+        case StopReason::kInvalidGroupId:
+            view_.ShowMessage(kCaptionError, ReplaceFirst(kTextBadGroupId, groupId_));
+            break;
+        case StopReason::kStartFailed:
+            view_.ShowMessage(appName_, kTextSystemError);
+            break;
+        default:
+            break;
+    }
+    std::lock_guard lock(viewMutex_);
+    runLive_ = false;
+    view_.SetStartButton(kTextStopped, true);
+    view_.EnableChoosers(true);
+}
+
+void ServiceControl::OnRelayHeard(const RelayHeard& heard) {
+    if (!heard.baseInfo) return;
+    int row = static_cast<int>(heard.row);
+    view_.SetRelayCell(row, RelayColumn::kStatus, "online");
+    view_.SetRelayCell(row, RelayColumn::kIccid, heard.iccid);
+    view_.SetRelayCell(row, RelayColumn::kImei, heard.imei);
+}
+
+void ServiceControl::OnRelayInfoChanged(const DeviceReport& report) { reports_->Push(report); }
 
 }  // namespace norvex

@@ -1,71 +1,115 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 
-#include "bridge/service_worker.h"
+#include "bridge/engine_events.h"
+#include "bridge/relay_engine.h"
 #include "shell/panel_config.h"
 #include "shell/status_mark.h"
 
 namespace norvex {
 
-struct ServiceContext;
-class PanelSink;
+class PanelView;
 class GroupGateway;
+class ReportQueue;
 
 enum class StartOutcome {
-    kStarted,          // the worker runs; it reports "运行中，点击停止" once the port is open
+    kStarted,          // the engine runs; it reports "运行中，点击停止" once the port is open
+    kPending,          // the web requests run off this thread; the rest follows on it later
     kNoGroup,          // no current group: told the user to add one; nothing changed
     kGroupRejected,    // the group check failed: told the user; nothing changed
-    kBusy,             // a run is still active or ending; nothing changed
-    kWorkerNotStarted  // the worker could not be started; the panel is handed back
+    kBusy,             // a run is still active, ending or starting; nothing changed
+    kEngineNotStarted  // the engine could not be started; the panel is handed back
 };
 
-// The Start/Stop button and the one-second status timer, without any window: the panel and
-// the headless service both drive it and see its effects through their PanelSink.  All calls
-// come from one thread (the panel's UI thread, the service's main thread).
-class ServiceControl {
+// Where the start action's blocking web requests run.  The default runs `work` and then
+// `done` at once on the caller's thread (norvexd, tests).  A window runs `work` on a thread of
+// its own and queues `done` to its UI thread.
+using OffThread = std::function<void(std::function<void()> work, std::function<void()> done)>;
+
+// The site's fixed values for every run.
+struct ServiceSite {
+    std::string brokerHost = "127.0.0.1";
+    int brokerPort = 6002;
+    std::string productId;
+};
+
+// The Start/Stop button, the status timer and the engine's events, without any window: the
+// panel and the headless service both drive it and see its effects through their PanelView.
+// Public calls come from one thread (the UI thread, the service's main thread); engine events
+// arrive on the engine's thread and are turned into view calls there.
+class ServiceControl final : private EngineEvents {
 public:
-    // appName is the caption of message boxes.  ctx.session, broker fields and productId must be
-    // set; the control fills the rest before each start.
-    ServiceControl(ServiceContext& ctx, PanelSink& panel, GroupGateway& groups, std::string appName);
-    ~ServiceControl();
+    // appName is the caption of message boxes.
+    ServiceControl(PanelView& view, GroupGateway& groups, std::string appName, ServiceSite site,
+                   const TickClock& clock = SystemTickClock(), OffThread offThread = {});
+    ~ServiceControl();  // stops and joins an active run
     ServiceControl(const ServiceControl&) = delete;
     ServiceControl& operator=(const ServiceControl&) = delete;
 
-    // The click on Start/Stop: the Start action when the service is stopped; otherwise asks
-    // confirmStop and, on yes, the stop request.  Decided by ctx.running alone.
+    // The click on Start/Stop: the start action when no run is active; otherwise asks
+    // confirmStop and, on yes, stops the run if it is still active then.
     void OnStartStopClicked(const PanelConfig& config, int groupIndex,
                             const std::function<bool()>& confirmStop);
-
-    // The Start action for the group at groupIndex, with the ports of config.
+    // The start action for the group at groupIndex, with the ports of config.
     StartOutcome Start(const PanelConfig& config, int groupIndex);
-    // A confirmed stop: running := 0, "正在停止..." on a disabled button, timer off.  The
-    // worker hands the panel back when it has ended.
+    // A confirmed stop: "正在停止..." on a disabled button, timer off, the engine asked to end.
+    // Does nothing when no run is active.  The engine hands the panel back when it has ended.
     void RequestStop();
 
-    // Timer 1: turns each heard relay's last-heard tick into "√" or "×".  Does nothing while
-    // the timer is off.  It stays on when the worker ends by itself.
+    // The status timer's tick: each heard relay's last-heard tick becomes "√" or "×".
     void OnTimer();
     bool TimerActive() const { return timerActive_; }
 
-    // True from a start until the worker has handed the panel back.
-    bool WorkerActive() const { return worker_.Running(); }
-    void JoinWorker() { worker_.Join(); }
+    // True from a start until the run has ended and handed the panel back (also while a start
+    // waits for its web requests).  The window may close, and the process exit, only when false.
+    bool RunActive() const;
+    // Blocks until the engine's thread has ended.
+    void JoinEngine() { engine_.Join(); }
 
+    // The window is hidden in the tray: connects then raise no notice and do not touch the
+    // button.  Any thread.
+    void SetInTray(bool inTray) { inTray_.store(inTray, std::memory_order_relaxed); }
+
+    const RelayEngine& Engine() const { return engine_; }
+    RelayEngine& Engine() { return engine_; }
     // The lapse after which a relay reads "×"; shortened only by tests.
     void SetOfflineAfterMs(uint32_t ms) { offlineAfterMs_ = ms; }
 
 private:
-    void FillRelayTable(const std::string& groupId);
+    struct StartJob;
+    void CheckGroupDone(const std::shared_ptr<StartJob>& job);
+    void DevicesDone(const std::shared_ptr<StartJob>& job);
+    StartOutcome Launch(const std::shared_ptr<StartJob>& job);
 
-    ServiceContext& ctx_;
-    PanelSink& panel_;
+    void OnState(const EngineStatus& status) override;
+    void OnRelayHeard(const RelayHeard& heard) override;
+    void OnRelayInfoChanged(const DeviceReport& report) override;
+    void ShowFault(const EngineStatus& status);
+    void ShowStopped(const EngineStatus& status);
+
+    PanelView& view_;
     GroupGateway& groups_;
     std::string appName_;
-    ServiceWorker worker_;
+    ServiceSite site_;
+    const TickClock& clock_;
+    OffThread offThread_;
+    std::unique_ptr<ReportQueue> reports_;
+    // Orders the view calls of a stop request against those of the run's own end, which come
+    // from the engine's thread: "正在停止..." must never land after "已停止，点击运行".
+    std::mutex viewMutex_;
+    bool runLive_ = false;  // under viewMutex_: started and its kStopped not yet shown
+    std::atomic<bool> inTray_{false};
+    bool starting_ = false;  // a start action waits for its web requests
     bool timerActive_ = false;
     uint32_t offlineAfterMs_ = kRelayOfflineAfterMs;
+    std::string portName_;  // of the current run, for its messages
+    std::string groupId_;
+    RelayEngine engine_;    // last: its thread reports to the members above
 };
 
 // "Group:%s(%s) ..." with the group's id and name.

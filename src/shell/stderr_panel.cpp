@@ -57,7 +57,8 @@ void StderrPanel::AddRelayRow(const std::vector<std::string>& cells) {
     Line("relay " + std::to_string(rows_.size() - 1) + ": " + JoinCells(cells));
 }
 
-void StderrPanel::SetRelayCell(int row, int column, const std::string& text) {
+void StderrPanel::SetRelayCell(int row, RelayColumn col, const std::string& text) {
+    int column = static_cast<int>(col);
     std::lock_guard lock(mutex_);
     if (row < 0 || column < 0 || static_cast<size_t>(row) >= rows_.size()) return;
     auto& cells = rows_[static_cast<size_t>(row)];
@@ -76,6 +77,11 @@ void StderrPanel::ShowMessage(const std::string& caption, const std::string& tex
 void StderrPanel::ShowNotice(const std::string& title, const std::string& text) {
     std::lock_guard lock(mutex_);
     Line("notice: " + OneLine(title) + ": " + OneLine(text));
+}
+
+void StderrPanel::ShowDiagnostic(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    Line(OneLine(line));
 }
 
 std::vector<std::vector<std::string>> StderrPanel::Rows() {

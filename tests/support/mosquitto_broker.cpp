@@ -11,7 +11,7 @@
 
 namespace norvex::test {
 
-MosquittoBroker::MosquittoBroker() : port_(FreeLoopbackPort()) {
+MosquittoBroker::MosquittoBroker(const std::optional<BrokerTls>& tls) : port_(FreeLoopbackPort()) {
     char tmpl[] = "/tmp/norvex-broker-XXXXXX";
     const char* d = ::mkdtemp(tmpl);
     dir_ = d ? d : "/tmp";
@@ -26,6 +26,12 @@ MosquittoBroker::MosquittoBroker() : port_(FreeLoopbackPort()) {
          << "max_queued_messages 100000\n"
          << "max_inflight_messages 0\n"
          << "set_tcp_nodelay true\n";
+    if (tls) {
+        conf << "cafile " << tls->caFile << "\n"
+             << "certfile " << tls->certFile << "\n"
+             << "keyfile " << tls->keyFile << "\n"
+             << "require_certificate " << (tls->requireCertificate ? "true" : "false") << "\n";
+    }
     if (::geteuid() == 0) conf << "user root\n";
 }
 
@@ -41,6 +47,8 @@ bool MosquittoBroker::Start() {
     return WaitForListener(port_, std::chrono::milliseconds(5000));
 }
 
-void MosquittoBroker::Stop() { proc_.Stop(); }
+void MosquittoBroker::Stop() {
+    proc_.Stop();
+}
 
 }  // namespace norvex::test

@@ -1,15 +1,25 @@
 #pragma once
+#include <optional>
 #include <string>
 
 #include "support/child_process.h"
 
 namespace norvex::test {
 
-// A private mosquitto on a free loopback port, anonymous access, no persistence.
+// What a TLS listener presents and trusts (PEM files).
+struct BrokerTls {
+    std::string caFile;    // CA of the client certificates it accepts
+    std::string certFile;  // the broker's own certificate and key
+    std::string keyFile;
+    bool requireCertificate = false;  // refuse clients without a certificate from caFile
+};
+
+// A private mosquitto on a free loopback port, anonymous access, no persistence; with tls, its
+// one listener speaks TLS only.
 // Start() waits until it accepts connections; Restart() brings it back on the same port.
 class MosquittoBroker {
-public:
-    MosquittoBroker();
+  public:
+    explicit MosquittoBroker(const std::optional<BrokerTls>& tls = std::nullopt);
     ~MosquittoBroker();
 
     bool Start();
@@ -23,7 +33,7 @@ public:
     std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
     const std::string& LogFile() const { return log_; }
 
-private:
+  private:
     int port_;
     std::string dir_;
     std::string conf_;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -34,7 +35,10 @@ PtyPair::PtyPair() {
     slavePath_ = name;
 }
 
-PtyPair::~PtyPair() { CloseMaster(); }
+PtyPair::~PtyPair() {
+    CloseMaster();
+    if (watch_ >= 0) ::close(watch_);
+}
 
 bool PtyPair::Write(const void* data, size_t len) {
     auto p = static_cast<const uint8_t*>(data);
@@ -80,6 +84,16 @@ std::vector<uint8_t> PtyPair::Read(size_t len, int timeoutMs) {
 void PtyPair::CloseMaster() {
     if (master_ >= 0) ::close(master_);
     master_ = -1;
+}
+
+bool PtyPair::WatchSlave() {
+    if (watch_ < 0) watch_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    return watch_ >= 0;
+}
+
+int PtyPair::SlaveInputPending() const {
+    int n = 0;
+    return watch_ >= 0 && ::ioctl(watch_, FIONREAD, &n) == 0 ? n : -1;
 }
 
 }  // namespace norvex::test

@@ -26,9 +26,14 @@ public:
     std::vector<uint8_t> Read(size_t len, int timeoutMs);
     // Closes the application side: the network side sees a hang-up.
     void CloseMaster();
+    // Opens the network side once more, before the code under test locks it, so that a test can
+    // see how many bytes still wait there for the code under test to read (-1 on error).
+    bool WatchSlave();
+    int SlaveInputPending() const;
 
 private:
     int master_ = -1;
+    int watch_ = -1;
     std::string slavePath_;
 };
 

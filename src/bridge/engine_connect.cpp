@@ -1,0 +1,135 @@
+#include <poll.h>
+
+#include <algorithm>
+
+#include "bridge/engine_run.h"
+
+namespace norvex {
+
+namespace {
+
+enum class Attempt { kConnected, kFailed, kStopped };
+enum class AckWait { kSeen, kFailed, kTimedOut, kStopped };
+
+// Connect result, with the same limit as the MQTT answers: a broker that swallows SYNs must not
+// hold the loop for the kernel's two minutes.
+Attempt TcpConnect(EngineRun& run) {
+    BrokerSocket& sock = run.socket;
+    if (sock.BeginConnect(run.config.brokerHost, run.config.brokerPort) < 0) {
+        return Attempt::kFailed;
+    }
+    const uint32_t start = NowMs(run);
+    for (;;) {
+        int r = sock.PollConnect(0);
+        if (r > 0) return Attempt::kConnected;
+        if (r < 0) return Attempt::kFailed;
+        if (Stopping(run)) return Attempt::kStopped;
+        uint32_t spent = TickSince(NowMs(run), start);
+        if (spent > kAnswerLimitMs) return Attempt::kFailed;
+        pollfd fds[2] = {{sock.Fd(), POLLOUT | POLLIN, 0}, {run.wake.Fd(), POLLIN, 0}};
+        ::poll(fds, 2, static_cast<int>(kAnswerLimitMs + 1 - spent));
+    }
+}
+
+// Receives until *seen is raised by a handler, for at most kAnswerLimitMs.  kFailed: a closed
+// connection or any receive result other than 0 and kErrNoData.
+AckWait WaitForAck(EngineRun& run, const bool* seen) {
+    const uint32_t start = NowMs(run);
+    while (!*seen) {
+        if (Stopping(run)) return AckWait::kStopped;
+        uint32_t spent = TickSince(NowMs(run), start);
+        if (spent > kAnswerLimitMs) return AckWait::kTimedOut;
+        pollfd fds[2] = {{run.socket.Fd(), POLLIN, 0}, {run.wake.Fd(), POLLIN, 0}};
+        if (::poll(fds, 2, static_cast<int>(kAnswerLimitMs + 1 - spent)) <= 0) continue;
+        if (fds[0].revents == 0) continue;
+        int32_t r = ReceiveFromBroker(run);
+        if (r != 0 && r != mqtt::kErrNoData) return AckWait::kFailed;
+    }
+    return AckWait::kSeen;
+}
+
+// CONNECT on a fresh connection, then the CONNACK.
+AckWait Login(EngineRun& run) {
+    const RelayIdentity& id = run.ids;
+    auto pwLength = static_cast<uint16_t>(std::min<size_t>(id.password.size(), 65535));
+    int32_t rc = mqtt::BuildConnect(&run.out, id.clientId.c_str(), id.userName.c_str(),
+                                    reinterpret_cast<const uint8_t*>(id.password.data()),
+                                    pwLength);
+    if (rc != 0) {
+        mqtt::ReleaseChain(&run.out);
+        return AckWait::kFailed;
+    }
+    run.connAckSeen = false;
+    run.connAckCode = -1;
+    if (!SendOut(run)) return AckWait::kFailed;
+    return WaitForAck(run, &run.connAckSeen);
+}
+
+Phase Stop(EngineRun& run) {
+    run.socket.Close();
+    return Phase::kStop;
+}
+
+}  // namespace
+
+Phase ConnectPhase(EngineRun& run) {
+    for (;;) {
+        if (!Pause(run, kReconnectPauseMs)) return Stop(run);
+        Emit(run, {.state = EngineState::kConnecting});
+        run.connAckCode = -1;
+        Attempt a = TcpConnect(run);
+        if (a == Attempt::kStopped) return Stop(run);
+        if (a == Attempt::kFailed) {
+            EmitFault(run, NetworkFault::kConnectFailed);
+            run.socket.Close();
+            continue;
+        }
+        Emit(run, {.state = EngineState::kConnected});
+        // nothing of an earlier connection may be parsed as part of this one
+        mqtt::ClearReceive(&run.mqtt);
+        AckWait w = Login(run);
+        if (w == AckWait::kSeen) {
+            // a refusal still goes on to SUBSCRIBE: the broker decides what follows
+            Emit(run, {.state = EngineState::kLoggedIn, .connAckCode = run.connAckCode});
+            return Phase::kNext;
+        }
+        if (w == AckWait::kStopped) return Stop(run);
+        EmitFault(run, NetworkFault::kLoginFailed);
+        run.socket.Close();
+    }
+}
+
+Phase SubscribePhase(EngineRun& run) {
+    for (;;) {
+        const char* filters[2] = {run.ids.statusTopic.c_str(), run.ids.dataTopic.c_str()};
+        if (mqtt::BuildSubscribe(&run.out, filters) != 0) {
+            // rebuilding at once would fail the same way for ever: start over after the pause
+            mqtt::ReleaseChain(&run.out);
+            run.socket.Close();
+            return Phase::kReconnect;
+        }
+        run.subAckSeen = false;
+        if (!SendOut(run)) {
+            EmitFault(run, NetworkFault::kSendFailed);
+            run.socket.Close();
+            return Phase::kReconnect;
+        }
+        switch (WaitForAck(run, &run.subAckSeen)) {
+            case AckWait::kSeen:
+                run.hostSequence = 0;
+                Emit(run, {.state = EngineState::kSubscribed});
+                return Phase::kNext;
+            case AckWait::kTimedOut:
+                continue;  // the broker is slow: ask again on the same connection
+            case AckWait::kFailed:
+                // a broken or garbled connection answers no SUBSCRIBE: make a new one
+                EmitFault(run, NetworkFault::kSubscribeFailed);
+                run.socket.Close();
+                return Phase::kReconnect;
+            case AckWait::kStopped:
+                return Stop(run);
+        }
+    }
+}
+
+}  // namespace norvex

@@ -1,0 +1,207 @@
+// The relay phase: bytes from the port to the group, and the loop that sleeps until the broker,
+// the port or a timer has something.
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstring>
+
+#include "bridge/engine_run.h"
+
+namespace norvex {
+
+namespace {
+
+enum class SerialStep { kIdle, kPublished, kReconnect, kStop, kPortFailed };
+
+// What the last wait saw.
+struct Wakeup {
+    bool socketReady = true;  // the first pass looks whether the broker already sent something
+    bool portAlert = false;   // hang-up or error on the port
+};
+
+int64_t UnixUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+Phase Receive(EngineRun& run, bool ready) {
+    if (!ready) return Phase::kNext;
+    int32_t r = ReceiveFromBroker(run);
+    if (r == 0 || r == mqtt::kErrNoData) return Phase::kNext;
+    // a closed or failing connection, also one seen while acknowledging: reconnect
+    if (r == mqtt::kErrReadFailed || r == mqtt::kErrAckNotSent) {
+        EmitFault(run, NetworkFault::kConnectionLost);
+        run.socket.Close();
+        return Phase::kReconnect;
+    }
+    run.stopReason = StopReason::kMalformedPacket;
+    return Phase::kStop;
+}
+
+// Appends the next host PUBLISH, carrying n serial bytes, to the out chain.  False when it
+// cannot be built: the run stops then.
+bool AppendPublish(EngineRun& run, const uint8_t* data, size_t n) {
+    uint16_t id = NextNonZero(run.publishPacketId.load(std::memory_order_relaxed));
+    run.publishPacketId.store(id, std::memory_order_relaxed);
+    uint16_t seq = run.hostSequence;
+    run.hostSequence = NextNonZero(run.hostSequence);
+    uint8_t payload[kHostHeaderSize + kMaxHostData];
+    int len = EncodeHostPayload(seq, data, n, payload, sizeof payload);
+    if (len < 0 || mqtt::BuildPublish(&run.out, id, run.ids.hostTopic.c_str(), payload,
+                                      static_cast<uint32_t>(len)) != 0) {
+        return false;
+    }
+    run.counters.AddToGroup(n);
+    if (run.trace) {
+        run.trace(TraceRecord{.direction = TraceDirection::kToGroup,
+                              .unixUs = UnixUs(),
+                              .sequence = seq,
+                              .data = data,
+                              .length = n});
+    }
+    return true;
+}
+
+// Takes the first n gathered bytes off the buffer into a PUBLISH on the out chain.
+bool AppendFront(EngineRun& run, size_t n) {
+    bool ok = AppendPublish(run, run.gather, n);
+    run.gathered -= n;
+    std::memmove(run.gather, run.gather + n, run.gathered);
+    return ok;
+}
+
+// Sends what the chain holds, one packet or a run of them, in one write; the next gather window
+// is measured from now.
+SerialStep SendPublished(EngineRun& run, bool built) {
+    run.lastInputTick = NowMs(run);
+    if (!built) {
+        mqtt::ReleaseChain(&run.out);
+        run.stopReason = StopReason::kPublishNotBuilt;
+        return SerialStep::kStop;
+    }
+    if (!SendOut(run)) {
+        EmitFault(run, NetworkFault::kSendFailed);
+        run.socket.Close();
+        return SerialStep::kReconnect;
+    }
+    return SerialStep::kPublished;
+}
+
+// Moves what the port has into the gather buffer, as far as it has room.  -1: the port failed.
+int TakeInput(EngineRun& run, int waiting) {
+    size_t room = sizeof run.gather - run.gathered;
+    if (waiting <= 0 || room == 0) return 0;
+    int got = run.port->Read(run.gather + run.gathered,
+                             std::min(room, static_cast<size_t>(waiting)));
+    if (got < 0) return -1;
+    if (got > 0 && !run.gathering) {
+        run.gathering = true;
+        run.lastInputTick = NowMs(run);
+    }
+    run.gathered += static_cast<size_t>(got);
+    return got;
+}
+
+// 64 bytes go out at once; fewer wait kGatherMs from the moment input was first seen after an
+// empty queue (or from the last publish), in case more follow.  Only bytes really read are ever
+// published.
+SerialStep ServeSerial(EngineRun& run, bool alert) {
+    int n = run.port->InputCount();
+    if (n < 0 || TakeInput(run, n) < 0) return SerialStep::kPortFailed;
+    if (run.gathered >= kMaxHostData) {
+        bool built = true;
+        while (built && run.gathered >= kMaxHostData) built = AppendFront(run, kMaxHostData);
+        return SendPublished(run, built);
+    }
+    if (run.gathered == 0) {
+        run.gathering = false;
+        run.lastInputTick = NowMs(run);
+        // a hang-up with nothing waiting: a read tells whether the port is gone
+        if (alert && n == 0 && TakeInput(run, static_cast<int>(kMaxHostData)) < 0) {
+            return SerialStep::kPortFailed;
+        }
+        return SerialStep::kIdle;
+    }
+    // the port hung up behind the bytes it gave: send them before it is found dead
+    if (alert || TickSince(NowMs(run), run.lastInputTick) >= kGatherMs) {
+        return SendPublished(run, AppendFront(run, run.gathered));
+    }
+    return SerialStep::kIdle;
+}
+
+// The broker drops a client that stays silent for 1.5 x the 120 s keep-alive.
+Phase KeepAlive(EngineRun& run) {
+    if (TickSince(NowMs(run), run.lastSendTick) < kKeepAliveMs) return Phase::kNext;
+    if (mqtt::BuildPingReq(&run.out) != 0) {
+        mqtt::ReleaseChain(&run.out);
+        return Phase::kNext;
+    }
+    if (SendOut(run)) return Phase::kNext;
+    EmitFault(run, NetworkFault::kSendFailed);
+    run.socket.Close();
+    return Phase::kReconnect;
+}
+
+uint32_t Left(uint32_t now, uint32_t since, uint32_t limit) {
+    uint32_t spent = TickSince(now, since);
+    return spent >= limit ? 0 : limit - spent;
+}
+
+// Nothing runs on a fixed beat: the loop sleeps until the next thing that is due.
+int IdleTimeout(const EngineRun& run) {
+    uint32_t now = NowMs(run);
+    uint32_t t = Left(now, run.lastSendTick, kKeepAliveMs);
+    if (run.gathered > 0) t = std::min(t, Left(now, run.lastInputTick, kGatherMs));
+    t = std::min(t, run.orders.NextLapseIn(now));
+    return static_cast<int>(std::min<uint32_t>(t, INT_MAX));
+}
+
+// Sleeps until the broker, the port or a stop request has something, or the timeout passes.
+// Gathered bytes sit in our buffer, not in the port's queue, so the port wakes us only for new
+// input.
+Wakeup WaitForWork(EngineRun& run, int timeoutMs) {
+    NetPort& port = *run.port;
+    pollfd fds[4] = {{run.socket.Fd(), POLLIN, 0},
+                     {port.Fd(), port.PollEvents(), 0},
+                     {run.wake.Fd(), POLLIN, 0},
+                     {port.WatchFd(), POLLIN, 0}};
+    if (fds[1].events == 0) fds[1].fd = -1;
+    Wakeup w{false, false};
+    if (::poll(fds, 4, timeoutMs) <= 0) return w;
+    w.socketReady = fds[0].revents != 0;
+    w.portAlert = (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    if (fds[3].revents != 0) port.OnWatchReady();
+    return w;
+}
+
+}  // namespace
+
+Phase RelayPhase(EngineRun& run) {
+    run.portOut.Clear();
+    Wakeup wake;
+    for (;;) {
+        if (Stopping(run)) return Phase::kStop;
+        Phase p = Receive(run, wake.socketReady);
+        if (p != Phase::kNext) return p;
+        bool delivered = !run.portOut.Empty();
+        if (!CommitPortOut(run)) break;
+        SerialStep sv = ServeSerial(run, wake.portAlert);
+        if (sv == SerialStep::kReconnect) return Phase::kReconnect;
+        if (sv == SerialStep::kStop) return Phase::kStop;
+        if (sv == SerialStep::kPortFailed) break;
+        if (run.orders.Flush(NowMs(run), run.portOut) < 0) break;
+        delivered = delivered || !run.portOut.Empty();
+        if (!CommitPortOut(run)) break;
+        p = KeepAlive(run);
+        if (p != Phase::kNext) return p;
+        bool worked = delivered || sv == SerialStep::kPublished;
+        wake = WaitForWork(run, worked ? 0 : IdleTimeout(run));
+    }
+    run.stopReason = StopReason::kPortFailed;
+    run.stopDetail = run.port->LastError();
+    return Phase::kStop;
+}
+
+}  // namespace norvex

@@ -1,0 +1,196 @@
+#include "bridge/relay_engine.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "bridge/engine_run.h"
+
+namespace norvex {
+
+namespace {
+
+int64_t UnixMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// Opening the port and the rest of a run's start; false when the run cannot begin.
+bool BeginRun(EngineRun& run) {
+    if (!run.sessionReady || !run.wake.Valid()) {
+        run.stopReason = StopReason::kStartFailed;
+        return false;
+    }
+    if (!IsUsableGroupId(run.config.groupId)) {
+        run.stopReason = StopReason::kInvalidGroupId;
+        return false;
+    }
+    Emit(run, {.state = EngineState::kOpeningPort});
+    std::string error;
+    run.port = OpenNetPort(run.config.portName, &error);
+    if (!run.port) {
+        run.stopReason = StopReason::kPortOpenFailed;
+        run.stopDetail = error;
+        return false;
+    }
+    run.portDropped = run.port->DroppedBytes();
+    Emit(run, {.state = EngineState::kPortOpen});
+    return true;
+}
+
+void RunLoop(EngineRun& run) {
+    run.lastInputTick = NowMs(run);
+    for (;;) {
+        if (ConnectPhase(run) == Phase::kStop) return;
+        Phase p = SubscribePhase(run);
+        if (p == Phase::kStop) return;
+        if (p == Phase::kReconnect) continue;
+        run.subscribedBefore = true;
+        if (RelayPhase(run) == Phase::kStop) return;
+        run.counters.NoteDisconnected();
+    }
+}
+
+void EndRun(EngineRun& run) {
+    run.counters.NoteDisconnected();
+    run.socket.Close();
+    run.port.reset();
+    mqtt::ReleaseChain(&run.out);
+    run.orders.Clear();
+    run.portOut.Clear();
+    run.gathered = 0;
+    if (run.stopRequested.load(std::memory_order_acquire) &&
+        (run.stopReason == StopReason::kNone || run.stopReason == StopReason::kUserStop)) {
+        run.stopReason = StopReason::kUserStop;
+    }
+    Emit(run, {.state = EngineState::kStopped,
+               .stopReason = run.stopReason,
+               .detail = run.stopDetail});
+}
+
+}  // namespace
+
+EngineRun::~EngineRun() {
+    mqtt::ReleaseChain(&out);
+    mqtt::FreeSession(&mqtt);
+}
+
+uint32_t NowMs(const EngineRun& run) { return run.clock.NowMs(); }
+
+bool Stopping(const EngineRun& run) { return run.stopRequested.load(std::memory_order_acquire); }
+
+void Emit(EngineRun& run, EngineStatus status) {
+    if (status.state == EngineState::kSubscribed) {
+        run.counters.NoteSubscribed(run.subscribedBefore, UnixMs());
+    }
+    run.events.OnState(status);
+}
+
+void EmitFault(EngineRun& run, NetworkFault fault) {
+    Emit(run, {.state = EngineState::kNetworkFault,
+               .fault = fault,
+               .sysErrno = run.socket.LastErrno(),
+               .connAckCode = run.connAckCode});
+}
+
+bool Pause(EngineRun& run, uint32_t ms) {
+    const uint32_t start = NowMs(run);
+    for (;;) {
+        if (Stopping(run)) return false;
+        uint32_t spent = TickSince(NowMs(run), start);
+        if (spent >= ms) return true;
+        pollfd pfd{run.wake.Fd(), POLLIN, 0};
+        ::poll(&pfd, 1, static_cast<int>(ms - spent));
+    }
+}
+
+bool SendOut(EngineRun& run) {
+    int32_t r = mqtt::SendChain(&run.mqtt, &run.out);
+    mqtt::ReleaseChain(&run.out);
+    if (r < 0) return false;
+    run.lastSendTick = NowMs(run);
+    return true;
+}
+
+int32_t ReceiveFromBroker(EngineRun& run) {
+    run.deferWrites = true;
+    int32_t r = mqtt::ReceivePacket(&run.mqtt);
+    run.deferWrites = false;
+    if (!run.deferred.empty()) {
+        iovec v{run.deferred.data(), run.deferred.size()};
+        bool sent = run.socket.SendAll(&v, 1, kSocketWriteLimitMs) >= 0;
+        run.deferred.clear();
+        if (!sent && (r == 0 || r == mqtt::kErrNoData)) return mqtt::kErrAckNotSent;
+    }
+    return r;
+}
+
+RelayEngine::RelayEngine(EngineEvents& events, const TickClock& clock)
+    : run_(std::make_unique<EngineRun>(events, clock, counters_, relays_)) {
+    run_->sessionReady = SetupEngineSession(*run_) == 0 && run_->mqtt.bufferStart != nullptr;
+}
+
+RelayEngine::~RelayEngine() {
+    RequestStop();
+    Join();
+}
+
+bool RelayEngine::Start(const EngineConfig& config) {
+    if (Active()) return false;
+    Join();
+    EngineRun& run = *run_;
+    relays_.clear();
+    for (const RelayEntry& e : config.relays) {
+        RelayDevice d;
+        d.devid = e.devid;
+        d.iccid = e.iccid;
+        d.imei = e.imei;
+        relays_.push_back(d);
+    }
+    run.config = config;
+    run.ids = BuildRelayIdentity(config.groupId, config.groupSerial, config.productId);
+    run.stopReason = StopReason::kNone;
+    run.stopDetail.clear();
+    run.subscribedBefore = false;
+    run.stopRequested.store(false, std::memory_order_release);
+    run.wake.Clear();
+    active_.store(true, std::memory_order_release);
+    thread_ = std::jthread([this] { ThreadMain(); });
+    return true;
+}
+
+void RelayEngine::ThreadMain() {
+    EngineRun& run = *run_;
+    if (BeginRun(run)) RunLoop(run);
+    EndRun(run);
+    active_.store(false, std::memory_order_release);
+}
+
+void RelayEngine::RequestStop() {
+    run_->stopRequested.store(true, std::memory_order_release);
+    run_->wake.Raise();
+}
+
+void RelayEngine::Join() {
+    if (thread_.joinable()) thread_.join();
+}
+
+uint32_t RelayEngine::LastHeardTick(size_t row) const {
+    if (row >= relays_.size()) return kNeverHeard;
+    return relays_[row].lastHeardTick.load(std::memory_order_relaxed);
+}
+
+uint16_t RelayEngine::LastPacketId() const {
+    return run_->publishPacketId.load(std::memory_order_relaxed);
+}
+
+void RelayEngine::SetLastPacketId(uint16_t id) {
+    if (!Active()) run_->publishPacketId.store(id, std::memory_order_relaxed);
+}
+
+void RelayEngine::SetTraceHook(TraceHook hook) {
+    if (!Active()) run_->trace = std::move(hook);
+}
+
+}  // namespace norvex

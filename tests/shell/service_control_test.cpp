@@ -1,0 +1,212 @@
+// The start/stop control with the real engine on a pty, a recording view and a scripted group
+// service.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/group_gateway.h"
+#include "shell/service_control.h"
+#include "support/child_process.h"
+#include "support/mosquitto_broker.h"
+#include "support/net_util.h"
+#include "support/pty_pair.h"
+#include "support/recording_view.h"
+
+namespace norvex::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kRunning[] = "button|运行中，点击停止|1";
+constexpr char kStopped[] = "button|已停止，点击运行|1";
+constexpr char kStopping[] = "button|正在停止...|0";
+
+class ScriptedGroups final : public GroupGateway {
+public:
+    std::optional<std::string> FetchGroupSerial(const std::string&, const std::string&) override {
+        return serial;
+    }
+    DeviceListOutcome FetchDevices(const std::string&, std::vector<StartDevice>& out) override {
+        out = devices;
+        return devicesOutcome;
+    }
+    void ReportDevice(const DeviceReport&) override {}
+
+    std::optional<std::string> serial = "77";
+    DeviceListOutcome devicesOutcome = DeviceListOutcome::kRecords;
+    std::vector<StartDevice> devices = {{3, "I3", "M3"}};
+};
+
+// Holds the engine thread in the view call that hands the panel back, until released.
+class HoldingView final : public PanelView {
+public:
+    void SetStartButton(const std::string& text, bool enabled) override {
+        record.SetStartButton(text, enabled);
+        if (text != "已停止，点击运行") return;
+        std::unique_lock lock(mu);
+        held = true;
+        cv.notify_all();
+        cv.wait(lock, [&] { return released; });
+    }
+    void EnableChoosers(bool e) override { record.EnableChoosers(e); }
+    void InvertStartButton() override { record.InvertStartButton(); }
+    void ClearRelayRows() override { record.ClearRelayRows(); }
+    void AddRelayRow(const std::vector<std::string>& c) override { record.AddRelayRow(c); }
+    void SetRelayCell(int r, RelayColumn c, const std::string& t) override { record.SetRelayCell(r, c, t); }
+    void ShowMessage(const std::string& c, const std::string& t) override { record.ShowMessage(c, t); }
+    void ShowNotice(const std::string& c, const std::string& t) override { record.ShowNotice(c, t); }
+    void ShowDiagnostic(const std::string& l) override { record.ShowDiagnostic(l); }
+    void SetStatusTimer(bool on) override { record.SetStatusTimer(on); }
+    void SetBusy(bool b) override { record.SetBusy(b); }
+
+    bool WaitHeld() {
+        std::unique_lock lock(mu);
+        return cv.wait_for(lock, 5s, [&] { return held; });
+    }
+    void Release() {
+        std::lock_guard lock(mu);
+        released = true;
+        cv.notify_all();
+    }
+
+    RecordingView record;
+    std::mutex mu;
+    std::condition_variable cv;
+    bool held = false;
+    bool released = false;
+};
+
+PanelConfig OneGroup(const std::string& port) {
+    PanelConfig c;
+    c.netPortName = port;
+    c.groups = {{"G1", "pump house", "pw"}};
+    return c;
+}
+
+struct ControlTest : ::testing::Test {
+    ServiceSite Site(int port) { return {"127.0.0.1", port, "prodX"}; }
+
+    PtyPair pty;
+    ScriptedGroups groups;
+    RecordingView view;
+    int unreachable = FreeLoopbackPort();
+};
+
+TEST_F(ControlTest, RefusedStartsChangeNothing) {
+    ServiceControl control(view, groups, "app", Site(unreachable));
+    EXPECT_EQ(control.Start(OneGroup(pty.SlavePath()), -1), StartOutcome::kNoGroup);
+    EXPECT_EQ(view.Calls(), (std::vector<std::string>{
+                                "message|app|没有可用的RS485设备群，请先添加设备群：[..添加已有的群..]"}));
+    view.Clear();
+    groups.serial.reset();
+    EXPECT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kGroupRejected);
+    EXPECT_EQ(view.Calls(), (std::vector<std::string>{
+                                "busy|1", "busy|0",
+                                "message|app|Group:G1(pump house) ID或密码不对！或者网络错误！"}));
+    EXPECT_FALSE(control.RunActive());
+    EXPECT_FALSE(control.TimerActive());
+}
+
+TEST_F(ControlTest, StartShowsEachStepAndASecondStartIsBusy) {
+    groups.devicesOutcome = DeviceListOutcome::kFailed;
+    ServiceControl control(view, groups, "app", Site(unreachable));
+    ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    EXPECT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kBusy);
+    ASSERT_TRUE(WaitUntil([&] { return view.Count("notice|警告|网络故障,重连中..") >= 1; }, 5s));
+    auto calls = view.Calls();
+    std::vector<std::string> head(calls.begin(), calls.begin() + 8);
+    EXPECT_EQ(head, (std::vector<std::string>{"busy|1", "choosers|0", "button|正在启动...|0",
+                                              "busy|0", "message|app|获取列表失败", "clear-rows",
+                                              "timer|1", kRunning}));
+}
+
+TEST_F(ControlTest, StopQuestionAnsweredNoThenYes) {
+    ServiceControl control(view, groups, "app", Site(unreachable));
+    ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    ASSERT_TRUE(WaitUntil([&] { return view.Count(kRunning) == 1; }, 5s));
+    size_t before = view.Calls().size();
+    control.OnStartStopClicked(OneGroup(pty.SlavePath()), 0, [] { return false; });
+    EXPECT_EQ(view.Calls().size(), before);
+    EXPECT_TRUE(control.TimerActive());
+
+    control.OnStartStopClicked(OneGroup(pty.SlavePath()), 0, [] { return true; });
+    control.JoinEngine();
+    auto calls = view.Calls();
+    std::vector<std::string> tail(calls.end() - 4, calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{kStopping, "timer|0", kStopped, "choosers|1"}));
+    EXPECT_FALSE(control.RunActive());
+}
+
+// The run ends by itself while the stop question is open: "yes" then has nothing to stop.
+TEST_F(ControlTest, YesAfterTheRunEndedLeavesThePanelAsTheEndLeftIt) {
+    ServiceControl control(view, groups, "app", Site(unreachable));
+    ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    control.OnStartStopClicked(OneGroup(pty.SlavePath()), 0, [&] {
+        control.Engine().RequestStop();  // stands for a port failure while the box is open
+        control.JoinEngine();
+        return true;
+    });
+    EXPECT_EQ(view.Last(), "choosers|1");
+    EXPECT_EQ(view.Count(kStopping), 0u);
+    EXPECT_EQ(view.Count(kStopped), 1u);
+}
+
+// Closing while a stop is under way is refused until the run has handed the panel back.
+TEST_F(ControlTest, RunStaysActiveUntilTheEndIsShown) {
+    HoldingView holding;
+    ServiceControl control(holding, groups, "app", Site(unreachable));
+    ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    control.RequestStop();
+    ASSERT_TRUE(holding.WaitHeld());
+    EXPECT_TRUE(control.RunActive());
+    holding.Release();
+    control.JoinEngine();
+    EXPECT_FALSE(control.RunActive());
+}
+
+TEST_F(ControlTest, PortThatCannotBeOpenedIsToldOnce) {
+    ServiceControl control(view, groups, "app", Site(unreachable));
+    ASSERT_EQ(control.Start(OneGroup("/nonexistent/ttyX"), 0), StartOutcome::kStarted);
+    control.JoinEngine();
+    auto calls = view.Calls();
+    std::vector<std::string> tail(calls.end() - 3, calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{
+                        "message|错误|网络侧串口(/nonexistent/ttyX)打开错误,请检查:\r\n"
+                        "1.网络侧串口是否选择正确。\r\n2.是否重复打开该程序。\r\n"
+                        "3.是否其它软件打开该串口端口。",
+                        kStopped, "choosers|1"}));
+    EXPECT_TRUE(control.TimerActive());  // only a confirmed stop ends the timer
+}
+
+// Relay rows: "--" until heard, "online" from a baseinfo, then the timer's √ and, once the
+// relay is silent for the offline lapse, ×.
+TEST_F(ControlTest, RelayRowsFollowStatusMessagesAndTheTimer) {
+    MosquittoBroker broker;
+    ASSERT_TRUE(broker.Start());
+    ServiceControl control(view, groups, "app", Site(broker.Port()));
+    control.SetOfflineAfterMs(400);
+    ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    EXPECT_EQ(view.Count("row|3|--|I3|M3"), 1u);
+    control.OnTimer();
+    EXPECT_EQ(view.Count("cell|0|1|"), 0u);  // never heard: left alone
+    ASSERT_TRUE(WaitUntil([&] { return control.Engine().Counters().Snapshot().subscriptions == 1; }, 10s));
+    ChildProcess pub;
+    ASSERT_TRUE(pub.Start({"/usr/bin/mosquitto_pub", "-p", std::to_string(broker.Port()), "-t",
+                           "/group/G1/client/status", "-m", "baseinfo:3,x,0,0,I3new,M3,"}));
+    ASSERT_TRUE(WaitUntil([&] { return view.Count("cell|0|2|I3new") == 1; }, 5s));
+    EXPECT_EQ(view.Count("cell|0|1|online"), 1u);
+    control.OnTimer();
+    EXPECT_EQ(view.Last(), "cell|0|1|√");
+    ASSERT_TRUE(WaitUntil([&] {
+        control.OnTimer();
+        return view.Last() == "cell|0|1|×";
+    }, 5s));
+}
+
+}  // namespace
+}  // namespace norvex::test
