@@ -55,8 +55,9 @@ void VirtualPort::OnWatchReady() {
     // with notices lost the count is a guess: better to offer bytes to nobody (the full queue
     // drops them) than to withhold them from a program that is there
     if (use.lost) openers_ = std::max(openers_, 1);
-    // what the last program left unread is not for the next one: it counts as dropped
-    if (!wasAttached && use.opens > 0) dropped_ += terminal_.DiscardUnread();
+    // what the last program left unread is not for the next one (it was handed to the
+    // terminal while a program had it open, so it is not counted as dropped)
+    if (!wasAttached && use.opens > 0) terminal_.DiscardUnread();
 }
 
 int VirtualPort::Fail(const char* what, int err) {
