@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,42 @@ TraceWriter::~TraceWriter() {
     thread_.join();
 }
 
+namespace {
+
+// The engine thread only copies the record; the writer thread turns it into text.
+struct RecordHead {
+    TraceDirection direction;
+    uint16_t sequence;
+    int32_t devid;
+    uint32_t senderKey;
+    int64_t unixUs;
+};
+
+std::string Pack(const TraceRecord& r) {
+    RecordHead head{r.direction, r.sequence, r.devid, r.senderKey, r.unixUs};
+    std::string packed(reinterpret_cast<const char*>(&head), sizeof head);
+    if (r.data) packed.append(reinterpret_cast<const char*>(r.data), r.length);
+    return packed;
+}
+
+std::string Unpack(const std::string& packed) {
+    RecordHead head{};
+    std::memcpy(&head, packed.data(), sizeof head);
+    TraceRecord r;
+    r.direction = head.direction;
+    r.sequence = head.sequence;
+    r.devid = head.devid;
+    r.senderKey = head.senderKey;
+    r.unixUs = head.unixUs;
+    r.data = reinterpret_cast<const uint8_t*>(packed.data()) + sizeof head;
+    r.length = packed.size() - sizeof head;
+    return FormatTraceLine(r);
+}
+
+}  // namespace
+
 TraceHook TraceWriter::Hook() {
-    return [this](const TraceRecord& r) { lines_.Push(FormatTraceLine(r)); };
+    return [this](const TraceRecord& r) { lines_.Push(Pack(r)); };
 }
 
 void TraceWriter::WriteLine(const std::string& line) {
@@ -42,7 +77,7 @@ void TraceWriter::Run() {
         const bool closed = lines_.Closed();
         batch.clear();
         lines_.PopAll(batch);
-        for (const std::string& line : batch) WriteLine(line);
+        for (const std::string& packed : batch) WriteLine(Unpack(packed));
         const uint64_t dropped = lines_.Dropped();
         if (dropped != droppedShown) {
             WriteLine("trace: " + std::to_string(dropped - droppedShown) +

@@ -10,8 +10,8 @@ namespace norvex {
 
 // Writes the trace lines of the relay engine to a descriptor (stderr or a trace file) on a
 // thread of its own, so that a slow disk or terminal never holds the engine back: the engine
-// thread only formats a line and hands it over; lines the writer cannot take in time are
-// dropped, and the writer says how many in a line of its own.
+// thread only copies the record and hands it over (the writer formats it); records the writer
+// cannot take in time are dropped, and the writer says how many in a line of its own.
 class TraceWriter {
   public:
     // fd stays the caller's; capacity: lines that may wait.
