@@ -77,21 +77,21 @@ std::string LinkTarget(const std::string& path) {
 
 // ---- a real program on the link -------------------------------------------------------------
 
-// One step of a session; the engine's side acts on the port, the program's on the link.
+// One step of a scenario; the engine's side acts on the port, the program's on the link.
 struct Step {
     enum Kind { kOpen, kClose, kProgramWrites, kEngineReads, kEngineWrites, kProgramReads } kind;
     Bytes bytes;  // written, or expected
 };
 
-struct Session {
+struct Scenario {
     const char* name;
     std::vector<Step> steps;
     uint64_t dropped;  // DroppedBytes() at the end
 };
 
-class VirtualPortSession : public ::testing::TestWithParam<Session> {};
+class VirtualPortScenario : public ::testing::TestWithParam<Scenario> {};
 
-TEST_P(VirtualPortSession, ProgramSeesWhatAUserExpects) {
+TEST_P(VirtualPortScenario, ProgramSeesWhatAUserExpects) {
     TempDir dir;
     auto port = OpenPort(dir / "ttyNorvex0");
     ASSERT_TRUE(port);
@@ -131,50 +131,50 @@ const Bytes kModbusRequest = {0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD};
 const Bytes kModbusReply = {0x01, 0x03, 0x04, 0x00, 0x0D, 0x0A, 0x11, 0x13, 0x7F};
 
 INSTANTIATE_TEST_SUITE_P(
-    UserProgram, VirtualPortSession,
-    ::testing::Values(Session{"BothWaysWhileOpen",
-                              {{Step::kOpen, {}},
-                               {Step::kProgramWrites, kModbusRequest},
-                               {Step::kEngineReads, kModbusRequest},
-                               {Step::kEngineWrites,
-                                kModbusReply},  // CR, LF, XON, XOFF and DEL pass untouched
-                               {Step::kProgramReads, kModbusReply}},
-                              0},
-                      Session{"BytesWhileNobodyListensAreDroppedAndCounted",
-                              {{Step::kEngineWrites, Pattern(100, 1)},
-                               {Step::kOpen, {}},
-                               {Step::kEngineWrites, kModbusReply},
-                               {Step::kProgramReads, kModbusReply}},
-                              100},
-                      Session{"WhatTheProgramWroteBeforeClosingIsRead",
-                              {{Step::kOpen, {}},
-                               {Step::kProgramWrites, Pattern(3000, 2)},
-                               {Step::kClose, {}},
-                               {Step::kEngineReads, Pattern(3000, 2)}},
-                              0},
-                      Session{"ReopenedProgramGetsOnlyWhatCameAfterItsOpen",
-                              {{Step::kOpen, {}},
-                               {Step::kEngineWrites, Pattern(40, 3)},  // left unread
-                               {Step::kClose, {}},
-                               {Step::kEngineWrites, Pattern(20, 4)},  // nobody listens
-                               {Step::kOpen, {}},
-                               {Step::kEngineWrites, kModbusReply},
-                               {Step::kProgramReads, kModbusReply},
-                               {Step::kProgramWrites, kModbusRequest},
-                               {Step::kEngineReads, kModbusRequest}},
-                              20},  // the 40 left unread had reached the terminal: discarded, not dropped
-                      Session{"ManyOpensAndClosesAreNoFailure",
-                              {{Step::kOpen, {}},
-                               {Step::kClose, {}},
-                               {Step::kOpen, {}},
-                               {Step::kClose, {}},
-                               {Step::kOpen, {}},
-                               {Step::kEngineWrites, kModbusReply},
-                               {Step::kProgramReads, kModbusReply},
-                               {Step::kClose, {}},
-                               {Step::kEngineWrites, Pattern(5, 5)}},
-                              5}),
-    [](const ::testing::TestParamInfo<Session>& p) { return std::string(p.param.name); });
+    UserProgram, VirtualPortScenario,
+    ::testing::Values(
+        Scenario{"BothWaysWhileOpen",
+                 {{Step::kOpen, {}},
+                  {Step::kProgramWrites, kModbusRequest},
+                  {Step::kEngineReads, kModbusRequest},
+                  {Step::kEngineWrites, kModbusReply},  // CR, LF, XON, XOFF and DEL pass untouched
+                  {Step::kProgramReads, kModbusReply}},
+                 0},
+        Scenario{"BytesWhileNobodyListensAreDroppedAndCounted",
+                 {{Step::kEngineWrites, Pattern(100, 1)},
+                  {Step::kOpen, {}},
+                  {Step::kEngineWrites, kModbusReply},
+                  {Step::kProgramReads, kModbusReply}},
+                 100},
+        Scenario{"WhatTheProgramWroteBeforeClosingIsRead",
+                 {{Step::kOpen, {}},
+                  {Step::kProgramWrites, Pattern(3000, 2)},
+                  {Step::kClose, {}},
+                  {Step::kEngineReads, Pattern(3000, 2)}},
+                 0},
+        Scenario{"ReopenedProgramGetsOnlyWhatCameAfterItsOpen",
+                 {{Step::kOpen, {}},
+                  {Step::kEngineWrites, Pattern(40, 3)},  // left unread
+                  {Step::kClose, {}},
+                  {Step::kEngineWrites, Pattern(20, 4)},  // nobody listens
+                  {Step::kOpen, {}},
+                  {Step::kEngineWrites, kModbusReply},
+                  {Step::kProgramReads, kModbusReply},
+                  {Step::kProgramWrites, kModbusRequest},
+                  {Step::kEngineReads, kModbusRequest}},
+                 20},  // the 40 left unread had reached the terminal: discarded, not dropped
+        Scenario{"ManyOpensAndClosesAreNoFailure",
+                 {{Step::kOpen, {}},
+                  {Step::kClose, {}},
+                  {Step::kOpen, {}},
+                  {Step::kClose, {}},
+                  {Step::kOpen, {}},
+                  {Step::kEngineWrites, kModbusReply},
+                  {Step::kProgramReads, kModbusReply},
+                  {Step::kClose, {}},
+                  {Step::kEngineWrites, Pattern(5, 5)}},
+                 5}),
+    [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 
 TEST(VirtualPortQueue, ProgramThatDoesNotReadNeverStallsTheEngine) {
     TempDir dir;
