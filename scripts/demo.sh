@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole system on this machine: installs what is missing, builds a Release tree, then runs
-# mosquitto, norvex-groupd with a demo group of two relays, relay-sim playing them, a virtual
-# serial-port pair and norvexd on its network side.  Ctrl-C stops everything it started.
+# mosquitto, norvex-groupd with a demo group of two relays, relay-sim playing them and norvexd
+# with its built-in virtual port.  Ctrl-C stops everything it started.
 # `demo.sh --panel` runs the desktop panel (norvex-panel) there instead of norvexd; it needs a
 # display.
 # Ports: NORVEX_DEMO_BROKER_PORT (6002) and NORVEX_DEMO_GROUP_PORT (50001), loopback only.
@@ -84,26 +84,24 @@ export NORVEX_BROKER="127.0.0.1:$broker_port"
 export NORVEX_GROUP_SERVICE="127.0.0.1:$group_port"
 export NORVEX_ONENET_API="127.0.0.1:$group_port"
 
-app_port="$work/ttyApp"
-net_port="$work/ttyNet"
-start "$work/socat.log" socat "pty,raw,echo=0,link=$app_port" "pty,raw,echo=0,link=$net_port"
-for _ in $(seq 100); do [ -e "$app_port" ] && [ -e "$net_port" ] && break; sleep 0.1; done
+# norvexd makes the port itself: a pseudo-terminal linked here, opened by the user's program
+app_port="$work/ttyNorvex0"
 
 # the password on standard input: on the command line every user of the machine could read it
 group_id=$("$group_tool" create --name "Demo Group" --password-stdin --config "$work/NorvexPanel.cfg" \
-           --net-port "$net_port" --app-port "$app_port" <<< "demo123")
+           --net-port "pty:$app_port" <<< "demo123")
 "$groupd" add-device "$group_id" 1 89860000000000000001 860000000000001 --db "$work/groupd.db"
 "$groupd" add-device "$group_id" 2 89860000000000000002 860000000000002 --db "$work/groupd.db"
 
 ping_ms=30000
-export NORVEX_SERIAL_PORTS="$app_port:$net_port"  # so that the panel's choosers list them
 if ((panel)); then
   # the panel prints nothing: the relays' pings, every 5 s, mark them online soon after it
   # has connected
   ping_ms=5000
   start "$work/norvexd.log" "$bin/src/panel/norvex-panel" --config "$work/NorvexPanel.cfg"
 else
-  start "$work/norvexd.log" "$norvexd" --config "$work/NorvexPanel.cfg"
+  start "$work/norvexd.log" "$norvexd" --config "$work/NorvexPanel.cfg" --stats-interval 60 \
+        --trace-file "$work/trace.log" --metrics-file "$work/norvex.prom"
 fi
 norvexd_pid=${pids[-1]}
 # relays come up once norvexd is connected, so that it hears their first "baseinfo"
@@ -119,10 +117,12 @@ start "$work/relay2.log" "$relay_sim" --group "$group_id" --devids 2 --ping-ms "
 cat <<MSG
 
 Norvex demo is running: group $group_id; relay 1 echoes what it receives, relay 2 only reports.
-  application side of the serial pair: $app_port
+  norvexd's virtual port:    $app_port
   talk to it, for example:   socat - $app_port,raw,echo=0
                        or:   screen $app_port 115200
-  norvexd's panel lines:     tail -f $work/norvexd.log
+  norvexd's panel lines:     tail -f $work/norvexd.log   (kill -USR1 $norvexd_pid: a stats line)
+  every byte, in hex:        tail -f $work/trace.log
+  metrics:                   cat $work/norvex.prom
 Press Ctrl-C to stop everything.
 
 MSG

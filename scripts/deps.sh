@@ -5,9 +5,11 @@ pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       mosquitto mosquitto-clients libmosquitto-dev
       libcurl4-openssl-dev libssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev
-      socat
+      socat nodejs npm
       qt6-base-dev qt6-svg-dev xvfb xauth x11-utils fonts-wqy-microhei  # the panel and its tests
       file help2man systemd)  # packaging: CPack's dependency scan, man pages, unit checks
+# RabbitMQ only for the opt-in full-stack run against its MQTT plugin
+if [ "${NORVEX_TEST_RABBITMQ:-0}" = 1 ]; then pkgs+=(rabbitmq-server); fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

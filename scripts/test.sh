@@ -2,15 +2,24 @@
 # Installs what is missing, builds with AddressSanitizer + UndefinedBehaviorSanitizer and runs the
 # whole suite, then builds again with ThreadSanitizer and runs the suite but the fuzz targets.
 # Last, as root, the Debian package is built, installed, checked and removed again.
-# Every test starts the services it needs (a private mosquitto, ptys, HTTP servers) on loopback.
+# Every test starts the services it needs (a private mosquitto or aedes, ptys, HTTP servers) on
+# loopback.  NORVEX_TEST_RABBITMQ=1 adds RabbitMQ's MQTT plugin to the brokers of the full-stack
+# test (slow to start, heavy).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+
+# aedes for the full-stack test: the pinned set, installed into the build tree
+install_aedes() {
+  (cd "$1/aedes" && npm ci --no-audit --no-fund --loglevel=error)
+}
+export NORVEX_REQUIRE_AEDES=1
 
 jobs=$(nproc)
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DNORVEX_SANITIZE=address,undefined -DNORVEX_BUILD_BENCH=OFF
 cmake --build build/asan -j "$jobs"
+install_aedes build/asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
@@ -19,6 +28,7 @@ if [ "${NORVEX_SKIP_TSAN:-0}" != 1 ]; then
   cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DNORVEX_SANITIZE=thread -DNORVEX_BUILD_BENCH=OFF
   cmake --build build/tsan -j "$jobs"
+  install_aedes build/tsan
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build/tsan --output-on-failure -j "$jobs" -LE 'fuzz|panel'
 fi

@@ -1,6 +1,7 @@
 // End-to-end figures of the bridge: a private mosquitto, relay-sim, a pty standing in for the
 // serial-port pair, and the relay engine, measured against a plain libmosquitto publisher
 // through the same broker in the same run.  Loopback only; every wait is bounded.
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,6 +20,8 @@
 
 #include "bench_stats.h"
 #include "bridge/relay_engine.h"
+#include "common/unique_fd.h"
+#include "shell/trace_writer.h"
 #include "support/child_process.h"
 #include "support/mosquitto_broker.h"
 #include "support/mosquitto_client.h"
@@ -138,6 +142,9 @@ struct Bench {
     QuietEvents events;
     norvex::RelayEngine engine{events};
     pid_t workerTid = -1;
+    // --trace FILE: the engine's byte monitor on, its lines written as norvexd writes them
+    std::unique_ptr<norvex::TraceWriter> trace;
+    pid_t traceTid = -1;
 
     MosquittoClient hostSub{"bench-host-sub"};
     MosquittoClient baseSub{"bench-base-sub"};
@@ -172,6 +179,7 @@ struct Bench {
         config.groupId = kGroup;
         config.groupSerial = "1";
         config.portName = pty.SlavePath();
+        if (trace) engine.SetTraceHook(trace->Hook());
         auto before = norvex::bench::ProcessThreads();
         if (!engine.Start(config)) return false;
         if (!norvex::test::WaitUntil([&] { return engine.Counters().Snapshot().subscriptions >= 1; }, 10s))
@@ -263,6 +271,7 @@ std::vector<double> GroupToSerial(Bench& b, uint32_t key, int samples) {
 struct Throughput {
     double mbPerS = 0;
     double cpuSPerMb = 0;
+    double traceCpuSPerMb = 0;  // the trace writer's thread, when tracing
     size_t bytes = 0;
     uint64_t bad = 0;
     bool complete = false;
@@ -279,6 +288,7 @@ Throughput SerialToGroupStream(Bench& b, size_t total) {
         b.hostCheck.active.store(true, std::memory_order_release);
     }
     long long cpu0 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long tcpu0 = b.traceTid > 0 ? norvex::bench::ThreadCpuNs(b.traceTid) : 0;
     auto t0 = BenchClock::now();
     std::thread writer([&] {
         for (size_t at = 0; at < total; at += 4096)
@@ -294,6 +304,7 @@ Throughput SerialToGroupStream(Bench& b, size_t total) {
     auto t1 = BenchClock::now();
     writer.join();
     long long cpu1 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long tcpu1 = b.traceTid > 0 ? norvex::bench::ThreadCpuNs(b.traceTid) : 0;
     {
         std::lock_guard<std::mutex> l(b.hostArrivals.mu);
         b.hostCheck.active.store(false, std::memory_order_release);
@@ -303,6 +314,7 @@ Throughput SerialToGroupStream(Bench& b, size_t total) {
     double mb = static_cast<double>(r.bytes) / 1e6;
     r.mbPerS = mb / std::chrono::duration<double>(t1 - t0).count();
     r.cpuSPerMb = static_cast<double>(cpu1 - cpu0) / 1e9 / std::max(mb, 1e-9);
+    r.traceCpuSPerMb = static_cast<double>(tcpu1 - tcpu0) / 1e9 / std::max(mb, 1e-9);
     return r;
 }
 
@@ -336,6 +348,7 @@ Throughput GroupToSerialStream(Bench& b, uint32_t key, size_t packets, size_t wi
     std::vector<uint8_t> got;
     got.reserve(total);
     long long cpu0 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long tcpu0 = b.traceTid > 0 ? norvex::bench::ThreadCpuNs(b.traceTid) : 0;
     auto t0 = BenchClock::now();
     auto deadline = t0 + 60s;
     size_t published = 0;
@@ -353,6 +366,7 @@ Throughput GroupToSerialStream(Bench& b, uint32_t key, size_t packets, size_t wi
     }
     auto t1 = BenchClock::now();
     long long cpu1 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long tcpu1 = b.traceTid > 0 ? norvex::bench::ThreadCpuNs(b.traceTid) : 0;
     Throughput r;
     r.bytes = got.size();
     r.complete = got.size() == total;
@@ -361,6 +375,7 @@ Throughput GroupToSerialStream(Bench& b, uint32_t key, size_t packets, size_t wi
     double mb = static_cast<double>(r.bytes) / 1e6;
     r.mbPerS = mb / std::chrono::duration<double>(t1 - t0).count();
     r.cpuSPerMb = static_cast<double>(cpu1 - cpu0) / 1e9 / std::max(mb, 1e-9);
+    r.traceCpuSPerMb = static_cast<double>(tcpu1 - tcpu0) / 1e9 / std::max(mb, 1e-9);
     return r;
 }
 
@@ -368,14 +383,30 @@ void PrintThroughput(const char* what, const Throughput& t, bool cpu) {
     std::printf("%-44s %7.2f MB/s  %8zu bytes  %s%s", what, t.mbPerS, t.bytes,
                 t.complete ? "complete" : "INCOMPLETE", t.bad ? "  OUT OF ORDER/CORRUPT" : "");
     if (cpu) std::printf("  worker %.4f CPU-s/MB", t.cpuSPerMb);
+    if (cpu && t.traceCpuSPerMb > 0) std::printf("  trace writer %.4f CPU-s/MB", t.traceCpuSPerMb);
     std::printf("\n");
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
     Bench b;
+    norvex::UniqueFd traceFd;
+    if (argc == 3 && std::string(argv[1]) == "--trace") {
+        traceFd = norvex::UniqueFd(::open(argv[2], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        if (!traceFd) {
+            std::fprintf(stderr, "e2e_bench: cannot open %s\n", argv[2]);
+            return 2;
+        }
+        auto before = norvex::bench::ProcessThreads();
+        b.trace = std::make_unique<norvex::TraceWriter>(traceFd.Get());
+        for (pid_t t : norvex::bench::ProcessThreads())
+            if (!before.count(t)) b.traceTid = t;
+    } else if (argc != 1) {
+        std::fprintf(stderr, "usage: e2e_bench [--trace FILE]\n");
+        return 2;
+    }
     if (!b.Start()) {
         std::fprintf(stderr, "e2e_bench: set-up failed (broker, relay-sim, probes or worker)\n");
         return 1;

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "bridge/net_port.h"
+
 namespace norvex {
 
 // One relay of the group, as the group web service lists it.  Texts are UTF-8, at most 31
@@ -20,7 +22,8 @@ struct EngineConfig {
     std::string groupId;      // client identifier and the name in the topics
     std::string groupSerial;  // the MQTT password follows from it
     std::string productId;    // MQTT user name
-    std::string portName;     // network-side port: a path, or a name under /dev
+    std::string portName;     // network-side port: a path, a name under /dev, or "pty:PATH"
+    VirtualPortOptions virtualPort;  // access to a "pty:PATH" port's terminal
     std::vector<RelayEntry> relays;  // the relay table, in the web service's order
 };
 

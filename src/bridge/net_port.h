@@ -39,5 +39,12 @@ public:
 // anything else is a serial tty (a path, or a name under /dev).  nullptr on failure, with the
 // reason in *error.
 std::unique_ptr<NetPort> OpenNetPort(const std::string& name, std::string* error);
+// The same, with the access rules a virtual port's terminal is given (a tty ignores them).
+struct VirtualPortOptions {
+    std::string group;     // a group name or number; empty: the terminal's group is left alone
+    uint32_t mode = 0600;  // permission bits of the terminal (at most 0777)
+};
+std::unique_ptr<NetPort> OpenNetPort(const std::string& name, const VirtualPortOptions& options,
+                                     std::string* error);
 
 }  // namespace norvex

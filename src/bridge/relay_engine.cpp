@@ -28,7 +28,7 @@ bool BeginRun(EngineRun& run) {
     }
     Emit(run, {.state = EngineState::kOpeningPort});
     std::string error;
-    run.port = OpenNetPort(run.config.portName, &error);
+    run.port = OpenNetPort(run.config.portName, run.config.virtualPort, &error);
     if (!run.port) {
         run.stopReason = StopReason::kPortOpenFailed;
         run.stopDetail = error;

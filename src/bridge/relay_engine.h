@@ -46,6 +46,8 @@ public:
     // The relay table of the current (or last) run: rows in config order.  Rows are only
     // replaced by Start(), so the Start() caller's thread may read them at any time.
     size_t RelayCount() const { return relays_.size(); }
+    // The device number of row's relay (fixed for a run); the Start() caller's thread.
+    int32_t RelayDevid(size_t row) const { return relays_[row].devid; }
     // When row's relay was last heard (TickClock ms), or kNeverHeard.  Lock-free; any thread.
     uint32_t LastHeardTick(size_t row) const;
 

@@ -1,13 +1,30 @@
 #include "shell/norvexd_options.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <string_view>
+#include <utility>
 
 namespace norvex {
 
 const char kNorvexdUsage[] =
-    "usage: norvexd [--config FILE]   run the service for the configuration's current group\n"
+    "usage: norvexd [--config FILE] [OPTION...]   run the service for the configuration's current\n"
+    "                                             group\n"
     "       norvexd --list-ports      list the serial ports this machine offers\n"
     "       norvexd --help | --version\n"
+    "\n"
+    "Options:\n"
+    "  --virtual-port PATH        make the network-side port a pseudo-terminal linked at PATH\n"
+    "                             (in place of the configuration's port; a configured port name\n"
+    "                             \"pty:PATH\" does the same); the user's program opens PATH\n"
+    "  --virtual-port-group GROUP give the terminal to GROUP (a name or number)\n"
+    "  --virtual-port-mode MODE   the terminal's permission bits, octal (default 0600)\n"
+    "  --stats-interval N         print the \"stats:\" line every N seconds (it is also printed\n"
+    "                             on SIGUSR1 and at exit)\n"
+    "  --trace                    print every chunk of serial data on stderr, in hex\n"
+    "  --trace-file FILE          the same, appended to FILE\n"
+    "  --metrics-file PATH        keep PATH up to date (every 5 s) in the Prometheus text\n"
+    "                             format, for the node_exporter textfile collector\n"
     "\n"
     "The configuration defaults to NorvexPanel.cfg beside the executable; norvexd only reads it\n"
     "(norvex-group adds groups).  SIGINT or SIGTERM stops the service; the exit status is 0\n"
@@ -16,27 +33,105 @@ const char kNorvexdUsage[] =
     "NORVEX_GROUP_SERVICE (host:port, 127.0.0.1:50001), NORVEX_SERIAL_PORTS (extra port paths\n"
     "or globs, colon-separated).\n";
 
+namespace {
+
+constexpr int kMaxStatsIntervalS = 86400;
+
+bool ParseMode(std::string_view text, uint32_t& mode) {
+    if (text.empty() || text.size() > 4) return false;
+    uint32_t m = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '7') return false;
+        m = m * 8 + static_cast<uint32_t>(ch - '0');
+    }
+    if (m > 0777) return false;
+    mode = m;
+    return true;
+}
+
+bool ParseSeconds(const std::string& text, int& seconds) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < 1 || v > kMaxStatsIntervalS) return false;
+    seconds = static_cast<int>(v);
+    return true;
+}
+
+// Stores one option's value; an empty result means it was accepted, else why not.
+std::string TakeValue(std::string_view name, const std::string& value, NorvexdOptions& o) {
+    if (value.empty()) return std::string(name) + " needs a value";
+    if (name == "--config") {
+        o.configPath = value;
+    } else if (name == "--virtual-port") {
+        o.virtualPort = value;
+    } else if (name == "--virtual-port-group") {
+        o.virtualPortAccess.group = value;
+    } else if (name == "--virtual-port-mode") {
+        if (!ParseMode(value, o.virtualPortAccess.mode))
+            return "--virtual-port-mode needs octal permission bits (at most 0777), not " + value;
+    } else if (name == "--stats-interval") {
+        if (!ParseSeconds(value, o.statsIntervalS))
+            return "--stats-interval needs a number of seconds from 1 to 86400, not " + value;
+    } else if (name == "--trace-file") {
+        o.trace = true;
+        o.traceFile = value;
+    } else if (name == "--metrics-file") {
+        o.metricsFile = value;
+    }
+    return {};
+}
+
+bool TakesValue(std::string_view name) {
+    for (std::string_view v :
+         {"--config", "--virtual-port", "--virtual-port-group", "--virtual-port-mode",
+          "--stats-interval", "--trace-file", "--metrics-file"}) {
+        if (name == v) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv) {
     NorvexdOptions o;
+    auto bad = [&o](std::string why) {
+        o.action = NorvexdOptions::Action::kBadUsage;
+        o.error = std::move(why);
+        return o;
+    };
     for (int i = 1; i < argc; ++i) {
         std::string_view a = argv[i];
-        if (a == "--help" || a == "-h") {
+        size_t eq = a.find('=');
+        std::string_view name = a.substr(0, eq);
+        if (a.rfind("--", 0) == 0 && TakesValue(name)) {
+            std::string value;
+            if (eq != std::string_view::npos) {
+                value = std::string(a.substr(eq + 1));
+            } else if (i + 1 < argc && std::string_view(argv[i + 1]).rfind("--", 0) != 0) {
+                // "--virtual-port --trace" lacks a path; it does not name one "--trace"
+                value = argv[++i];
+            }
+            std::string why = TakeValue(name, value, o);
+            if (!why.empty()) return bad(why);
+        } else if (a == "--help" || a == "-h") {
             o.action = NorvexdOptions::Action::kHelp;
         } else if (a == "--version") {
             o.action = NorvexdOptions::Action::kVersion;
         } else if (a == "--list-ports") {
             o.action = NorvexdOptions::Action::kListPorts;
-        } else if (a == "--config" && i + 1 < argc && argv[i + 1][0] != '\0') {
-            o.configPath = argv[++i];
-        } else if (a.rfind("--config=", 0) == 0 && a.size() > 9) {
-            o.configPath = std::string(a.substr(9));
+        } else if (a == "--trace") {
+            o.trace = true;
         } else {
-            o.action = NorvexdOptions::Action::kBadUsage;
-            o.error = a == "--config" ? "--config needs a file name" : "unknown option " + std::string(a);
-            return o;
+            return bad("unknown option " + std::string(a));
         }
     }
     return o;
+}
+
+std::string NetPortName(const NorvexdOptions& options, const std::string& configured) {
+    return options.virtualPort.empty() ? configured : "pty:" + options.virtualPort;
 }
 
 }  // namespace norvex

@@ -127,6 +127,7 @@ StartOutcome ServiceControl::Launch(const std::shared_ptr<StartJob>& job) {
     config.groupId = job->group.id;
     config.groupSerial = *job->serial;
     config.portName = job->netPortName;
+    config.virtualPort = site_.virtualPort;
     for (const StartDevice& d : job->devices) config.relays.push_back({d.devid, d.iccid, d.imei});
     portName_ = config.portName;
     groupId_ = config.groupId;
@@ -231,6 +232,8 @@ void ServiceControl::ShowFault(const EngineStatus& status) {
 void ServiceControl::ShowStopped(const EngineStatus& status) {
     switch (status.stopReason) {
         case StopReason::kPortOpenFailed:
+            // the system's reason (a virtual port's link rules among them) for whoever looks
+            if (!status.detail.empty()) view_.ShowDiagnostic(status.detail);
             view_.ShowMessage(kCaptionError, ReplaceFirst(kTextPortOpenFailed, portName_));
             break;
         case StopReason::kPortFailed:

@@ -36,6 +36,7 @@ struct ServiceSite {
     std::string brokerHost = "127.0.0.1";
     int brokerPort = 6002;
     std::string productId;
+    VirtualPortOptions virtualPort;  // for a network-side port named "pty:PATH"
 };
 
 // The Start/Stop button, the status timer and the engine's events, without any window: the
@@ -79,6 +80,7 @@ public:
     RelayEngine& Engine() { return engine_; }
     // The lapse after which a relay reads "×"; shortened only by tests.
     void SetOfflineAfterMs(uint32_t ms) { offlineAfterMs_ = ms; }
+    uint32_t OfflineAfterMs() const { return offlineAfterMs_; }
 
 private:
     struct StartJob;

@@ -1,6 +1,7 @@
 #include "fullstack_rig.h"
 
 #include <fstream>
+#include <sstream>
 
 #include "support/net_util.h"
 
@@ -12,8 +13,12 @@ std::string ProgramPath(const std::string& name) {
     return bin + "/tools/" + name + "/" + name;
 }
 
-GroupRig::GroupRig() : groupPort_(FreeLoopbackPort()), configPath_(dir_.File("NorvexPanel.cfg")) {
-    if (!broker_.Start()) return;
+GroupRig::GroupRig(BrokerKind broker)
+    : broker_(MakeTestBroker(broker)),
+      groupPort_(FreeLoopbackPort()),
+      configPath_(dir_.File("NorvexPanel.cfg")) {
+    if (broker_->NeedsUsers()) productId_ = "norvex-test";
+    if (!broker_->Start()) return;
     if (!groupd_.Start({ProgramPath("norvex-groupd"), "serve", "--port", std::to_string(groupPort_),
                         "--db", dir_.File("groupd.db")},
                        {}, dir_.File("groupd.log"))) {
@@ -23,8 +28,8 @@ GroupRig::GroupRig() : groupPort_(FreeLoopbackPort()), configPath_(dir_.File("No
 }
 
 std::vector<std::string> GroupRig::Env() const {
-    return {"NORVEX_BROKER=" + broker_.HostPort(), "NORVEX_GROUP_SERVICE=" + ServiceHostPort(),
-            "NORVEX_ONENET_API=" + ServiceHostPort(), "NORVEX_PRODUCT_ID="};
+    return {"NORVEX_BROKER=" + broker_->HostPort(), "NORVEX_GROUP_SERVICE=" + ServiceHostPort(),
+            "NORVEX_ONENET_API=" + ServiceHostPort(), "NORVEX_PRODUCT_ID=" + productId_};
 }
 
 bool GroupRig::CreateGroup(const std::string& netPort) {
@@ -45,7 +50,25 @@ bool GroupRig::CreateGroup(const std::string& netPort) {
             return false;
         }
     }
-    return !groupId_.empty();
+    if (groupId_.empty()) return false;
+    return !broker_->NeedsUsers() || broker_->AddUser(productId_, "NRVX" + GroupSerial(groupId_));
+}
+
+std::string GroupRig::GroupSerial(const std::string& groupId) const {
+    // list-groups prints "serial,name,created,device id" per group
+    std::string out;
+    RunProgram({ProgramPath("norvex-groupd"), "list-groups", "--db", dir_.File("groupd.db")}, {},
+               &out);
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.size() > groupId.size() &&
+            line.compare(line.size() - groupId.size(), groupId.size(), groupId) == 0 &&
+            line[line.size() - groupId.size() - 1] == ',') {
+            return line.substr(0, line.find(','));
+        }
+    }
+    return {};
 }
 
 std::string GroupRig::Reports() const {

@@ -130,6 +130,38 @@ TEST_F(RelaySimTest, DuplicatesOnRequestFallsSilentAndEndsAfterItsDuration) {
     EXPECT_TRUE(Contains(Sim(), "relay 1: 3 host messages, 4 packets sent")) << Sim();
 }
 
+TEST_F(RelaySimTest, SendsPipedDataWithBadAndLateCopiesAndHandsOnHostData) {
+    std::ofstream(dir_.File("data.bin"), std::ios::binary) << "ABCDEFGHIJKL";
+    ASSERT_TRUE(StartSim({"--ping-ms", "0", "--no-echo", "--chunk", "1", "--data-in",
+                          dir_.File("data.bin"), "--host-out", dir_.File("host-out.bin"),
+                          "--late-every", "3", "--bad-every", "4"}));
+    // every 4th packet is followed by a copy whose digits are not hex, every 3rd (once eight
+    // were sent) by the packet sent eight before it
+    const std::string expected =
+        "0001,41 0002,42 0003,43 0004,44 0004,G! 0005,45 0006,46 0007,47 0008,48 0008,G! 0009,49 "
+        "0001,41 000A,4A 000B,4B 000C,4C 000C,G! 0004,44 ";
+    std::string got;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            got.clear();
+            const std::string all = Sub();
+            const std::string prefix = "/group/G1/client 00000001,";
+            for (size_t at = all.find(prefix); at != std::string::npos;
+                 at = all.find(prefix, at + 1)) {
+                size_t begin = at + prefix.size();
+                got += all.substr(begin, all.find('\n', begin) - begin) + " ";
+            }
+            return got.size() >= expected.size();
+        },
+        5s))
+        << got;
+    EXPECT_EQ(got, expected);
+
+    ASSERT_TRUE(PublishHost(5, "xyz"));
+    ASSERT_TRUE(WaitUntil([&] { return ReadTextFile(dir_.File("host-out.bin")) == "xyz"; }, 5s))
+        << ReadTextFile(dir_.File("host-out.bin"));
+}
+
 TEST(RelaySimOptions, BadOptionsAreRefusedWithUsage) {
     TempDir dir;
     for (const std::vector<std::string>& args : {std::vector<std::string>{},

@@ -40,12 +40,4 @@ void MosquittoBroker::Stop() {
     proc_.Stop();
 }
 
-bool MosquittoBroker::Publish(const std::vector<std::string>& args,
-                              std::chrono::milliseconds limit) const {
-    std::vector<std::string> argv = {NORVEX_MOSQUITTO_PUB_BIN, "-h", "127.0.0.1", "-p",
-                                     std::to_string(port_)};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunProgram(argv, {}, nullptr, limit) == 0;
-}
-
 }  // namespace norvex::test

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/test_broker.h"
 #include "support/text_file.h"
 
 namespace norvex::test {
@@ -20,25 +21,15 @@ struct BrokerTls {
 // A private mosquitto on a free loopback port, anonymous access, no persistence; with tls, its
 // one listener speaks TLS only.
 // Start() waits until it accepts connections; Restart() brings it back on the same port.
-class MosquittoBroker {
+class MosquittoBroker : public TestBroker {
   public:
     explicit MosquittoBroker(const std::optional<BrokerTls>& tls = std::nullopt);
-    ~MosquittoBroker() { Stop(); }
+    ~MosquittoBroker() override { Stop(); }
 
-    bool Start();
-    void Stop();
-    bool Restart() {
-        Stop();
-        return Start();
-    }
+    bool Start() override;
+    void Stop() override;
 
-    // Publishes with the broker's own command-line client (mosquitto_pub with args after the
-    // host and port); true once it ended with status 0 within limit.
-    bool Publish(const std::vector<std::string>& args,
-                 std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
-
-    int Port() const { return port_; }
-    std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+    int Port() const override { return port_; }
     const std::string& LogFile() const { return log_; }
 
   private:

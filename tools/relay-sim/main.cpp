@@ -1,6 +1,9 @@
 // relay-sim: the relays of one group, for tests, benchmarks and demonstrations.
+#include <fcntl.h>
 #include <mosquitto.h>
+#include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -9,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "relay_client.h"
@@ -30,6 +34,24 @@ struct LibMosquitto {
     LibMosquitto() { mosquitto_lib_init(); }
     ~LibMosquitto() { mosquitto_lib_cleanup(); }
 };
+
+// Sends what arrives on path as the relay's data until the writers go or stop is set.
+void ForwardDataIn(const std::string& path, RelayClient& relay, const std::atomic<bool>& stop) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        std::fprintf(stderr, "relay-sim: cannot open %s\n", path.c_str());
+        return;
+    }
+    uint8_t buf[4096];
+    while (!stop.load(std::memory_order_relaxed)) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 200) <= 0) continue;
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) relay.SendData(buf, static_cast<size_t>(n));
+        if (n == 0) break;
+    }
+    ::close(fd);
+}
 
 }  // namespace
 
@@ -61,12 +83,20 @@ int main(int argc, char** argv) {
         }
     }
 
+    std::atomic<bool> stopReading{false};
+    std::thread reader;
+    if (!opt.dataIn.empty()) {
+        reader = std::thread(ForwardDataIn, opt.dataIn, std::ref(*relays.front()),
+                             std::cref(stopReading));
+    }
+
     const auto start = Clock::now();
     const auto never = Clock::time_point::max();
     const auto end = opt.durationMs > 0 ? start + std::chrono::milliseconds(opt.durationMs) : never;
     auto silenceAt =
         opt.silenceAfterMs > 0 ? start + std::chrono::milliseconds(opt.silenceAfterMs) : never;
     auto nextPing = opt.pingMs > 0 ? start + std::chrono::milliseconds(opt.pingMs) : never;
+    auto nextFlood = opt.statusFlood > 0 ? start : never;
     for (;;) {
         auto now = Clock::now();
         if (now >= end) break;
@@ -80,7 +110,11 @@ int main(int argc, char** argv) {
             for (auto& r : relays) r->SendPing();
             nextPing += std::chrono::milliseconds(opt.pingMs);
         }
-        timespec wait = WaitFor(now, std::min({end, silenceAt, nextPing}));
+        if (now >= nextFlood) {
+            relays.front()->SendStatusFlood(opt.statusFlood);
+            nextFlood += std::chrono::milliseconds(opt.floodMs);
+        }
+        timespec wait = WaitFor(now, std::min({end, silenceAt, nextPing, nextFlood}));
         int sig = sigtimedwait(&sigs, nullptr, &wait);
         if (sig == SIGINT || sig == SIGTERM) break;
         if (sig == SIGUSR1 || sig == SIGUSR2) {
@@ -89,6 +123,8 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         }
     }
+    stopReading.store(true, std::memory_order_relaxed);
+    if (reader.joinable()) reader.join();
     for (auto& r : relays) {
         r->Stop();
         std::printf("relay %d: %llu host messages, %llu packets sent\n", r->Devid(),

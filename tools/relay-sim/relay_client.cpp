@@ -1,5 +1,6 @@
 #include "relay_client.h"
 
+#include <fcntl.h>
 #include <mosquitto.h>
 #include <unistd.h>
 
@@ -23,11 +24,16 @@ RelayClient::RelayClient(const SimOptions& opt, int devid, const std::atomic<boo
 RelayClient::~RelayClient() {
     Stop();
     if (mosq_ != nullptr) mosquitto_destroy(mosq_);
+    if (hostOut_ >= 0) ::close(hostOut_);
 }
 
 bool RelayClient::Start() {
     std::string id = "relay-sim-" + opt_.group + "-" + std::to_string(devid_) + "-" +
                      std::to_string(static_cast<long>(getpid()));
+    if (!opt_.hostOut.empty() && devid_ == opt_.devids.front()) {
+        hostOut_ = ::open(opt_.hostOut.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (hostOut_ < 0) return false;
+    }
     mosq_ = mosquitto_new(id.c_str(), true, this);
     if (mosq_ == nullptr) return false;
     mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
@@ -55,10 +61,23 @@ void RelayClient::SendPing() {
     if (!silent_.load(std::memory_order_relaxed)) Publish(statusTopic_, FormatPingAck(devid_));
 }
 
+std::string RelayClient::BaseInfo(int devid) const {
+    return FormatBaseInfo(devid, opt_.infoText, 1, 0, "8986" + std::to_string(1000000 + devid),
+                          "86" + std::to_string(2000000 + devid));
+}
+
+void RelayClient::SendStatusFlood(int count) {
+    for (int d = 1; d <= count; ++d) {
+        Publish(statusTopic_, BaseInfo(d));
+        Publish(statusTopic_, FormatPingAck(d));
+    }
+}
+
 void RelayClient::Publish(const std::string& topic, const std::string& payload) {
     int rc = mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
                                payload.data(), opt_.qos, false);
-    if (rc == MOSQ_ERR_SUCCESS && topic == dataTopic_) packetsSent_.fetch_add(1, std::memory_order_relaxed);
+    if (rc == MOSQ_ERR_SUCCESS && topic == dataTopic_)
+        packetsSent_.fetch_add(1, std::memory_order_relaxed);
     if (opt_.verbose > 1 || (opt_.verbose > 0 && rc != MOSQ_ERR_SUCCESS)) {
         std::printf("relay %d: publish %s %s%s\n", devid_, topic.c_str(), payload.c_str(),
                     rc == MOSQ_ERR_SUCCESS ? "" : " (failed)");
@@ -77,9 +96,7 @@ void RelayClient::OnConnect(mosquitto* m, void* self, int rc) {
 
 void RelayClient::OnSubscribe(mosquitto*, void* self, int, int, const int*) {
     auto* r = static_cast<RelayClient*>(self);
-    r->Publish(r->statusTopic_, FormatBaseInfo(r->devid_, r->opt_.infoText, 1, 0,
-                                               "8986" + std::to_string(1000000 + r->devid_),
-                                               "86" + std::to_string(2000000 + r->devid_)));
+    r->Publish(r->statusTopic_, r->BaseInfo(r->devid_));
     std::printf("relay %d ready\n", r->devid_);
     std::fflush(stdout);
 }
@@ -95,8 +112,14 @@ void RelayClient::OnMessage(mosquitto*, void* self, const mosquitto_message* msg
         return;
     }
     r->hostMessages_.fetch_add(1, std::memory_order_relaxed);
+    for (size_t at = 0; r->hostOut_ >= 0 && at < data.bytes.size();) {
+        ssize_t n = ::write(r->hostOut_, data.bytes.data() + at, data.bytes.size() - at);
+        if (n <= 0) break;  // the reader went away; the counts still show what came
+        at += static_cast<size_t>(n);
+    }
     if (r->opt_.verbose > 0) {
-        std::printf("relay %d: host seq %u, %zu bytes\n", r->devid_, data.sequence, data.bytes.size());
+        std::printf("relay %d: host seq %u, %zu bytes\n", r->devid_, data.sequence,
+                    data.bytes.size());
         std::fflush(stdout);
     }
     if (r->opt_.echo && !r->silent_.load(std::memory_order_relaxed))
@@ -106,6 +129,7 @@ void RelayClient::OnMessage(mosquitto*, void* self, const mosquitto_message* msg
 // The echo, cut into numbered packets; reordered and duplicated on request, so that the host's
 // ordered delivery has something to do.
 void RelayClient::Answer(const uint8_t* data, size_t len) {
+    std::lock_guard lock(answerMutex_);
     const uint32_t key = static_cast<uint32_t>(devid_);
     std::vector<std::string> packets;
     for (size_t at = 0; at < len; at += static_cast<size_t>(opt_.chunk)) {
@@ -116,11 +140,29 @@ void RelayClient::Answer(const uint8_t* data, size_t len) {
     const size_t group = static_cast<size_t>(opt_.reorder);
     for (size_t g = 0; g < packets.size(); g += group) {
         size_t end = std::min(packets.size(), g + group);
-        std::reverse(packets.begin() + static_cast<long>(g), packets.begin() + static_cast<long>(end));
+        std::reverse(packets.begin() + static_cast<long>(g),
+                     packets.begin() + static_cast<long>(end));
     }
-    for (const auto& p : packets) {
-        Publish(dataTopic_, p);
-        if (opt_.duplicate) Publish(dataTopic_, p);
+    for (const auto& p : packets) PublishData(p);
+}
+
+// One numbered packet and the misbehaviour asked for: a duplicate, a stale packet, a copy whose
+// digits are not hexadecimal.
+void RelayClient::PublishData(const std::string& payload) {
+    constexpr size_t kLateDistance = 8;
+    Publish(dataTopic_, payload);
+    if (opt_.duplicate) Publish(dataTopic_, payload);
+    ++dataPackets_;
+    if (opt_.badEvery > 0 && dataPackets_ % static_cast<uint64_t>(opt_.badEvery) == 0) {
+        std::string bad = payload;
+        if (bad.size() >= 16) bad.replace(14, 2, "G!");
+        Publish(dataTopic_, bad);
+    }
+    recent_.push_back(payload);
+    if (recent_.size() > kLateDistance + 1) recent_.pop_front();
+    if (opt_.lateEvery > 0 && dataPackets_ % static_cast<uint64_t>(opt_.lateEvery) == 0 &&
+        recent_.size() == kLateDistance + 1) {
+        Publish(dataTopic_, recent_.front());
     }
 }
 

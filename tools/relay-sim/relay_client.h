@@ -1,6 +1,8 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 #include <string>
 
 #include "sim_options.h"
@@ -13,7 +15,7 @@ namespace relaysim {
 // One simulated relay: its own broker connection (libmosquitto's network thread), subscribed to
 // the group's host topic, answering on the data topic and reporting on the status topic.
 class RelayClient {
-public:
+  public:
     RelayClient(const SimOptions& opt, int devid, const std::atomic<bool>& silent);
     ~RelayClient();
     RelayClient(const RelayClient&) = delete;
@@ -24,18 +26,24 @@ public:
     bool Start();
     void Stop();
     void SendPing();
+    // Sends bytes as this relay's data, cut and numbered as an echo is.
+    void SendData(const uint8_t* data, size_t len) { Answer(data, len); }
+    // baseinfo and pingack on behalf of device numbers 1..count.
+    void SendStatusFlood(int count);
 
     int Devid() const { return devid_; }
     uint64_t HostMessages() const { return hostMessages_.load(std::memory_order_relaxed); }
     uint64_t PacketsSent() const { return packetsSent_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     static void OnConnect(mosquitto* m, void* self, int rc);
     static void OnSubscribe(mosquitto* m, void* self, int mid, int count, const int* granted);
     static void OnMessage(mosquitto* m, void* self, const mosquitto_message* msg);
 
     void Answer(const uint8_t* data, size_t len);
     void Publish(const std::string& topic, const std::string& payload);
+    void PublishData(const std::string& payload);
+    std::string BaseInfo(int devid) const;
 
     const SimOptions& opt_;
     const int devid_;
@@ -45,7 +53,11 @@ private:
     const std::string statusTopic_;
     mosquitto* mosq_ = nullptr;
     bool started_ = false;
-    uint16_t nextPacket_;  // only the network thread numbers packets
+    int hostOut_ = -1;        // where received host data goes, or -1
+    std::mutex answerMutex_;  // echo (network thread) and --data-in (main's reader) both send
+    uint16_t nextPacket_;
+    uint64_t dataPackets_ = 0;        // numbered packets sent, under answerMutex_
+    std::deque<std::string> recent_;  // the last packets sent, for --late-every
     std::atomic<uint64_t> hostMessages_{0};
     std::atomic<uint64_t> packetsSent_{0};
 };

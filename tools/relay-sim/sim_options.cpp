@@ -26,6 +26,12 @@ const char* const kUsage =
     "  --silence-after-ms MS stop answering and pinging after MS (SIGUSR1 too; SIGUSR2 resumes)\n"
     "  --duration-ms MS      exit after MS (default: at SIGINT/SIGTERM)\n"
     "  --info-text TEXT      second field of baseinfo (default relay-sim)\n"
+    "  --data-in PATH        send the bytes read from PATH (a pipe) as the first relay's data\n"
+    "  --host-out PATH       append the host data bytes received to PATH (a pipe or file)\n"
+    "  --late-every N        every Nth data packet, resend the one sent 8 packets before\n"
+    "  --bad-every N         every Nth data packet, also send a copy with a non-hex digit pair\n"
+    "  --status-flood N      baseinfo and pingack for device numbers 1..N every --flood-ms\n"
+    "  --flood-ms MS         period of the status flood (default 1000)\n"
     "  -v                    print every message (twice: also the payloads)\n"
     "Prints \"relay <devid> ready\" once each relay is connected and subscribed.\n";
 
@@ -101,6 +107,18 @@ bool ParseOptions(int argc, char** argv, SimOptions& opt, std::string& err) {
             ok = ToInt(v, 0, 86400000, opt.durationMs);
         else if (a == "--info-text")
             ok = v && (opt.infoText = v, true);
+        else if (a == "--data-in")
+            ok = v && *v && (opt.dataIn = v, true);
+        else if (a == "--host-out")
+            ok = v && *v && (opt.hostOut = v, true);
+        else if (a == "--late-every")
+            ok = ToInt(v, 0, 1000000, opt.lateEvery);
+        else if (a == "--bad-every")
+            ok = ToInt(v, 0, 1000000, opt.badEvery);
+        else if (a == "--status-flood")
+            ok = ToInt(v, 0, 100000, opt.statusFlood);
+        else if (a == "--flood-ms")
+            ok = ToInt(v, 1, 86400000, opt.floodMs);
         else {
             takes = false;
             if (a == "--no-echo")

@@ -1,0 +1,83 @@
+#include "bridge/terminal_link.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+namespace norvex {
+
+namespace {
+
+// Unix98 pseudo-terminal slaves (devpts) use majors 136 to 143.
+constexpr unsigned kPtsMajorFirst = 136;
+constexpr unsigned kPtsMajorLast = 143;
+
+bool Fail(std::string* error, const std::string& path, const std::string& what, int err = 0) {
+    *error = path + ": " + what;
+    if (err != 0) *error += std::string(" (") + std::strerror(err) + ")";
+    return false;
+}
+
+std::optional<std::string> ReadLink(const std::string& path) {
+    char buf[4096];
+    ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof buf) return std::nullopt;
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+// Creates the missing directories above path, each 0700; existing ones keep their mode.
+bool MakeParents(const std::string& path, std::string* error) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        std::string dir = path.substr(0, slash);
+        if (::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) continue;
+        return Fail(error, path, "cannot create the directory " + dir, errno);
+    }
+    return true;
+}
+
+// A link whose target (followed) is a live pseudo-terminal of this user.
+bool LinksToLiveTerminalOfOurs(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    unsigned major = ::major(st.st_rdev);
+    return S_ISCHR(st.st_mode) && st.st_uid == ::geteuid() && major >= kPtsMajorFirst &&
+           major <= kPtsMajorLast;
+}
+
+}  // namespace
+
+bool PlaceTerminalLink(const std::string& path, const std::string& target, std::string* error) {
+    if (path.empty() || path.back() == '/') return Fail(error, path, "not a file name for a link");
+    if (!MakeParents(path, error)) return false;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode))
+            return Fail(error, path, "exists and is not a symbolic link; it is left untouched");
+        if (LinksToLiveTerminalOfOurs(path)) {
+            std::string to = ReadLink(path).value_or("?");
+            return Fail(error, path,
+                        "already links to " + to +
+                            ", a terminal of this user still in use (another service?); remove "
+                            "the link if it is not");
+        }
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            return Fail(error, path, "cannot replace the stale link", errno);
+    } else if (errno != ENOENT) {
+        return Fail(error, path, "cannot look at it", errno);
+    }
+    // symlink() never replaces anything that appeared meanwhile
+    if (::symlink(target.c_str(), path.c_str()) != 0)
+        return Fail(error, path, "cannot make the link", errno);
+    return true;
+}
+
+void RemoveTerminalLinkIfOurs(const std::string& path, const std::string& target) {
+    if (ReadLink(path) == target) ::unlink(path.c_str());
+}
+
+}  // namespace norvex

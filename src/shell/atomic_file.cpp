@@ -1,0 +1,45 @@
+#include "shell/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/unique_fd.h"
+
+namespace norvex {
+
+namespace {
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view content, std::string* error) {
+    std::string tmp = path + ".XXXXXX";
+    UniqueFd fd(::mkostemp(tmp.data(), O_CLOEXEC));
+    if (!fd) {
+        *error = path + ": cannot create a file beside it (" + std::strerror(errno) + ")";
+        return false;
+    }
+    bool ok = ::fchmod(fd.Get(), 0644) == 0 && WriteAll(fd.Get(), content) && fd.Close() &&
+              ::rename(tmp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        *error = path + ": cannot write it (" + std::strerror(errno) + ")";
+        ::unlink(tmp.c_str());
+    }
+    return ok;
+}
+
+}  // namespace norvex
