@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running need (idempotent).
 set -euo pipefail
-pkgs=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+pkgs=(build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       mosquitto mosquitto-clients libmosquitto-dev
       libcurl4-openssl-dev libssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer + UndefinedBehaviorSanitizer and runs the
-# whole suite, then builds again with ThreadSanitizer and runs the suite but the fuzz targets.
+# Installs what is missing, checks the formatting, builds with AddressSanitizer +
+# UndefinedBehaviorSanitizer and runs the whole suite, then builds again with ThreadSanitizer and
+# runs the suite but the fuzz targets.
 # Last, as root, the Debian package is built, installed, checked and removed again.
 # Every test starts the services it needs (a private mosquitto or aedes, ptys, HTTP servers) on
 # loopback.  NORVEX_TEST_RABBITMQ=1 adds RabbitMQ's MQTT plugin to the brokers of the full-stack
@@ -8,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+scripts/format-check.sh
 
 # aedes for the full-stack test: the pinned set, installed into the build tree
 install_aedes() {

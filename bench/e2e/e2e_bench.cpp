@@ -45,9 +45,11 @@ const std::string kBaseTopic = "bench/base";
 class QuietEvents final : public norvex::EngineEvents {
 public:
     void OnState(const norvex::EngineStatus& s) override {
-        if (s.state == norvex::EngineState::kNetworkFault || s.state == norvex::EngineState::kStopped) {
-            std::fprintf(stderr, "engine: state %d fault %d stop %d %s\n", static_cast<int>(s.state),
-                         static_cast<int>(s.fault), static_cast<int>(s.stopReason), s.detail.c_str());
+        if (s.state == norvex::EngineState::kNetworkFault ||
+            s.state == norvex::EngineState::kStopped) {
+            std::fprintf(stderr, "engine: state %d fault %d stop %d %s\n",
+                         static_cast<int>(s.state), static_cast<int>(s.fault),
+                         static_cast<int>(s.stopReason), s.detail.c_str());
         }
     }
     void OnRelayHeard(const norvex::RelayHeard&) override {}
@@ -182,7 +184,8 @@ struct Bench {
         if (trace) engine.SetTraceHook(trace->Hook());
         auto before = norvex::bench::ProcessThreads();
         if (!engine.Start(config)) return false;
-        if (!norvex::test::WaitUntil([&] { return engine.Counters().Snapshot().subscriptions >= 1; }, 10s))
+        if (!norvex::test::WaitUntil(
+                [&] { return engine.Counters().Snapshot().subscriptions >= 1; }, 10s))
             return false;
         for (pid_t t : norvex::bench::ProcessThreads())
             if (!before.count(t)) workerTid = t;

@@ -1,6 +1,7 @@
 #pragma once
-#include <set>
 #include <sys/types.h>
+
+#include <set>
 
 namespace norvex::bench {
 

@@ -16,8 +16,8 @@
 
 #include "bridge/broker_tls_env.h"
 #include "bridge/gather_list.h"
-#include "common/errno_util.h"
 #include "bridge/tls_link.h"
+#include "common/errno_util.h"
 
 namespace norvex {
 

@@ -26,7 +26,7 @@ class TlsLink;
 // sleeps in poll() on Fd(): decrypted bytes may wait inside the socket object, unannounced by
 // poll(); drain them first while HasPendingInput() is true.
 class BrokerSocket {
-  public:
+public:
     // TLS as the environment says (BrokerTlsFromEnv): plain TCP unless NORVEX_BROKER_TLS is set.
     BrokerSocket();
     explicit BrokerSocket(TlsSettings tls);
@@ -75,7 +75,7 @@ class BrokerSocket {
     // connected, or a total beyond INT32_MAX).  The entries are advanced past what went out.
     int32_t SendAll(iovec* vec, int count, int limitMs);
 
-  private:
+private:
     void AckPromptly();
     // TLS halves of PollConnect, Receive and SendAll (broker_socket_tls.cpp)
     bool StartTls(const std::string& host);

@@ -11,7 +11,9 @@ int HexValue(uint8_t c) {
     return -1;
 }
 
-bool IsSpace(uint8_t c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(uint8_t c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // One "%x" conversion as the C library does it: white space, a sign, an optional 0x, then at
 // least one digit; the value wraps modulo 2^32.  Advances *pos past what it took.

@@ -10,7 +10,7 @@ struct ClientPacket {
     uint32_t senderKey = 0;
     uint16_t packetNumber = 0;  // only the low 16 bits of the header's number count
     uint8_t data[64] = {};
-    int count = 0;              // 0..64
+    int count = 0;  // 0..64
 };
 
 inline constexpr size_t kClientDataOffset = 14;

@@ -5,7 +5,9 @@ namespace norvex {
 namespace {
 
 // A report heard at tick 0xFFFFFFFF must not read as "never heard".
-uint32_t HeardTick(uint32_t now) { return now == kNeverHeard ? kNeverHeard - 1 : now; }
+uint32_t HeardTick(uint32_t now) {
+    return now == kNeverHeard ? kNeverHeard - 1 : now;
+}
 
 }  // namespace
 

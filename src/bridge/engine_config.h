@@ -19,10 +19,10 @@ struct RelayEntry {
 struct EngineConfig {
     std::string brokerHost = "127.0.0.1";  // a numeric IPv4 or IPv6 address
     int brokerPort = 6002;
-    std::string groupId;      // client identifier and the name in the topics
-    std::string groupSerial;  // the MQTT password follows from it
-    std::string productId;    // MQTT user name
-    std::string portName;     // network-side port: a path, a name under /dev, or "pty:PATH"
+    std::string groupId;             // client identifier and the name in the topics
+    std::string groupSerial;         // the MQTT password follows from it
+    std::string productId;           // MQTT user name
+    std::string portName;            // network-side port: a path, a name under /dev, or "pty:PATH"
     VirtualPortOptions virtualPort;  // access to a "pty:PATH" port's terminal
     std::vector<RelayEntry> relays;  // the relay table, in the web service's order
 };

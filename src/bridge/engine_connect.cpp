@@ -56,8 +56,7 @@ AckWait Login(EngineRun& run) {
     const RelayIdentity& id = run.ids;
     auto pwLength = static_cast<uint16_t>(std::min<size_t>(id.password.size(), 65535));
     int32_t rc = mqtt::BuildConnect(&run.out, id.clientId.c_str(), id.userName.c_str(),
-                                    reinterpret_cast<const uint8_t*>(id.password.data()),
-                                    pwLength);
+                                    reinterpret_cast<const uint8_t*>(id.password.data()), pwLength);
     if (rc != 0) {
         mqtt::ReleaseChain(&run.out);
         return AckWait::kFailed;

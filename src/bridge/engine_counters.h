@@ -60,10 +60,10 @@ private:
 enum class TraceDirection : uint8_t { kToGroup, kFromGroup };
 struct TraceRecord {
     TraceDirection direction = TraceDirection::kToGroup;
-    int64_t unixUs = 0;         // wall-clock time, microseconds
-    uint32_t senderKey = 0;     // kFromGroup: the relay's key from its data packet
-    int32_t devid = -1;         // kFromGroup: the relay's device number when known, else -1
-    uint16_t sequence = 0;      // kToGroup: our sequence number; kFromGroup: the packet number
+    int64_t unixUs = 0;             // wall-clock time, microseconds
+    uint32_t senderKey = 0;         // kFromGroup: the relay's key from its data packet
+    int32_t devid = -1;             // kFromGroup: the relay's device number when known, else -1
+    uint16_t sequence = 0;          // kToGroup: our sequence number; kFromGroup: the packet number
     const uint8_t* data = nullptr;  // valid only during the call
     size_t length = 0;
 };

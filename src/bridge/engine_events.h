@@ -21,11 +21,11 @@ enum class EngineState : uint8_t {
 
 enum class NetworkFault : uint8_t {
     kNone,
-    kConnectFailed,   // the TCP connect failed or timed out
-    kLoginFailed,     // no CONNACK: closed, reset or silent while we waited for it
-    kSubscribeFailed, // closed, reset or silent while we waited for the SUBACK
-    kConnectionLost,  // the broker closed or reset the connection while relaying
-    kSendFailed,      // the broker would not take our bytes
+    kConnectFailed,    // the TCP connect failed or timed out
+    kLoginFailed,      // no CONNACK: closed, reset or silent while we waited for it
+    kSubscribeFailed,  // closed, reset or silent while we waited for the SUBACK
+    kConnectionLost,   // the broker closed or reset the connection while relaying
+    kSendFailed,       // the broker would not take our bytes
 };
 
 enum class StopReason : uint8_t {
@@ -43,8 +43,8 @@ enum class StopReason : uint8_t {
 struct EngineStatus {
     EngineState state = EngineState::kStopped;
     NetworkFault fault = NetworkFault::kNone;  // kNetworkFault
-    int sysErrno = 0;        // kNetworkFault, kStopped: the system's reason, 0 when none
-    int connAckCode = -1;    // kLoggedIn, and kNetworkFault after a CONNACK: its return code
+    int sysErrno = 0;      // kNetworkFault, kStopped: the system's reason, 0 when none
+    int connAckCode = -1;  // kLoggedIn, and kNetworkFault after a CONNACK: its return code
     StopReason stopReason = StopReason::kNone;  // kStopped
     // kStopped after a port failure, kNetworkFault: the system's words for it ("Connection
     // refused", "TLS handshake failed: certificate verify failed: ...")

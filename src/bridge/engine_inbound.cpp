@@ -85,8 +85,8 @@ void HandleStatus(EngineRun& run, const uint8_t* payload, uint32_t length) {
     }
 }
 
-int32_t OnPublish(void* arg, uint16_t, const char* topic, const uint8_t* payload,
-                  uint32_t length, int32_t, int32_t) {
+int32_t OnPublish(void* arg, uint16_t, const char* topic, const uint8_t* payload, uint32_t length,
+                  int32_t, int32_t) {
     auto& run = *static_cast<EngineRun*>(arg);
     if (std::strcmp(topic, run.ids.dataTopic.c_str()) == 0) {
         HandleData(run, payload, length);

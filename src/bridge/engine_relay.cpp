@@ -96,8 +96,8 @@ SerialStep SendPublished(EngineRun& run, bool built) {
 int TakeInput(EngineRun& run, int waiting) {
     size_t room = sizeof run.gather - run.gathered;
     if (waiting <= 0 || room == 0) return 0;
-    int got = run.port->Read(run.gather + run.gathered,
-                             std::min(room, static_cast<size_t>(waiting)));
+    int got =
+        run.port->Read(run.gather + run.gathered, std::min(room, static_cast<size_t>(waiting)));
     if (got < 0) return -1;
     if (got > 0 && !run.gathering) {
         run.gathering = true;

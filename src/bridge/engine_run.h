@@ -94,8 +94,8 @@ struct EngineRun {
     bool connAckSeen = false;
     int connAckCode = -1;
     bool subAckSeen = false;
-    uint16_t hostSequence = 0;   // per subscription: 0, 1, ..., 65535, 1, ...
-    uint32_t lastSendTick = 0;   // last packet handed to the broker (keep-alive)
+    uint16_t hostSequence = 0;  // per subscription: 0, 1, ..., 65535, 1, ...
+    uint32_t lastSendTick = 0;  // last packet handed to the broker (keep-alive)
 
     // Serial bytes taken from the port and not yet published: holding them here rather than in
     // the port's queue lets the loop sleep in poll() until new bytes come.

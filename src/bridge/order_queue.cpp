@@ -32,8 +32,7 @@ int ChooseSlot(const SenderOrder& rec, uint16_t number) {
     return -1;
 }
 
-void ResetSender(OrderQueue& q, SenderOrder& rec, const uint8_t* data, int count,
-                 uint32_t now) {
+void ResetSender(OrderQueue& q, SenderOrder& rec, const uint8_t* data, int count, uint32_t now) {
     q.lateCount = 0;
     for (int32_t& len : rec.slotLength) len = 0;
     rec.expectedNumber = 0;
@@ -87,8 +86,8 @@ int32_t SeqDistance(uint16_t a, uint16_t b) {
     return n < 0x8000 ? -n : 0x10000 - n;
 }
 
-InsertResult OrderQueue::Insert(uint32_t senderKey, uint16_t number, const uint8_t* data,
-                                int count, uint32_t now) {
+InsertResult OrderQueue::Insert(uint32_t senderKey, uint16_t number, const uint8_t* data, int count,
+                                uint32_t now) {
     OrderQueue& q = *this;
     SenderOrder* rec = FindSender(q, senderKey);
     if (rec == nullptr) {

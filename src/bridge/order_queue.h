@@ -16,7 +16,7 @@ inline constexpr uint32_t kOrderLapseMs = 180000;
 // Reorder state of one sender.
 struct SenderOrder {
     uint32_t senderKey = 0;
-    uint16_t expectedNumber = 0;  // due next; 0: nothing expected, the earliest held is due
+    uint16_t expectedNumber = 0;    // due next; 0: nothing expected, the earliest held is due
     uint32_t lastActivityTick = 0;  // ms: last write, or last flush that found every slot free
     uint16_t slotNumber[kOrderSlots] = {};
     uint8_t slotData[kOrderSlots][kOrderSlotBytes] = {};
@@ -45,7 +45,7 @@ enum class InsertResult {
 
 struct OrderQueue {
     std::vector<SenderOrder> orderTable;  // one record per sender, in order of first arrival
-    uint32_t lateCount = 0;  // late packets (any sender) since the last packet stored
+    uint32_t lateCount = 0;               // late packets (any sender) since the last packet stored
 
     // Stores or drops one packet of `count` (0..64) bytes; `now` in ms.
     InsertResult Insert(uint32_t senderKey, uint16_t number, const uint8_t* data, int count,

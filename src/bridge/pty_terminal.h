@@ -18,7 +18,7 @@ struct TerminalUse {
 // a hang-up; who else opens it is learnt from an inotify watch on the slave device.
 // Linux only.  Engine thread only.
 class PtyTerminal {
-  public:
+public:
     PtyTerminal() = default;
     ~PtyTerminal();
     PtyTerminal(const PtyTerminal&) = delete;
@@ -39,7 +39,7 @@ class PtyTerminal {
     // how many bytes that was.
     size_t DiscardUnread();
 
-  private:
+private:
     int master_ = -1;
     int keeper_ = -1;  // our own slave descriptor
     int watch_ = -1;   // inotify

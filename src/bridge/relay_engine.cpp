@@ -64,9 +64,8 @@ void EndRun(EngineRun& run) {
         (run.stopReason == StopReason::kNone || run.stopReason == StopReason::kUserStop)) {
         run.stopReason = StopReason::kUserStop;
     }
-    Emit(run, {.state = EngineState::kStopped,
-               .stopReason = run.stopReason,
-               .detail = run.stopDetail});
+    Emit(run,
+         {.state = EngineState::kStopped, .stopReason = run.stopReason, .detail = run.stopDetail});
 }
 
 }  // namespace
@@ -76,9 +75,13 @@ EngineRun::~EngineRun() {
     mqtt::FreeSession(&mqtt);
 }
 
-uint32_t NowMs(const EngineRun& run) { return run.clock.NowMs(); }
+uint32_t NowMs(const EngineRun& run) {
+    return run.clock.NowMs();
+}
 
-bool Stopping(const EngineRun& run) { return run.stopRequested.load(std::memory_order_acquire); }
+bool Stopping(const EngineRun& run) {
+    return run.stopRequested.load(std::memory_order_acquire);
+}
 
 void Emit(EngineRun& run, EngineStatus status) {
     if (status.state == EngineState::kSubscribed) {

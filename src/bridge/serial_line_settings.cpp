@@ -27,8 +27,10 @@ void ApplyRelayLineSettings(termios& t) {
 
 bool HasRelayLineSettings(const termios& t) {
     return (t.c_iflag & kInputOff) == 0 && (t.c_oflag & OPOST) == 0 &&
-           (t.c_lflag & kLocalOff) == 0 && (t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) == CS8 &&
-           (t.c_cflag & CREAD) != 0 && t.c_cc[VMIN] == 1 && t.c_cc[VTIME] == 0 && cfgetispeed(&t) == B115200 && cfgetospeed(&t) == B115200;
+           (t.c_lflag & kLocalOff) == 0 &&
+           (t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS)) == CS8 && (t.c_cflag & CREAD) != 0 &&
+           t.c_cc[VMIN] == 1 && t.c_cc[VTIME] == 0 && cfgetispeed(&t) == B115200 &&
+           cfgetospeed(&t) == B115200;
 }
 
 }  // namespace norvex

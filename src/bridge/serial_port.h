@@ -17,7 +17,7 @@ namespace norvex {
 // POLLHUP/POLLERR, so a caller that sees those must call Read() to learn the port is gone
 // rather than poll again.
 class SerialPort final : public NetPort {
-  public:
+public:
     SerialPort() = default;
     ~SerialPort() override;
     SerialPort(SerialPort&& other) noexcept;
@@ -54,7 +54,7 @@ class SerialPort final : public NetPort {
     // The path the port was (or would have been) opened under.
     const std::string& Path() const { return path_; }
 
-  private:
+private:
     int Fail(const std::string& what, int err);
 
     UniqueFd fd_;

@@ -21,6 +21,8 @@ public:
 // The clock the service uses unless a test installs another.
 const TickClock& SystemTickClock();
 
-inline uint32_t TickSince(uint32_t now, uint32_t then) { return now - then; }
+inline uint32_t TickSince(uint32_t now, uint32_t then) {
+    return now - then;
+}
 
 }  // namespace norvex

@@ -21,7 +21,7 @@ inline constexpr int kTlsFailed = -4;     // see Error() and Errno()
 // CA and name the broker.  Context and connection are made anew for each connection, so that
 // certificate files replaced on disk count from the next connect.
 class TlsLink {
-  public:
+public:
     // peerAddress: the address connected to, checked when the settings name nothing else.
     // nullptr, with *error saying why, when the settings cannot be used (a CA file that does not
     // load, a key that does not match the certificate...).
@@ -49,7 +49,7 @@ class TlsLink {
     // errno of a failure in the socket itself, EPROTO for a TLS failure.
     int Errno() const { return errno_; }
 
-  private:
+private:
     struct CtxFree {
         void operator()(SSL_CTX* c) const { SSL_CTX_free(c); }
     };

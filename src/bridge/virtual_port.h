@@ -17,7 +17,7 @@ namespace norvex {
 // so the engine never waits for a program.  A program that opens the terminal receives only
 // what arrives after it opened.  Engine thread only.
 class VirtualPort final : public NetPort {
-  public:
+public:
     // nullptr with *error set (naming linkPath) when the terminal or the link cannot be made.
     static std::unique_ptr<VirtualPort> Open(const std::string& linkPath,
                                              const VirtualPortOptions& options, std::string* error);
@@ -39,7 +39,7 @@ class VirtualPort final : public NetPort {
     const std::string& TerminalPath() const { return terminal_.SlavePath(); }
     const std::string& LinkPath() const { return linkPath_; }
 
-  private:
+private:
     VirtualPort() = default;
     int Fail(const char* what, int err);
 

@@ -27,7 +27,9 @@ Easy NewEasy() {
     return Easy(curl_easy_init());
 }
 
-void HeaderList::Reserve(std::string_view name) { names_.push_back(LowerName(name)); }
+void HeaderList::Reserve(std::string_view name) {
+    names_.push_back(LowerName(name));
+}
 
 bool HeaderList::AddIfNew(std::string_view line) {
     size_t colon = line.find(':');

@@ -10,7 +10,8 @@ GroupDetailsView LoadGroupDetails(const HttpClient& client, std::string_view gro
                                   std::string_view password) {
     GroupDetailsView view;
     view.id = std::string(groupId);
-    GroupDetailsReply reply = ReadGroupDetailsReply(client.HttpGet(GroupInfoPath(groupId, password)));
+    GroupDetailsReply reply =
+        ReadGroupDetailsReply(client.HttpGet(GroupInfoPath(groupId, password)));
     if (reply.failed) {
         view.closeAtOnce = true;
         view.message = msg::kDetailsFailed;

@@ -43,7 +43,8 @@ std::string GroupDevicesPath(std::string_view groupId) {
 
 std::string UpdateDevicesPath(int32_t deviceNumber, std::string_view iccid, std::string_view imei) {
     const std::string number = std::to_string(deviceNumber);
-    return Query("/norvex/updatedevices.asp", {{"devid", number}, {"iccid", iccid}, {"imei", imei}});
+    return Query("/norvex/updatedevices.asp",
+                 {{"devid", number}, {"iccid", iccid}, {"imei", imei}});
 }
 
 }  // namespace norvex

@@ -19,7 +19,7 @@ struct HttpPostResult {
     bool transportError = false;
     std::string error;  // the transport's own text when transportError
     long status = 0;
-    std::string body;   // valid UTF-8, at most kReplyCap bytes of the reply
+    std::string body;  // valid UTF-8, at most kReplyCap bytes of the reply
 };
 
 struct HttpUrlParts {

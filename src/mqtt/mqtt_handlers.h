@@ -10,20 +10,17 @@ using OnPingRespFn = int32_t (*)(void* arg);
 using OnConnAckFn = int32_t (*)(void* arg, uint8_t ackFlags, uint8_t returnCode);
 // dup is 0, or 8 when the DUP bit was set; qos is 0, 1 or 2; packetId is 0 for QoS 0.
 using OnPublishFn = int32_t (*)(void* arg, uint16_t packetId, const char* topic,
-                                    const uint8_t* payload, uint32_t length, int32_t dup,
-                                    int32_t qos);
+                                const uint8_t* payload, uint32_t length, int32_t dup, int32_t qos);
 using OnPubAckFn = int32_t (*)(void* arg, uint16_t packetId);
 using OnPubRecFn = int32_t (*)(void* arg, uint16_t packetId);
 using OnPubRelFn = int32_t (*)(void* arg, uint16_t packetId);
 using OnPubCompFn = int32_t (*)(void* arg, uint16_t packetId);
-using OnSubAckFn = int32_t (*)(void* arg, uint16_t packetId, const uint8_t* codes,
-                                   uint32_t count);
+using OnSubAckFn = int32_t (*)(void* arg, uint16_t packetId, const uint8_t* codes, uint32_t count);
 using OnUnsubAckFn = int32_t (*)(void* arg, uint16_t packetId);
 // A platform command ("$creq/<cmduuid>"); word1 and word2 are always 0, text always empty.
-using OnCommandFn = int32_t (*)(void* arg, uint16_t packetId, const char* cmduuid,
-                                    uint32_t word1, uint32_t word2, const char* text,
-                                    const uint8_t* payload, uint32_t length, int32_t dup,
-                                    int32_t qos);
+using OnCommandFn = int32_t (*)(void* arg, uint16_t packetId, const char* cmduuid, uint32_t word1,
+                                uint32_t word2, const char* text, const uint8_t* payload,
+                                uint32_t length, int32_t dup, int32_t qos);
 
 // A handler with its argument.  A null fn means "no handler": the packet is taken as handled.
 template <typename Fn>

@@ -16,12 +16,12 @@ int32_t EncodeRemainingLength(uint8_t* dst, uint32_t value);
 // CONNECT, MQTT 3.1.1, clean session, keep-alive 120 s, user name and password, no will.
 // clientId: ASCII letters and digits only (may be empty), else kErrBadParameter.
 int32_t BuildConnect(PacketChain* chain, const char* clientId, const char* userName,
-                          const uint8_t* password, uint16_t passwordLength);
+                     const uint8_t* password, uint16_t passwordLength);
 // SUBSCRIBE with packet id 1 for exactly two filters, each at QoS 2.
 int32_t BuildSubscribe(PacketChain* chain, const char* const filters[2]);
 // PUBLISH at QoS 1, DUP 0, RETAIN 0.  packetId must not be 0; topic without wildcards.
 int32_t BuildPublish(PacketChain* chain, uint16_t packetId, const char* topic,
-                          const uint8_t* payload, uint32_t length);
+                     const uint8_t* payload, uint32_t length);
 // PINGREQ (0xC0 0x00), which keeps an otherwise idle connection alive.
 int32_t BuildPingReq(PacketChain* chain);
 

@@ -38,7 +38,7 @@ void FillVariableHeader(uint8_t* p) {
 }  // namespace
 
 int32_t BuildConnect(PacketChain* chain, const char* clientId, const char* userName,
-                          const uint8_t* password, uint16_t passwordLength) {
+                     const uint8_t* password, uint16_t passwordLength) {
     PacketChunk* fixed = CarveFixedHeader(chain);
     PacketChunk* variable = fixed ? NewChunk(chain, 10) : nullptr;
     if (variable == nullptr) return kErrNoMemory;

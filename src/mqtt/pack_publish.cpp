@@ -27,7 +27,7 @@ int32_t TopicLength(const char* topic) {
 }  // namespace
 
 int32_t BuildPublish(PacketChain* chain, uint16_t packetId, const char* topic,
-                          const uint8_t* payload, uint32_t length) {
+                     const uint8_t* payload, uint32_t length) {
     if (packetId == 0) return kErrBadParameter;
     int32_t topicLength = TopicLength(topic);
     if (topicLength < 0) return topicLength;

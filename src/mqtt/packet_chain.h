@@ -17,14 +17,14 @@ struct PacketChunk {
 
 // An outgoing packet under assembly.  All fields zero is a valid empty chain.
 struct PacketChain {
-    PacketChunk* head;      // first linked chunk, null when no packet is held
-    PacketChunk* tail;      // last linked chunk
-    uint32_t bytesLeft;     // free bytes left in the current block
-    uint8_t** blockTable;   // blocks owned by the chain
-    uint8_t* nextFree;      // first free byte of the current block
-    uint32_t blockCount;    // entries of blockTable in use
-    uint32_t blockCapacity; // entries blockTable can hold (1, 3, 7, 15, ...)
-    uint32_t total;         // sum of the linked chunks' sizes: the packet's length on the wire
+    PacketChunk* head;       // first linked chunk, null when no packet is held
+    PacketChunk* tail;       // last linked chunk
+    uint32_t bytesLeft;      // free bytes left in the current block
+    uint8_t** blockTable;    // blocks owned by the chain
+    uint8_t* nextFree;       // first free byte of the current block
+    uint32_t blockCount;     // entries of blockTable in use
+    uint32_t blockCapacity;  // entries blockTable can hold (1, 3, 7, 15, ...)
+    uint32_t total;          // sum of the linked chunks' sizes: the packet's length on the wire
 };
 
 inline constexpr uint32_t kPacketBlockMin = 1024;

@@ -76,7 +76,7 @@ int32_t Parse(uint8_t byte0, uint8_t* body, uint32_t length, PublishView* v) {
 // QoS 0: the topic moves two bytes down over its length field, keeping the terminator off the
 // payload.  QoS 1 and 2: the terminator takes the first byte of the already-read packet id.
 class TerminatedTopic {
-  public:
+public:
     TerminatedTopic(uint8_t* body, uint32_t topicLength, bool qos0)
         : body_(body), length_(topicLength), qos0_(qos0) {
         if (qos0_) {
@@ -103,7 +103,7 @@ class TerminatedTopic {
 
     const char* Text() const { return reinterpret_cast<const char*>(qos0_ ? body_ : body_ + 2); }
 
-  private:
+private:
     uint8_t* body_;
     uint32_t length_;
     bool qos0_;

@@ -16,17 +16,24 @@ int32_t SequenceLength(uint8_t lead) {
     return 6;
 }
 
-bool IsContinuation(uint8_t b) { return b >= 0x80 && b <= 0xBF; }
+bool IsContinuation(uint8_t b) {
+    return b >= 0x80 && b <= 0xBF;
+}
 
 // The second byte's range narrows for E0, ED, F0 and F4: this rules out overlong forms,
 // surrogates and code points above U+10FFFF (RFC 3629, section 4).
 bool SecondByteOk(uint8_t lead, uint8_t second) {
     switch (lead) {
-        case 0xE0: return second >= 0xA0 && second <= 0xBF;
-        case 0xED: return second >= 0x80 && second <= 0x9F;
-        case 0xF0: return second >= 0x90 && second <= 0xBF;
-        case 0xF4: return second >= 0x80 && second <= 0x8F;
-        default: return IsContinuation(second);
+        case 0xE0:
+            return second >= 0xA0 && second <= 0xBF;
+        case 0xED:
+            return second >= 0x80 && second <= 0x9F;
+        case 0xF0:
+            return second >= 0x90 && second <= 0xBF;
+        case 0xF4:
+            return second >= 0x80 && second <= 0x8F;
+        default:
+            return IsContinuation(second);
     }
 }
 

@@ -5,7 +5,7 @@ namespace norvex {
 
 // "关于 NorvexPanel".
 class AboutBox : public QDialog {
-  public:
+public:
     explicit AboutBox(QWidget* parent);
 };
 

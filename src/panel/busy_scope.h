@@ -8,7 +8,7 @@ namespace norvex {
 
 // While a web request runs: the widget takes no input and the cursor shows that we wait.
 class BusyScope {
-  public:
+public:
     explicit BusyScope(QWidget* w) : widget_(w) {
         widget_->setEnabled(false);
         QApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
@@ -20,7 +20,7 @@ class BusyScope {
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
 
-  private:
+private:
     QPointer<QWidget> widget_;
 };
 

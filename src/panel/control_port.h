@@ -8,7 +8,7 @@ namespace norvex {
 
 // The window's ServicePort on the real service control.
 class ControlPort : public ServicePort {
-  public:
+public:
     explicit ControlPort(ServiceControl& control) : control_(control) {}
 
     bool StartAtLaunch(const PanelConfig& config, int groupIndex) override {
@@ -23,7 +23,7 @@ class ControlPort : public ServicePort {
     void StopAndWait() override;
     void SetInTray(bool inTray) override { control_.SetInTray(inTray); }
 
-  private:
+private:
     ServiceControl& control_;
 };
 

@@ -11,14 +11,14 @@ namespace norvex {
 
 // "群详情": a group's ID, name and creation time, read-only.
 class DetailsDialog : public QDialog {
-  public:
+public:
     DetailsDialog(const GroupDetailsView& view, QWidget* parent);
 
     QString Id() const;
     QString Name() const;
     QString Created() const;
 
-  private:
+private:
     QLineEdit* id_;
     QLineEdit* name_;
     QLineEdit* created_;

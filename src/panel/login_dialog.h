@@ -12,7 +12,7 @@ namespace norvex {
 // "登录到RS485设备群": checks a group's ID and password off the UI thread and hands back the
 // group, its name as the service knows it.  "新建..." creates a group and fills the boxes.
 class LoginDialog : public QDialog {
-  public:
+public:
     LoginDialog(DialogEnv& env, QWidget* parent);
 
     // Valid after OK: the boxes as typed and the service's name.
@@ -23,7 +23,7 @@ class LoginDialog : public QDialog {
     QPushButton* OkButton() const { return ok_; }
     QPushButton* NewButton() const { return new_; }
 
-  private:
+private:
     void OnOk();
     void OnNew();
 

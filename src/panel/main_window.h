@@ -36,7 +36,7 @@ struct MainWindowDeps {
 // Start/Stop button, the relay list and the timer show is decided by the service behind
 // ServicePort, which tells it through the UI-thread methods below.
 class MainWindow : public QWidget {
-  public:
+public:
     MainWindow(PanelConfig config, MainWindowDeps deps);
     ~MainWindow() override;
 
@@ -72,12 +72,12 @@ class MainWindow : public QWidget {
     bool InTray() const { return tray_.InTray(); }
     void ShowAbout();
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-  private:
+private:
     void BuildControls();
     void FillChoosers();
     void FillGroupChooser(int select);

@@ -11,7 +11,7 @@ namespace norvex {
 // "新建RS485设备群": validates the name and password, creates the group off the UI thread,
 // shows its details and ends with OK, handing back the group ID and the password as typed.
 class NewGroupDialog : public QDialog {
-  public:
+public:
     NewGroupDialog(DialogEnv& env, QWidget* parent);
 
     QString GroupId() const { return groupId_; }
@@ -22,7 +22,7 @@ class NewGroupDialog : public QDialog {
     QLineEdit* ConfirmBox() const { return password2_; }
     QPushButton* OkButton() const { return ok_; }
 
-  private:
+private:
     void OnOk();
 
     DialogEnv& env_;

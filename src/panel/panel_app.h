@@ -17,7 +17,7 @@ namespace norvex {
 // wired together.  Message boxes and the tray come from outside (tests replace them).  The
 // group service, the broker and the serial ports are those of the environment.
 class PanelApp {
-  public:
+public:
     PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
              std::function<void()> onClosed);
 
@@ -26,7 +26,7 @@ class PanelApp {
     // The start action, then the window.
     void Launch() { window_.Launch(); }
 
-  private:
+private:
     DialogEnv env_;
     QtGroupDialogs dialogs_;
     MainWindow window_;

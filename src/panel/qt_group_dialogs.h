@@ -6,12 +6,12 @@ namespace norvex {
 
 // The real login and details dialogs.
 class QtGroupDialogs : public GroupDialogs {
-  public:
+public:
     explicit QtGroupDialogs(DialogEnv& env) : env_(env) {}
     std::optional<GroupRecord> Login(QWidget* parent) override;
     void Details(QWidget* parent, const std::string& id, const std::string& password) override;
 
-  private:
+private:
     DialogEnv& env_;
 };
 

@@ -7,7 +7,7 @@ namespace norvex {
 
 // Real message boxes.
 class QtMessageBoxes : public MessageBoxes {
-  public:
+public:
     void Inform(QWidget* parent, const QString& caption, const QString& text,
                 bool stopIcon) override;
     bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
@@ -15,14 +15,14 @@ class QtMessageBoxes : public MessageBoxes {
 
 // The real notification-area icon.
 class QtTrayIcon : public TrayIcon {
-  public:
+public:
     QtTrayIcon();
     bool Available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
     void Show() override { icon_.show(); }
     void Hide() override { icon_.hide(); }
     void ShowBalloon(const QString& title, const QString& text) override;
 
-  private:
+private:
     QSystemTrayIcon icon_;
 };
 

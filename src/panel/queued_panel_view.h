@@ -11,7 +11,7 @@ namespace norvex {
 // (the UI thread joins the engine on a stop, so a blocking hop could deadlock).  Queued
 // delivery keeps the calls in the order they were made.
 class QueuedPanelView : public PanelView {
-  public:
+public:
     explicit QueuedPanelView(MainWindow* window) : window_(window) {}
 
     void SetStartButton(const std::string& text, bool enabled) override;
@@ -26,7 +26,7 @@ class QueuedPanelView : public PanelView {
     void SetStatusTimer(bool on) override;
     void SetBusy(bool busy) override;
 
-  private:
+private:
     template <typename F>
     void Post(F&& f);
 

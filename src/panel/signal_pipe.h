@@ -10,7 +10,7 @@ namespace norvex {
 // SIGTERM and SIGINT brought into the event loop: the handler only writes a byte to a pipe,
 // and `onSignal` runs on the UI thread when it is read.  One instance per process.
 class SignalPipe {
-  public:
+public:
     explicit SignalPipe(std::function<void(int)> onSignal);
     ~SignalPipe();
     SignalPipe(const SignalPipe&) = delete;
@@ -18,7 +18,7 @@ class SignalPipe {
 
     bool Ok() const { return notifier_ != nullptr; }
 
-  private:
+private:
     void Drain();
 
     UniqueFd read_;

@@ -6,7 +6,7 @@ namespace norvex {
 // The Start/Stop button: it can carry a notice (red, with the notice's text) until its text is
 // next set, and flash inverted once when a connection is made.
 class StartButton : public QPushButton {
-  public:
+public:
     explicit StartButton(QWidget* parent) : QPushButton(parent) {}
 
     // Text and state from the service control; clears a notice.
@@ -17,10 +17,10 @@ class StartButton : public QPushButton {
     const QString& NoticeText() const { return notice_; }
     bool Inverted() const { return inverted_; }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     QString notice_;
     bool inverted_ = false;
 };

@@ -11,7 +11,7 @@ namespace norvex {
 
 // Message boxes, behind an interface so that tests answer them without a modal loop.
 class MessageBoxes {
-  public:
+public:
     virtual ~MessageBoxes() = default;
     // One OK button, no icon (stopIcon: the critical icon).
     virtual void Inform(QWidget* parent, const QString& caption, const QString& text,
@@ -22,7 +22,7 @@ class MessageBoxes {
 
 // The notification-area icon.
 class TrayIcon {
-  public:
+public:
     virtual ~TrayIcon() = default;
     virtual bool Available() const = 0;
     virtual void Show() = 0;
@@ -35,7 +35,7 @@ class TrayIcon {
 // The Start/Stop control as the window drives it (the service control behind it decides
 // texts, states and questions).  Calls come from the UI thread.
 class ServicePort {
-  public:
+public:
     virtual ~ServicePort() = default;
     // The start action once, as at start-up.  True when its web requests still run: the
     // control then ends it with SetBusy(false).
@@ -51,7 +51,7 @@ class ServicePort {
 
 // The group dialogs, opened from the main window.
 class GroupDialogs {
-  public:
+public:
     virtual ~GroupDialogs() = default;
     // The login dialog; the new group when it ends with OK.
     virtual std::optional<GroupRecord> Login(QWidget* parent) = 0;

@@ -6,12 +6,18 @@ namespace {
 
 const char* Meaning(int code) {
     switch (code) {
-        case 1: return "unacceptable protocol version";
-        case 2: return "identifier rejected";
-        case 3: return "server unavailable";
-        case 4: return "bad user name or password";
-        case 5: return "not authorised";
-        default: return "unknown code";
+        case 1:
+            return "unacceptable protocol version";
+        case 2:
+            return "identifier rejected";
+        case 3:
+            return "server unavailable";
+        case 4:
+            return "bad user name or password";
+        case 5:
+            return "not authorised";
+        default:
+            return "unknown code";
     }
 }
 

@@ -22,7 +22,7 @@ enum class GroupPick {
 // The group chooser's decisions: which group is current and what the chooser selects.  It
 // works on the window's configuration, which it extends when a login succeeds.
 class GroupChooser {
-  public:
+public:
     explicit GroupChooser(PanelConfig& config)
         : config_(config), index_(ChooseCurrentGroup(config)) {}
 
@@ -40,7 +40,7 @@ class GroupChooser {
     // The group the Details button shows, or nullptr when there is none.
     const GroupRecord* DetailsGroup() const;
 
-  private:
+private:
     PanelConfig& config_;
     int index_;
 };

@@ -6,7 +6,7 @@ namespace norvex {
 namespace {
 
 class HttpGroupGateway final : public GroupGateway {
-  public:
+public:
     HttpGroupGateway() : service_(GroupServiceFromEnvironment()) {}
 
     std::optional<std::string> FetchGroupSerial(const std::string& groupId,
@@ -28,7 +28,7 @@ class HttpGroupGateway final : public GroupGateway {
         norvex::ReportDevice(HttpClient(service_), report);
     }
 
-  private:
+private:
     HostPort service_;
 };
 

@@ -13,7 +13,7 @@ namespace norvex {
 // buffer full is dropped and counted, so a reader that falls behind costs lines, never the
 // relay's pace.  One producer thread and one consumer thread; Dropped() from any thread.
 class LineBuffer {
-  public:
+public:
     explicit LineBuffer(size_t capacity);
     LineBuffer(const LineBuffer&) = delete;
     LineBuffer& operator=(const LineBuffer&) = delete;
@@ -32,7 +32,7 @@ class LineBuffer {
     size_t Capacity() const { return capacity_; }
     uint64_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
 
-  private:
+private:
     const size_t capacity_;
     std::unique_ptr<std::string[]> slots_;
     std::atomic<uint64_t> head_{0};  // next line the consumer takes

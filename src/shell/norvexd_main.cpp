@@ -45,7 +45,8 @@ void ApplyOfflineOverride(ServiceControl& control) {
     if (!v || !*v) return;
     char* end = nullptr;
     unsigned long ms = std::strtoul(v, &end, 10);
-    if (*end == '\0' && ms > 0 && ms <= 0xFFFFFFFFul) control.SetOfflineAfterMs(static_cast<uint32_t>(ms));
+    if (*end == '\0' && ms > 0 && ms <= 0xFFFFFFFFul)
+        control.SetOfflineAfterMs(static_cast<uint32_t>(ms));
 }
 
 void PrintLine(const std::string& line) {
@@ -140,7 +141,8 @@ int RunService(const std::string& configPath, const NorvexdOptions& o) {
     StartOutcome outcome = control.Start(config, groupIndex);
     if (outcome != StartOutcome::kStarted) {
         if (outcome == StartOutcome::kNoGroup) {
-            std::fprintf(stderr, "norvexd: no group in %s; add one with norvex-group\n", configPath.c_str());
+            std::fprintf(stderr, "norvexd: no group in %s; add one with norvex-group\n",
+                         configPath.c_str());
         }
         return 1;
     }

@@ -16,9 +16,9 @@ struct GroupRecord {
 
 // The user's choices kept between runs.
 struct PanelConfig {
-    std::string netPortName;     // the port the service opens
-    std::string appPortName;     // the user's own application's port: shown and stored only
-    std::string storedGroupId;   // chooses the current group once, at start-up
+    std::string netPortName;          // the port the service opens
+    std::string appPortName;          // the user's own application's port: shown and stored only
+    std::string storedGroupId;        // chooses the current group once, at start-up
     std::vector<GroupRecord> groups;  // in the order they were added; IDs need not be unique
 };
 

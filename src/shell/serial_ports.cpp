@@ -88,7 +88,7 @@ void AddKernelPorts(const std::string& sysfsRoot, std::vector<SerialPortEntry>& 
 }
 
 bool IsCharacterDevice(const char* path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path, &st) == 0 && S_ISCHR(st.st_mode);
 }
 

@@ -59,7 +59,9 @@ ServiceControl::~ServiceControl() {
     engine_.Join();
 }
 
-bool ServiceControl::RunActive() const { return starting_ || engine_.Active(); }
+bool ServiceControl::RunActive() const {
+    return starting_ || engine_.Active();
+}
 
 void ServiceControl::OnStartStopClicked(const PanelConfig& config, int groupIndex,
                                         const std::function<bool()>& confirmStop) {
@@ -85,8 +87,11 @@ StartOutcome ServiceControl::Start(const PanelConfig& config, int groupIndex) {
     starting_ = true;
     view_.SetBusy(true);
     GroupGateway& groups = groups_;
-    offThread_([job, &groups] { job->serial = groups.FetchGroupSerial(job->group.id, job->group.password); },
-               [this, job] { CheckGroupDone(job); });
+    offThread_(
+        [job, &groups] {
+            job->serial = groups.FetchGroupSerial(job->group.id, job->group.password);
+        },
+        [this, job] { CheckGroupDone(job); });
     return job->outcome;
 }
 
@@ -102,8 +107,9 @@ void ServiceControl::CheckGroupDone(const std::shared_ptr<StartJob>& job) {
     view_.EnableChoosers(false);
     view_.SetStartButton(kTextStarting, false);
     GroupGateway& groups = groups_;
-    offThread_([job, &groups] { job->devicesOutcome = groups.FetchDevices(job->group.id, job->devices); },
-               [this, job] { DevicesDone(job); });
+    offThread_(
+        [job, &groups] { job->devicesOutcome = groups.FetchDevices(job->group.id, job->devices); },
+        [this, job] { DevicesDone(job); });
 }
 
 void ServiceControl::DevicesDone(const std::shared_ptr<StartJob>& job) {
@@ -114,7 +120,8 @@ void ServiceControl::DevicesDone(const std::shared_ptr<StartJob>& job) {
     }
     view_.ClearRelayRows();
     for (const StartDevice& d : job->devices) {
-        view_.AddRelayRow({std::to_string(d.devid), std::string(kRelayNeverHeardMark), d.iccid, d.imei});
+        view_.AddRelayRow(
+            {std::to_string(d.devid), std::string(kRelayNeverHeardMark), d.iccid, d.imei});
     }
     job->outcome = Launch(job);
 }
@@ -170,7 +177,8 @@ void ServiceControl::OnTimer() {
     // rows are neither added nor removed while a run is active: only the ticks change
     for (size_t i = 0; i < engine_.RelayCount(); ++i) {
         std::string_view mark = RelayStatusMark(now, engine_.LastHeardTick(i), offlineAfterMs_);
-        if (!mark.empty()) view_.SetRelayCell(static_cast<int>(i), RelayColumn::kStatus, std::string(mark));
+        if (!mark.empty())
+            view_.SetRelayCell(static_cast<int>(i), RelayColumn::kStatus, std::string(mark));
     }
 }
 
@@ -218,7 +226,8 @@ void ServiceControl::ShowFault(const EngineStatus& status) {
         case NetworkFault::kLoginFailed:
         case NetworkFault::kSubscribeFailed:
             // while hidden in the tray, a failed attempt raises nothing: it repeats every second
-            if (!inTray_.load(std::memory_order_relaxed)) view_.ShowNotice(kCaptionWarning, kTextNetworkFault);
+            if (!inTray_.load(std::memory_order_relaxed))
+                view_.ShowNotice(kCaptionWarning, kTextNetworkFault);
             return;
         case NetworkFault::kConnectionLost:
             view_.ShowNotice(kCaptionWarning, kTextNetworkFault);
@@ -262,6 +271,8 @@ void ServiceControl::OnRelayHeard(const RelayHeard& heard) {
     view_.SetRelayCell(row, RelayColumn::kImei, heard.imei);
 }
 
-void ServiceControl::OnRelayInfoChanged(const DeviceReport& report) { reports_->Push(report); }
+void ServiceControl::OnRelayInfoChanged(const DeviceReport& report) {
+    reports_->Push(report);
+}
 
 }  // namespace norvex

@@ -18,11 +18,11 @@ class GroupGateway;
 class ReportQueue;
 
 enum class StartOutcome {
-    kStarted,          // the engine runs; it reports "运行中，点击停止" once the port is open
-    kPending,          // the web requests run off this thread; the rest follows on it later
-    kNoGroup,          // no current group: told the user to add one; nothing changed
-    kGroupRejected,    // the group check failed: told the user; nothing changed
-    kBusy,             // a run is still active, ending or starting; nothing changed
+    kStarted,        // the engine runs; it reports "运行中，点击停止" once the port is open
+    kPending,        // the web requests run off this thread; the rest follows on it later
+    kNoGroup,        // no current group: told the user to add one; nothing changed
+    kGroupRejected,  // the group check failed: told the user; nothing changed
+    kBusy,           // a run is still active, ending or starting; nothing changed
     kEngineNotStarted  // the engine could not be started; the panel is handed back
 };
 
@@ -113,7 +113,7 @@ private:
     std::string portName_;  // of the current run, for its messages
     std::string groupId_;
     std::string lastDiagnostic_;  // engine thread: the same reason is said once per outage
-    RelayEngine engine_;    // last: its thread reports to the members above
+    RelayEngine engine_;          // last: its thread reports to the members above
 };
 
 // "Group:%s(%s) ..." with the group's id and name.

@@ -10,9 +10,9 @@
 namespace norvex {
 
 // The headless service's panel: every message box, notice, Start-button text and relay-list
-// change, and every diagnostic, becomes one line on a stream (stderr), so that a terminal or the journal shows what a
-// window would.  Cells that the status timer rewrites with the same text print nothing.
-// Callable from any thread.
+// change, and every diagnostic, becomes one line on a stream (stderr), so that a terminal or the
+// journal shows what a window would.  Cells that the status timer rewrites with the same text print
+// nothing. Callable from any thread.
 class StderrPanel final : public PanelView {
 public:
     explicit StderrPanel(std::FILE* out = stderr) : out_(out) {}

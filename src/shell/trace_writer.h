@@ -13,7 +13,7 @@ namespace norvex {
 // thread only copies the record and hands it over (the writer formats it); records the writer
 // cannot take in time are dropped, and the writer says how many in a line of its own.
 class TraceWriter {
-  public:
+public:
     // fd stays the caller's; capacity: lines that may wait.
     explicit TraceWriter(int fd, size_t capacity = 4096);
     ~TraceWriter();  // writes what waits, then ends the thread
@@ -24,7 +24,7 @@ class TraceWriter {
     TraceHook Hook();
     uint64_t Dropped() const { return lines_.Dropped(); }
 
-  private:
+private:
     void Run();
     void WriteLine(const std::string& line);
 

@@ -21,7 +21,7 @@ struct TrafficSources {
 // metrics file every kMetricsPeriod (none when the path is empty).  The caller's loop calls
 // OnTick() often (every 50 ms); the first tick writes the metrics at once.  One thread.
 class TrafficReports {
-  public:
+public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::seconds kMetricsPeriod{2};
 
@@ -34,7 +34,7 @@ class TrafficReports {
     // The metrics file now; false when it could not be written (said once on the print line).
     bool WriteMetrics();
 
-  private:
+private:
     TrafficSources sources_;
     std::chrono::seconds statsInterval_;
     std::string metricsFile_;

@@ -11,7 +11,7 @@ inline constexpr uint32_t kBalloonShowMs = 10000;
 // Hiding the main window in the tray and bringing it back.  The window is in the tray exactly
 // while the one tray icon exists.
 class TrayModel {
-  public:
+public:
     // The window was minimised.  True: add the icon and hide the window.  Without a system tray
     // the window just stays minimised, so that it can always be reached from the taskbar.
     bool OnMinimised(bool trayAvailable);
@@ -20,19 +20,19 @@ class TrayModel {
     bool OnIconActivated(bool doubleClick);
     bool InTray() const { return inTray_; }
 
-  private:
+private:
     bool inTray_ = false;
 };
 
 // Drops a balloon identical to the one still showing: the reconnect loop raises the same
 // notice about once a second.
 class BalloonGate {
-  public:
+public:
     bool Admit(const std::string& title, const std::string& text, uint32_t nowMs);
     // The icon went away: the next balloon shows whatever it says.
     void Reset() { shown_ = false; }
 
-  private:
+private:
     bool shown_ = false;
     std::string title_, text_;
     uint32_t shownAtMs_ = 0;

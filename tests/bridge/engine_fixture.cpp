@@ -39,8 +39,8 @@ void GroupClient::OnMessage(mosquitto*, void* self, const mosquitto_message* msg
     auto* c = static_cast<GroupClient*>(self);
     auto p = static_cast<const uint8_t*>(msg->payload);
     std::lock_guard<std::mutex> lock(c->mu_);
-    c->messages_.push_back({std::vector<uint8_t>(p, p + msg->payloadlen),
-                            std::chrono::steady_clock::now()});
+    c->messages_.push_back(
+        {std::vector<uint8_t>(p, p + msg->payloadlen), std::chrono::steady_clock::now()});
 }
 
 bool GroupClient::Connect(int port, const std::string& topic) {
@@ -77,7 +77,8 @@ ScriptedBroker::ScriptedBroker() {
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(listen_, 4) == 0 &&
+    if (::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::listen(listen_, 4) == 0 &&
         ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
         port_ = ntohs(a.sin_port);
     }
@@ -100,7 +101,8 @@ std::vector<uint8_t> ScriptedBroker::Read(size_t n, int timeoutMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (out.size() < n && conn_ >= 0) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now()).count();
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
         if (left <= 0) break;
         pollfd pfd{conn_, POLLIN, 0};
         if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) continue;
@@ -128,7 +130,8 @@ std::vector<uint8_t> ScriptedBroker::ReadPacket(int timeoutMs) {
 }
 
 bool ScriptedBroker::Write(const std::vector<uint8_t>& bytes) {
-    return conn_ >= 0 && ::write(conn_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    return conn_ >= 0 &&
+           ::write(conn_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
 void ScriptedBroker::CloseConnection() {
@@ -150,14 +153,18 @@ void EngineFixture::TearDown() {
     engine.Join();
 }
 
-void EngineFixture::UseBroker(int port) { config.brokerPort = port; }
+void EngineFixture::UseBroker(int port) {
+    config.brokerPort = port;
+}
 
 bool EngineFixture::WaitSubscribed(uint32_t n) {
     return WaitUntil([&] { return engine.Counters().Snapshot().subscriptions >= n; },
                      std::chrono::seconds(10));
 }
 
-bool EngineFixture::StartAndSubscribe(uint32_t n) { return engine.Start(config) && WaitSubscribed(n); }
+bool EngineFixture::StartAndSubscribe(uint32_t n) {
+    return engine.Start(config) && WaitSubscribed(n);
+}
 
 bool EngineFixture::WaitStopped(std::chrono::milliseconds limit) {
     return WaitUntil([&] { return !engine.Active(); }, limit);

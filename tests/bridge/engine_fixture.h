@@ -1,12 +1,12 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "bridge/relay_engine.h"
 #include "bridge/tick_clock.h"
@@ -111,7 +111,9 @@ protected:
     bool StartAndSubscribe(uint32_t n = 1);
     bool WaitSubscribed(uint32_t n);
     bool WaitStopped(std::chrono::milliseconds limit);
-    std::string Topic(const char* suffix) const { return std::string("/group/") + kGroupId + suffix; }
+    std::string Topic(const char* suffix) const {
+        return std::string("/group/") + kGroupId + suffix;
+    }
 
     PtyPair pty;
     RecordingEvents events;

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "engine_fixture.h"
 #include "support/child_process.h"
 #include "support/net_util.h"
-#include "engine_fixture.h"
 
 namespace norvex::test {
 namespace {
@@ -48,25 +48,33 @@ TEST_F(EngineLifecycle, LoginAndSubscribeOnTheWireThenKeepAlive) {
     UseBroker(broker.Port());
     ASSERT_TRUE(engine.Start(config));
     ASSERT_TRUE(broker.Accept(5000));
-    Bytes connectBody = Cat({Text("MQTT"), {0x04, 0xC2, 0x00, 0x78}, Text(kGroupId),
-                             Text("prodX"), Text(std::string("NRVX") + kGroupSerial)});
+    Bytes connectBody = Cat({Text("MQTT"),
+                             {0x04, 0xC2, 0x00, 0x78},
+                             Text(kGroupId),
+                             Text("prodX"),
+                             Text(std::string("NRVX") + kGroupSerial)});
     Bytes expectConnect = Cat({{0x10, static_cast<uint8_t>(connectBody.size())}, connectBody});
     EXPECT_EQ(broker.ReadPacket(5000), expectConnect);
     ASSERT_TRUE(broker.Write(kConnAck));
-    Bytes subBody = Cat({{0x00, 0x01}, Text(std::string("/group/") + kGroupId + "/client/status"),
-                         {0x02}, Text(std::string("/group/") + kGroupId + "/client"), {0x02}});
+    Bytes subBody = Cat({{0x00, 0x01},
+                         Text(std::string("/group/") + kGroupId + "/client/status"),
+                         {0x02},
+                         Text(std::string("/group/") + kGroupId + "/client"),
+                         {0x02}});
     // 0x82: the flag bits a 3.1.1 broker insists on (mosquitto drops a client that sends 0x80)
-    EXPECT_EQ(broker.ReadPacket(5000), Cat({{0x82, static_cast<uint8_t>(subBody.size())}, subBody}));
+    EXPECT_EQ(broker.ReadPacket(5000),
+              Cat({{0x82, static_cast<uint8_t>(subBody.size())}, subBody}));
     ASSERT_TRUE(broker.Write(kSubAck));
     ASSERT_TRUE(WaitSubscribed(1));
 
-    EXPECT_EQ(events.Lines(), (std::vector<std::string>{"state|opening-port", "state|port-open",
-                                                         "state|connecting", "state|connected",
-                                                         "logged-in|0", "state|subscribed"}));
+    EXPECT_EQ(events.Lines(),
+              (std::vector<std::string>{"state|opening-port", "state|port-open", "state|connecting",
+                                        "state|connected", "logged-in|0", "state|subscribed"}));
     // a minute of silence is answered with a PINGREQ
     EXPECT_TRUE(broker.Read(1, 300).empty());
     clock.offset.fetch_add(61000);
-    ASSERT_TRUE(broker.Write({0xD0, 0x00}));  // wakes the engine, which sleeps until the minute is up
+    ASSERT_TRUE(
+        broker.Write({0xD0, 0x00}));  // wakes the engine, which sleeps until the minute is up
     EXPECT_EQ(broker.ReadPacket(3000), (Bytes{0xC0, 0x00}));
 }
 
@@ -159,7 +167,8 @@ TEST_F(EngineLifecycle, PortHeldByAnotherProcessFailsAtOnce) {
     UseBroker(FreeLoopbackPort());
     ASSERT_TRUE(engine.Start(config));
     ASSERT_TRUE(WaitStopped(2s));
-    EXPECT_EQ(events.Lines(), (std::vector<std::string>{"state|opening-port", "stopped|port-open-failed"}));
+    EXPECT_EQ(events.Lines(),
+              (std::vector<std::string>{"state|opening-port", "stopped|port-open-failed"}));
 }
 
 TEST_F(EngineLifecycle, GroupIdTheBrokerWouldRefuseEndsTheRunWithAMessage) {
@@ -194,7 +203,8 @@ TEST_F(EngineLifecycle, ShortInputWaitsTheGatherWindowOnTheClock) {
         // the port wakes the engine, which takes the byte and then looks at the clock every time
         // the (frozen) window lets it wake
         ASSERT_TRUE(WaitUntil([&] { return clock.calls.load() - before >= 20; }, 5s))
-            << "clock calls " << clock.calls.load() - before << ", broker got " << broker.Read(20, 100).size();
+            << "clock calls " << clock.calls.load() - before << ", broker got "
+            << broker.Read(20, 100).size();
         ASSERT_EQ(pty.SlaveInputPending(), 0);
         clock.offset.fetch_add(19);
         EXPECT_TRUE(broker.Read(1, 150).empty());
@@ -203,7 +213,8 @@ TEST_F(EngineLifecycle, ShortInputWaitsTheGatherWindowOnTheClock) {
         ASSERT_FALSE(publish.empty());
         EXPECT_EQ(publish[0], 0x32);
         EXPECT_EQ(publish.back(), byte);
-        ASSERT_TRUE(broker.Write({0x40, 0x02, publish[publish.size() - 5], publish[publish.size() - 4]}));
+        ASSERT_TRUE(
+            broker.Write({0x40, 0x02, publish[publish.size() - 5], publish[publish.size() - 4]}));
         clock.offset.fetch_add(100);  // long after: the engine is idle again
     }
 }

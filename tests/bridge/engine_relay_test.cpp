@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "support/net_util.h"
 #include "engine_fixture.h"
+#include "support/net_util.h"
 
 namespace norvex::test {
 namespace {
@@ -65,8 +65,10 @@ TEST_F(EngineRelay, HundredBytesGoOutAs64AndLater36) {
     ASSERT_EQ(msgs.size(), 2u);
     ASSERT_EQ(msgs[0].payload.size(), 66u);
     ASSERT_EQ(msgs[1].payload.size(), 38u);
-    EXPECT_EQ(Bytes(msgs[0].payload.begin() + 2, msgs[0].payload.end()), Bytes(data.begin(), data.begin() + 64));
-    EXPECT_EQ(Bytes(msgs[1].payload.begin() + 2, msgs[1].payload.end()), Bytes(data.begin() + 64, data.end()));
+    EXPECT_EQ(Bytes(msgs[0].payload.begin() + 2, msgs[0].payload.end()),
+              Bytes(data.begin(), data.begin() + 64));
+    EXPECT_EQ(Bytes(msgs[1].payload.begin() + 2, msgs[1].payload.end()),
+              Bytes(data.begin() + 64, data.end()));
     EXPECT_EQ(msgs[1].payload[0], 1);
     // the rest waits for the gather window behind the full piece
     EXPECT_GE(msgs[1].at - msgs[0].at, 10ms);
@@ -78,26 +80,32 @@ TEST_F(EngineRelay, LongBurstArrivesWholeInOrderAndNumbered) {
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
     ASSERT_TRUE(pty.Write(data));
     Bytes joined;
-    ASSERT_TRUE(WaitUntil([&] {
-        joined.clear();
-        for (const auto& m : relay.Messages()) joined.insert(joined.end(), m.payload.begin() + 2, m.payload.end());
-        return joined.size() >= data.size();
-    }, 10s));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            joined.clear();
+            for (const auto& m : relay.Messages())
+                joined.insert(joined.end(), m.payload.begin() + 2, m.payload.end());
+            return joined.size() >= data.size();
+        },
+        10s));
     EXPECT_EQ(joined, data);
     auto msgs = relay.Messages();
     EXPECT_GE(msgs.size(), (data.size() + 63) / 64);
     for (size_t i = 0; i < msgs.size(); ++i) {
         ASSERT_GE(msgs[i].payload.size(), 3u);
         EXPECT_LE(msgs[i].payload.size(), 66u);
-        EXPECT_EQ(msgs[i].payload[0] | (msgs[i].payload[1] << 8), static_cast<int>(i)) << "packet " << i;
+        EXPECT_EQ(msgs[i].payload[0] | (msgs[i].payload[1] << 8), static_cast<int>(i))
+            << "packet " << i;
     }
 }
 
 TEST_F(EngineRelay, RelayPacketsReachThePortInNumberOrder) {
     ASSERT_TRUE(StartAndSubscribe());
     const std::string data = Topic("/client");
-    for (uint16_t n : std::initializer_list<uint16_t>{1, 3, 2, 3, 5, 4, 6}) {  // 3 twice: the late copy is dropped
-        ASSERT_TRUE(relay.Publish(data, DataPacket(0xBEEF, n, Bytes{static_cast<uint8_t>(n), 0xAA})));
+    for (uint16_t n : std::initializer_list<uint16_t>{1, 3, 2, 3, 5, 4,
+                                                      6}) {  // 3 twice: the late copy is dropped
+        ASSERT_TRUE(
+            relay.Publish(data, DataPacket(0xBEEF, n, Bytes{static_cast<uint8_t>(n), 0xAA})));
     }
     Bytes got = pty.Read(12, 5000);
     EXPECT_EQ(got, (Bytes{1, 0xAA, 2, 0xAA, 3, 0xAA, 4, 0xAA, 5, 0xAA, 6, 0xAA}));

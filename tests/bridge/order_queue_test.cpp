@@ -43,10 +43,19 @@ OrderQueue Expecting(uint16_t n, RecordingPort& port) {
 }
 
 TEST(SeqDistance, MatchesTheCircleRules) {
-    struct Case { uint16_t a, b; int32_t d; } cases[] = {
-        {5, 3, 2},         {3, 5, -2},          {0, 0, 0},
-        {1, 65535, 2},     {65535, 1, -2},      {0x8000, 0, -0x8000},
-        {0, 0x8000, 0x8000}, {0x7FFF, 0, 0x7FFF}, {0, 0x7FFF, -0x7FFF},
+    struct Case {
+        uint16_t a, b;
+        int32_t d;
+    } cases[] = {
+        {5, 3, 2},
+        {3, 5, -2},
+        {0, 0, 0},
+        {1, 65535, 2},
+        {65535, 1, -2},
+        {0x8000, 0, -0x8000},
+        {0, 0x8000, 0x8000},
+        {0x7FFF, 0, 0x7FFF},
+        {0, 0x7FFF, -0x7FFF},
         {40000, 0, 40000 - 65536},
     };
     for (auto& c : cases) EXPECT_EQ(SeqDistance(c.a, c.b), c.d) << c.a << " vs " << c.b;

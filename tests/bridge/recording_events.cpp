@@ -5,40 +5,62 @@ namespace {
 
 const char* StateName(EngineState s) {
     switch (s) {
-        case EngineState::kOpeningPort: return "opening-port";
-        case EngineState::kPortOpen: return "port-open";
-        case EngineState::kConnecting: return "connecting";
-        case EngineState::kConnected: return "connected";
-        case EngineState::kLoggedIn: return "logged-in";
-        case EngineState::kSubscribed: return "subscribed";
-        case EngineState::kNetworkFault: return "fault";
-        case EngineState::kStopped: return "stopped";
+        case EngineState::kOpeningPort:
+            return "opening-port";
+        case EngineState::kPortOpen:
+            return "port-open";
+        case EngineState::kConnecting:
+            return "connecting";
+        case EngineState::kConnected:
+            return "connected";
+        case EngineState::kLoggedIn:
+            return "logged-in";
+        case EngineState::kSubscribed:
+            return "subscribed";
+        case EngineState::kNetworkFault:
+            return "fault";
+        case EngineState::kStopped:
+            return "stopped";
     }
     return "?";
 }
 
 const char* FaultName(NetworkFault f) {
     switch (f) {
-        case NetworkFault::kNone: return "none";
-        case NetworkFault::kConnectFailed: return "connect";
-        case NetworkFault::kLoginFailed: return "login";
-        case NetworkFault::kSubscribeFailed: return "subscribe";
-        case NetworkFault::kConnectionLost: return "lost";
-        case NetworkFault::kSendFailed: return "send";
+        case NetworkFault::kNone:
+            return "none";
+        case NetworkFault::kConnectFailed:
+            return "connect";
+        case NetworkFault::kLoginFailed:
+            return "login";
+        case NetworkFault::kSubscribeFailed:
+            return "subscribe";
+        case NetworkFault::kConnectionLost:
+            return "lost";
+        case NetworkFault::kSendFailed:
+            return "send";
     }
     return "?";
 }
 
 const char* ReasonName(StopReason r) {
     switch (r) {
-        case StopReason::kNone: return "none";
-        case StopReason::kUserStop: return "user";
-        case StopReason::kInvalidGroupId: return "invalid-group-id";
-        case StopReason::kPortOpenFailed: return "port-open-failed";
-        case StopReason::kPortFailed: return "port-failed";
-        case StopReason::kMalformedPacket: return "malformed";
-        case StopReason::kPublishNotBuilt: return "publish-not-built";
-        case StopReason::kStartFailed: return "start-failed";
+        case StopReason::kNone:
+            return "none";
+        case StopReason::kUserStop:
+            return "user";
+        case StopReason::kInvalidGroupId:
+            return "invalid-group-id";
+        case StopReason::kPortOpenFailed:
+            return "port-open-failed";
+        case StopReason::kPortFailed:
+            return "port-failed";
+        case StopReason::kMalformedPacket:
+            return "malformed";
+        case StopReason::kPublishNotBuilt:
+            return "publish-not-built";
+        case StopReason::kStartFailed:
+            return "start-failed";
     }
     return "?";
 }

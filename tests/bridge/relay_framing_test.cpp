@@ -13,7 +13,9 @@ int Decode(const std::string& text, ClientPacket* out) {
     return DecodeClientPacket(reinterpret_cast<const uint8_t*>(text.data()), text.size(), out);
 }
 
-std::vector<uint8_t> Bytes(const ClientPacket& p) { return {p.data, p.data + p.count}; }
+std::vector<uint8_t> Bytes(const ClientPacket& p) {
+    return {p.data, p.data + p.count};
+}
 
 TEST(RelayIdentity, TopicsAndLoginFollowTheGroup) {
     RelayIdentity id = BuildRelayIdentity("584032", "17", "prod9");
@@ -74,12 +76,15 @@ TEST(ClientPacket, UpperAndLowerCaseGiveTheSameBytes) {
 }
 
 TEST(ClientPacket, DataLengthCases) {
-    struct Case { std::string text; int count; } cases[] = {
-        {"00000001,0001,", 0},                          // header only
-        {"1,2,", 0},                                    // shorter than 14: no data
-        {"00000001,0001,A", 0},                         // a lone digit is dropped
-        {"00000001,0001,ABC", 1},                       // odd count: last half byte dropped
-        {"00000001,0001," + std::string(200, '7'), 64},  // 100 pairs: only 64 are used
+    struct Case {
+        std::string text;
+        int count;
+    } cases[] = {
+        {"00000001,0001,", 0},                                  // header only
+        {"1,2,", 0},                                            // shorter than 14: no data
+        {"00000001,0001,A", 0},                                 // a lone digit is dropped
+        {"00000001,0001,ABC", 1},                               // odd count: last half byte dropped
+        {"00000001,0001," + std::string(200, '7'), 64},         // 100 pairs: only 64 are used
         {"00000001,0001," + std::string(128, 'f') + "zz", 64},  // digits past 64 bytes unread
     };
     for (auto& c : cases) {
@@ -96,9 +101,9 @@ TEST(ClientPacket, NumberKeepsOnlyTheLow16Bits) {
 }
 
 TEST(ClientPacket, MalformedMessagesAreRefusedAndLeaveTheOutputAlone) {
-    for (const char* bad : {"", "zz,0001,00", "00000001;0001,0102", "00000001,,0102",
-                            "00000001,0001", "00000001,0001,0G", "00000001,0001,01 2",
-                            "0x,1,0000000000"}) {
+    for (const char* bad :
+         {"", "zz,0001,00", "00000001;0001,0102", "00000001,,0102", "00000001,0001",
+          "00000001,0001,0G", "00000001,0001,01 2", "0x,1,0000000000"}) {
         ClientPacket p;
         p.count = 42;
         p.senderKey = 7;

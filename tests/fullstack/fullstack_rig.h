@@ -16,7 +16,7 @@ std::string ProgramPath(const std::string& name);
 // A private broker (mosquitto unless told) and a private norvex-groupd holding one group with
 // two relays.
 class GroupRig {
-  public:
+public:
     explicit GroupRig(BrokerKind broker = BrokerKind::kMosquitto);
     bool Ok() const { return ok_; }
 
@@ -35,7 +35,7 @@ class GroupRig {
     // "devid,iccid,imei,received" lines of the reports the service received.
     std::string Reports() const;
 
-  private:
+private:
     // The service's MQTT login: a product id as user name, "NRVX" and the group's serial number
     // as password.  Brokers that let anyone in get an empty user name.
     std::string GroupSerial(const std::string& groupId) const;

@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 constexpr char kShortOfflineLimit[] = "NORVEX_RELAY_OFFLINE_MS=3000";
 
 class Norvexd {
-  public:
+public:
     Norvexd(GroupRig& rig, const std::string& config) : log_(rig.Scratch("norvexd.log")) {
         std::vector<std::string> env = rig.Env();
         env.push_back(kShortOfflineLimit);
@@ -35,7 +35,7 @@ class Norvexd {
     }
     ChildProcess& Proc() { return proc_; }
 
-  private:
+private:
     std::string log_;
     ChildProcess proc_;
     bool started_ = false;
@@ -66,7 +66,7 @@ void ExpectEcho(PtyPair& pty, size_t n) {
 
 // The same whole system on every broker make the service must work with.
 class FullStackOnBroker : public ::testing::TestWithParam<BrokerKind> {
-  protected:
+protected:
     void SetUp() override {
         std::string why = BrokerUnavailable(GetParam());
         // scripts/test.sh installs aedes and sets this, so that a missing install fails there

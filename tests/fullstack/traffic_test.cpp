@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
 class Service {
-  public:
+public:
     Service(GroupRig& rig, std::vector<std::string> args) : log_(rig.Scratch("norvexd.log")) {
         args.insert(args.begin(), {ProgramPath("norvexd"), "--config", rig.ConfigPath()});
         started_ = proc_.Start(args, rig.Env(), log_);
@@ -54,7 +54,7 @@ class Service {
     }
     ChildProcess& Proc() { return proc_; }
 
-  private:
+private:
     std::string log_;
     ChildProcess proc_;
     bool started_ = false;

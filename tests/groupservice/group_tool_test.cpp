@@ -17,7 +17,7 @@ namespace {
 using test::RawHttpServer;
 
 class GroupToolTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         char tmpl[] = "/tmp/norvex-group-tool-XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);

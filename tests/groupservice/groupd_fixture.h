@@ -18,7 +18,7 @@
 namespace norvex::test {
 
 class GroupdTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         char tmpl[] = "/tmp/norvex-groupd-test-XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);

@@ -18,7 +18,7 @@ using test::GroupdTest;
 
 // Held connections that sent the start of a request and then nothing.
 class HalfOpen {
-  public:
+public:
     ~HalfOpen() {
         for (int fd : fds_) ::close(fd);
     }
@@ -45,7 +45,7 @@ class HalfOpen {
     }
     int Count() const { return static_cast<int>(fds_.size()); }
 
-  private:
+private:
     std::vector<int> fds_;
 };
 
@@ -53,7 +53,7 @@ constexpr auto kPatience = std::chrono::seconds(30);
 
 // Long enough that no held connection times out while a test looks at it.
 class IdleClientsTest : public GroupdTest {
-  protected:
+protected:
     void SetUp() override {
         serviceOptions_ = {"--client-timeout", "120000"};
         GroupdTest::SetUp();

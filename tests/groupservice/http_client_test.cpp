@@ -10,7 +10,6 @@
 #include "groupservice/endpoints.h"
 #include "groupservice/group_requests.h"
 #include "groupservice/registration.h"
-#include "support/raw_http_server.h"
 #include "support/net_util.h"
 #include "support/raw_http_server.h"
 

@@ -1,10 +1,11 @@
 // The registration exchange and the new-group validation.
+#include "groupservice/registration.h"
+
 #include <gtest/gtest.h>
 
 #include "groupservice/dialog_messages.h"
 #include "groupservice/http_client.h"
 #include "groupservice/new_group.h"
-#include "groupservice/registration.h"
 
 namespace norvex {
 namespace {
@@ -31,12 +32,16 @@ TEST(Registration, ReplyIsCheckedInOrderWithFirstMembersCounting) {
     const std::pair<std::string, const char*> cases[] = {
         {R"({"errno":0,"data":{"device_id":"5001","key":"k"},"error":"succ"})", ""},
         {R"({"error":"succ","data":{"key":"k","device_id":"5001"},"errno":0})", ""},
-        {"{\"errno\":0," + longPadding + "\"error\":\"succ\",\"data\":{\"key\":\"k\",\"device_id\":\"5001\"}}", ""},
+        {"{\"errno\":0," + longPadding +
+             "\"error\":\"succ\",\"data\":{\"key\":\"k\",\"device_id\":\"5001\"}}",
+         ""},
         {R"({"errno":10,"data":{"device_id":"5001","key":"k"},"error":"succ"})", msg::kRegBadErrno},
         {R"({"errno":0.9,"data":{"device_id":"5001","key":"k"},"error":"succ"})", ""},
-        {R"({"errno":true,"data":{"device_id":"5001","key":"k"},"error":"succ"})", msg::kRegBadErrno},
+        {R"({"errno":true,"data":{"device_id":"5001","key":"k"},"error":"succ"})",
+         msg::kRegBadErrno},
         {R"({"data":{"device_id":"5001","key":"k"},"error":"succ"})", msg::kRegBadErrno},
-        {R"({"errno":1,"errno":0,"data":{"device_id":"5001","key":"k"},"error":"succ"})", msg::kRegBadErrno},
+        {R"({"errno":1,"errno":0,"data":{"device_id":"5001","key":"k"},"error":"succ"})",
+         msg::kRegBadErrno},
         {R"({"ERRNO":0,"data":{"device_id":"5001","key":"k"},"error":"succ"})", msg::kRegBadErrno},
         {"not json", msg::kRegBadErrno},
         {"", msg::kRegBadErrno},
@@ -50,7 +55,8 @@ TEST(Registration, ReplyIsCheckedInOrderWithFirstMembersCounting) {
         {R"({"errno":0,"error":"succ","data":{"key":"k"}})", msg::kRegNoDeviceId},
         {R"({"errno":0,"error":"succ","data":{"key":"k","device_id":5001}})", msg::kRegNoDeviceId},
         {R"({"errno":0,"error":"succ","data":{"key":"k","device_id":""}})", msg::kRegNoDeviceId},
-        {R"({"errno":0,"error":"succ","data":{"key":"k","device_id":")" + std::string(128, '7') + "\"}}",
+        {R"({"errno":0,"error":"succ","data":{"key":"k","device_id":")" + std::string(128, '7') +
+             "\"}}",
          msg::kRegNoDeviceId},
     };
     for (const auto& [reply, message] : cases) {

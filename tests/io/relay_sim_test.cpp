@@ -23,7 +23,7 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 class RelaySimTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_FALSE(dir_.Path().empty());
         ASSERT_TRUE(broker_.Start());

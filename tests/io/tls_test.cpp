@@ -41,7 +41,7 @@ const char* const kTlsVariables[] = {"NORVEX_BROKER_TLS", "NORVEX_BROKER_CA", "N
 
 // Sets the broker TLS variables for one scope (an empty value leaves one unset).
 class TlsEnvironment {
-  public:
+public:
     TlsEnvironment(const char* tls, const std::string& ca, const std::string& cert = {},
                    const std::string& key = {}, const std::string& name = {}) {
         const std::string values[] = {tls ? tls : "", ca, cert, key, name};
@@ -61,7 +61,7 @@ class TlsEnvironment {
 // An MQTT session over a BrokerSocket, with the reader and writer the engine uses.  Waits the
 // way the engine must: bytes already decrypted first, poll() on the descriptor only after.
 class SocketSession {
-  public:
+public:
     explicit SocketSession(BrokerSocket& sock) : sock_(sock) {
         mqtt::SetupSession(&s_, &SocketReader, &sock_, &SocketWriter, &sock_, wire.Handlers());
     }
@@ -109,7 +109,7 @@ class SocketSession {
 
     test::Wire wire;
 
-  private:
+private:
     BrokerSocket& sock_;
     mqtt::Session s_{};
 };
@@ -141,7 +141,7 @@ bool ExternalPublish(int port, const std::string& ca, const PemPair* client,
 
 // Certificates for every case: our CA, a stranger's CA, and what they issued.
 class TlsBroker : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         char tmpl[] = "/tmp/norvex-tls-XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);

@@ -28,7 +28,7 @@ using Bytes = std::vector<uint8_t>;
 
 // A private directory for links, removed with everything in it.
 class TempDir {
-  public:
+public:
     TempDir() {
         char tmpl[] = "/tmp/norvex-vport-XXXXXX";
         path_ = ::mkdtemp(tmpl) ? tmpl : "";
@@ -38,7 +38,7 @@ class TempDir {
     }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 

@@ -50,7 +50,7 @@ bool Wrote(const BrokerLink& link, const std::string& hex) {
 }
 
 class BrokerFlows : public ::testing::TestWithParam<int32_t> {
-  protected:
+protected:
     void SetUp() override { ASSERT_TRUE(broker.Start()) << broker.LogFile(); }
     MosquittoBroker broker;
 };

@@ -20,7 +20,8 @@ public:
     bool Connected() const { return fd_ >= 0; }
     // Sends what the chain holds and releases it; true when the writer took every byte.
     bool Send(mqtt::PacketChain* chain);
-    // Runs mqtt::ReceivePacket until pred holds; false on time-out or on a result other than 0 / -2.
+    // Runs mqtt::ReceivePacket until pred holds; false on time-out or on a result other than 0 /
+    // -2.
     bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit);
     bool Saw(const std::string& call) const;
     // CONNECT, then SUBSCRIBE to the two filters, each waited for.

@@ -8,7 +8,9 @@
 namespace norvex::test {
 namespace {
 
-Bytes Ascii(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Ascii(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -37,9 +39,14 @@ struct LengthCase {
 
 TEST(RemainingLength, EncodesOneToFourBytesAndRefusesMore) {
     const LengthCase cases[] = {
-        {0, "00"},          {127, "7F"},          {128, "80 01"},
-        {16383, "FF 7F"},   {16384, "80 80 01"},  {2097151, "FF FF 7F"},
-        {2097152, "80 80 80 01"}, {268435455, "FF FF FF 7F"},
+        {0, "00"},
+        {127, "7F"},
+        {128, "80 01"},
+        {16383, "FF 7F"},
+        {16384, "80 80 01"},
+        {2097151, "FF FF 7F"},
+        {2097152, "80 80 80 01"},
+        {268435455, "FF FF FF 7F"},
     };
     for (const LengthCase& c : cases) {
         uint8_t out[4] = {0xEE, 0xEE, 0xEE, 0xEE};
@@ -54,9 +61,9 @@ TEST(RemainingLength, EncodesOneToFourBytesAndRefusesMore) {
 TEST_F(Packer, ConnectLayout) {
     const uint8_t password[9] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
     ASSERT_EQ(mqtt::BuildConnect(&chain, "abc12", "user01", password, 9), 0);
-    Bytes expected = Cat({Hex("10 24 00 04"), Ascii("MQTT"), Hex("04 C2 00 78 00 05"),
-                          Ascii("abc12"), Hex("00 06"), Ascii("user01"),
-                          Hex("00 09 01 02 03 04 05 06 07 08 09")});
+    Bytes expected =
+        Cat({Hex("10 24 00 04"), Ascii("MQTT"), Hex("04 C2 00 78 00 05"), Ascii("abc12"),
+             Hex("00 06"), Ascii("user01"), Hex("00 09 01 02 03 04 05 06 07 08 09")});
     EXPECT_EQ(ToHex(ChainBytes(chain)), ToHex(expected));
     EXPECT_EQ(chain.total, 38u);
     EXPECT_EQ(ChunkCount(chain), 3);
@@ -77,10 +84,14 @@ TEST_F(Packer, ConnectRefusals) {
         int32_t code;
     };
     const Case cases[] = {
-        {"dev-1", "u", pw, mqtt::kErrBadParameter},   {"dev_1", "u", pw, mqtt::kErrBadParameter},
-        {"d\xC3\xA9v", "u", pw, mqtt::kErrBadParameter}, {nullptr, "u", pw, mqtt::kErrBadParameter},
-        {"dev1", nullptr, pw, mqtt::kErrBadParameter}, {"dev1", "u", nullptr, mqtt::kErrBadParameter},
-        {"dev1", "\xC3\x28", pw, mqtt::kErrNotUtf8},   {"dev1", "\xE4\xB8", pw, mqtt::kErrNotUtf8},
+        {"dev-1", "u", pw, mqtt::kErrBadParameter},
+        {"dev_1", "u", pw, mqtt::kErrBadParameter},
+        {"d\xC3\xA9v", "u", pw, mqtt::kErrBadParameter},
+        {nullptr, "u", pw, mqtt::kErrBadParameter},
+        {"dev1", nullptr, pw, mqtt::kErrBadParameter},
+        {"dev1", "u", nullptr, mqtt::kErrBadParameter},
+        {"dev1", "\xC3\x28", pw, mqtt::kErrNotUtf8},
+        {"dev1", "\xE4\xB8", pw, mqtt::kErrNotUtf8},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(mqtt::BuildConnect(&chain, c.id, c.user, c.password, 2), c.code)
@@ -96,12 +107,12 @@ TEST_F(Packer, ConnectRefusals) {
 }
 
 TEST_F(Packer, SubscribeLayoutWithFlagsOf311) {
-    const std::string f1 = "/group/1234567/hosts";         // 20 bytes
-    const std::string f2 = "/group/1234567/client/+/#";    // 25 bytes, wildcards allowed
+    const std::string f1 = "/group/1234567/hosts";       // 20 bytes
+    const std::string f2 = "/group/1234567/client/+/#";  // 25 bytes, wildcards allowed
     const char* const filters[2] = {f1.c_str(), f2.c_str()};
     ASSERT_EQ(mqtt::BuildSubscribe(&chain, filters), 0);
-    Bytes expected = Cat({Hex("82 35 00 01 00 14"), Ascii(f1), Hex("02 00 19"), Ascii(f2),
-                          Hex("02")});
+    Bytes expected =
+        Cat({Hex("82 35 00 01 00 14"), Ascii(f1), Hex("02 00 19"), Ascii(f2), Hex("02")});
     EXPECT_EQ(ToHex(ChainBytes(chain)), ToHex(expected));
     EXPECT_EQ(chain.total, 55u);
     EXPECT_EQ(ChunkCount(chain), 2);
@@ -114,10 +125,8 @@ TEST_F(Packer, SubscribeRefusalsFirstFailingFilterDecides) {
         int32_t code;
     };
     const Case cases[] = {
-        {nullptr, "a", mqtt::kErrBadParameter},
-        {"a", nullptr, mqtt::kErrBadParameter},
-        {nullptr, "\xC3\x28", mqtt::kErrBadParameter},
-        {"\xC3\x28", nullptr, mqtt::kErrNotUtf8},
+        {nullptr, "a", mqtt::kErrBadParameter},        {"a", nullptr, mqtt::kErrBadParameter},
+        {nullptr, "\xC3\x28", mqtt::kErrBadParameter}, {"\xC3\x28", nullptr, mqtt::kErrNotUtf8},
         {"a", "\xED\xA0\x80", mqtt::kErrNotUtf8},
     };
     for (const Case& c : cases) {
@@ -166,12 +175,9 @@ TEST_F(Packer, PublishRefusals) {
         int32_t code;
     };
     const Case cases[] = {
-        {0, "a/b", p, 1, mqtt::kErrBadParameter},
-        {1, "a/+/b", p, 1, mqtt::kErrBadParameter},
-        {1, "a/#", p, 1, mqtt::kErrBadParameter},
-        {1, nullptr, p, 1, mqtt::kErrBadParameter},
-        {1, "a", nullptr, 1, mqtt::kErrBadParameter},
-        {1, "\xC3\x28", p, 1, mqtt::kErrNotUtf8},
+        {0, "a/b", p, 1, mqtt::kErrBadParameter},     {1, "a/+/b", p, 1, mqtt::kErrBadParameter},
+        {1, "a/#", p, 1, mqtt::kErrBadParameter},     {1, nullptr, p, 1, mqtt::kErrBadParameter},
+        {1, "a", nullptr, 1, mqtt::kErrBadParameter}, {1, "\xC3\x28", p, 1, mqtt::kErrNotUtf8},
         {1, "a", p, 268435455u, mqtt::kErrTooLong},  // refused before anything is copied
     };
     for (const Case& c : cases) {

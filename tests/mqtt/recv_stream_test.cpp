@@ -143,8 +143,8 @@ TEST(RecvStream, OversizedPacketIsSkippedWithoutLosingWhatFollows) {
                       0);
             ASSERT_LT(reads, 200);
         }
-        EXPECT_EQ(ws.wire.calls, (std::vector<std::string>{"publish 7 [/a] [41] dup=0 qos=1",
-                                                           "pingresp"}))
+        EXPECT_EQ(ws.wire.calls,
+                  (std::vector<std::string>{"publish 7 [/a] [41] dup=0 qos=1", "pingresp"}))
             << payload;
         EXPECT_EQ(ws.WrittenHex(), "40 02 00 07");
         EXPECT_TRUE(ws.Buffered().empty());

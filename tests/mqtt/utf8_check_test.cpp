@@ -37,7 +37,9 @@ const Utf8Case kCases[] = {
     {"length_short_of_text", "61 62 63", 2, 2},
 };
 
-void PrintTo(const Utf8Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Utf8Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Utf8Table : public ::testing::TestWithParam<Utf8Case> {};
 

@@ -56,7 +56,8 @@ int32_t Wire::Read(void* arg, uint8_t* dst, int32_t capacity) {
 int32_t Wire::Write(void* arg, const mqtt::IoVec* pairs, int32_t count) {
     auto* w = static_cast<Wire*>(arg);
     Bytes out;
-    for (int32_t i = 0; i < count; ++i) out.insert(out.end(), pairs[i].data, pairs[i].data + pairs[i].length);
+    for (int32_t i = 0; i < count; ++i)
+        out.insert(out.end(), pairs[i].data, pairs[i].data + pairs[i].length);
     w->writes.push_back(out);
     w->pairCounts.push_back(count);
     return w->writerResult == -100 ? static_cast<int32_t>(out.size()) : w->writerResult;
@@ -64,14 +65,18 @@ int32_t Wire::Write(void* arg, const mqtt::IoVec* pairs, int32_t count) {
 
 namespace {
 
-Wire* W(void* arg) { return static_cast<Wire*>(arg); }
+Wire* W(void* arg) {
+    return static_cast<Wire*>(arg);
+}
 
 int32_t Log(void* arg, const std::string& line) {
     W(arg)->calls.push_back(line);
     return W(arg)->handlerResult;
 }
 
-std::string Id(uint16_t id) { return std::to_string(id); }
+std::string Id(uint16_t id) {
+    return std::to_string(id);
+}
 
 }  // namespace
 
@@ -95,14 +100,13 @@ mqtt::Handlers Wire::Handlers() {
                       return Log(a, "suback " + Id(id) + " [" + ToHex(codes, n) + "]");
                   }};
     h.OnUnsubAck = {this, [](void* a, uint16_t id) { return Log(a, "unsuback " + Id(id)); }};
-    h.OnCommand = {this, [](void* a, uint16_t id, const char* uuid, uint32_t w1, uint32_t w2,
-                            const char* text, const uint8_t* p, uint32_t n, int32_t dup,
-                            int32_t qos) {
-                       return Log(a, "command " + Id(id) + " [" + uuid + "] " +
-                                         std::to_string(w1) + " " + std::to_string(w2) + " [" +
-                                         text + "] [" + ToHex(p, n) + "] dup=" +
-                                         std::to_string(dup) + " qos=" + std::to_string(qos));
-                   }};
+    h.OnCommand = {
+        this, [](void* a, uint16_t id, const char* uuid, uint32_t w1, uint32_t w2, const char* text,
+                 const uint8_t* p, uint32_t n, int32_t dup, int32_t qos) {
+            return Log(a, "command " + Id(id) + " [" + uuid + "] " + std::to_string(w1) + " " +
+                              std::to_string(w2) + " [" + text + "] [" + ToHex(p, n) +
+                              "] dup=" + std::to_string(dup) + " qos=" + std::to_string(qos));
+        }};
     return h;
 }
 

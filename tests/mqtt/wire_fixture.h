@@ -15,7 +15,9 @@ using Bytes = std::vector<uint8_t>;
 // "30 06 00 02" -> bytes; spaces are ignored.
 Bytes Hex(const std::string& hex);
 std::string ToHex(const uint8_t* data, size_t n);
-inline std::string ToHex(const Bytes& b) { return ToHex(b.data(), b.size()); }
+inline std::string ToHex(const Bytes& b) {
+    return ToHex(b.data(), b.size());
+}
 // All linked chunks of a chain, head to tail.
 Bytes ChainBytes(const mqtt::PacketChain& chain);
 

@@ -30,7 +30,7 @@ class GroupDialogsTest : public QObject {
         return t;
     }
 
-  private slots:
+private slots:
     void initTestCase() {
         char tmpl[] = "/tmp/norvex-panel-dialogs-XXXXXX";
         QVERIFY(::mkdtemp(tmpl) != nullptr);

@@ -22,7 +22,7 @@ namespace norvex {
 namespace {
 
 class FakeService : public ServicePort {
-  public:
+public:
     bool StartAtLaunch(const PanelConfig&, int groupIndex) override {
         launchGroup = groupIndex;
         return pending;
@@ -91,7 +91,7 @@ class MainWindowTest : public QObject {
         return {{"d", "/dev/ttyA"}, {"d", "/dev/ttyB"}, {"d", "/dev/ttyB"}};
     }
 
-  private slots:
+private slots:
     void windowIsFixedWithItsCaptionColumnsAndNoMaximise() {
         Rig rig(Stored(), Ports());
         MainWindow& w = *rig.window;

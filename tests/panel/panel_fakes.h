@@ -19,7 +19,7 @@ struct ShownBox {
 
 // Message boxes that never block: they are recorded, and a question gets the next answer.
 class RecordingBoxes : public MessageBoxes {
-  public:
+public:
     void Inform(QWidget*, const QString& caption, const QString& text, bool stopIcon) override {
         shown.push_back({caption, text, stopIcon});
         if (onInform) onInform();
@@ -37,7 +37,7 @@ class RecordingBoxes : public MessageBoxes {
 };
 
 class FakeTray : public TrayIcon {
-  public:
+public:
     bool Available() const override { return available; }
     void Show() override { ++shows, visible = true; }
     void Hide() override { visible = false; }
@@ -51,7 +51,7 @@ class FakeTray : public TrayIcon {
 };
 
 class FakeDialogs : public GroupDialogs {
-  public:
+public:
     std::optional<GroupRecord> Login(QWidget*) override {
         ++logins;
         return loginAnswer;

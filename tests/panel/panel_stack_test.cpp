@@ -26,7 +26,7 @@ class PanelStackTest : public QObject {
         return item ? item->text(column) : QString();
     }
 
-  private slots:
+private slots:
     void startsRelaysAndSavesOnClose() {
         test::GroupRig rig;
         QVERIFY(rig.Ok());

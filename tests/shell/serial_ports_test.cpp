@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 // A sysfs look-alike: class/tty/NAME/device links into devices/, whose driver links point
 // into bus/BUS/drivers/DRIVER, as the kernel lays them out.
 class FakeSysfs {
-  public:
+public:
     FakeSysfs() { fs::create_directories(root_ / "class" / "tty"); }
     std::string Root() const { return root_.string(); }
 
@@ -46,7 +46,7 @@ class FakeSysfs {
         std::ofstream(TtyDir(name) / "type") << type << "\n";
     }
 
-  private:
+private:
     fs::path TtyDir(const std::string& name) const { return root_ / "class" / "tty" / name; }
     void Bind(const fs::path& dev, const std::string& bus, const std::string& driver) {
         fs::path drv = root_ / "bus" / bus / "drivers" / driver;

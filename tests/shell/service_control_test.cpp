@@ -1,18 +1,19 @@
 // The start/stop control with the real engine on a pty, a recording view and a scripted group
 // service.
+#include "shell/service_control.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
-#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "shell/group_gateway.h"
-#include "shell/service_control.h"
 #include "support/child_process.h"
 #include "support/mosquitto_broker.h"
 #include "support/net_util.h"
@@ -60,9 +61,15 @@ public:
     void InvertStartButton() override { record.InvertStartButton(); }
     void ClearRelayRows() override { record.ClearRelayRows(); }
     void AddRelayRow(const std::vector<std::string>& c) override { record.AddRelayRow(c); }
-    void SetRelayCell(int r, RelayColumn c, const std::string& t) override { record.SetRelayCell(r, c, t); }
-    void ShowMessage(const std::string& c, const std::string& t) override { record.ShowMessage(c, t); }
-    void ShowNotice(const std::string& c, const std::string& t) override { record.ShowNotice(c, t); }
+    void SetRelayCell(int r, RelayColumn c, const std::string& t) override {
+        record.SetRelayCell(r, c, t);
+    }
+    void ShowMessage(const std::string& c, const std::string& t) override {
+        record.ShowMessage(c, t);
+    }
+    void ShowNotice(const std::string& c, const std::string& t) override {
+        record.ShowNotice(c, t);
+    }
     void ShowDiagnostic(const std::string& l) override { record.ShowDiagnostic(l); }
     void SetStatusTimer(bool on) override { record.SetStatusTimer(on); }
     void SetBusy(bool b) override { record.SetBusy(b); }
@@ -103,8 +110,9 @@ struct ControlTest : ::testing::Test {
 TEST_F(ControlTest, RefusedStartsChangeNothing) {
     ServiceControl control(view, groups, "app", Site(unreachable));
     EXPECT_EQ(control.Start(OneGroup(pty.SlavePath()), -1), StartOutcome::kNoGroup);
-    EXPECT_EQ(view.Calls(), (std::vector<std::string>{
-                                "message|app|没有可用的RS485设备群，请先添加设备群：[..添加已有的群..]"}));
+    EXPECT_EQ(view.Calls(),
+              (std::vector<std::string>{
+                  "message|app|没有可用的RS485设备群，请先添加设备群：[..添加已有的群..]"}));
     view.Clear();
     groups.serial.reset();
     EXPECT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kGroupRejected);
@@ -197,7 +205,8 @@ TEST_F(ControlTest, RelayRowsFollowStatusMessagesAndTheTimer) {
     EXPECT_EQ(view.Count("row|3|--|I3|M3"), 1u);
     control.OnTimer();
     EXPECT_EQ(view.Count("cell|0|1|"), 0u);  // never heard: left alone
-    ASSERT_TRUE(WaitUntil([&] { return control.Engine().Counters().Snapshot().subscriptions == 1; }, 10s));
+    ASSERT_TRUE(
+        WaitUntil([&] { return control.Engine().Counters().Snapshot().subscriptions == 1; }, 10s));
     ChildProcess pub;
     ASSERT_TRUE(pub.Start({"/usr/bin/mosquitto_pub", "-p", std::to_string(broker.Port()), "-t",
                            "/group/G1/client/status", "-m", "baseinfo:3,x,0,0,I3new,M3,"}));
@@ -205,10 +214,12 @@ TEST_F(ControlTest, RelayRowsFollowStatusMessagesAndTheTimer) {
     EXPECT_EQ(view.Count("cell|0|1|online"), 1u);
     control.OnTimer();
     EXPECT_EQ(view.Last(), "cell|0|1|√");
-    ASSERT_TRUE(WaitUntil([&] {
-        control.OnTimer();
-        return view.Last() == "cell|0|1|×";
-    }, 5s));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            control.OnTimer();
+            return view.Last() == "cell|0|1|×";
+        },
+        5s));
 }
 
 // Over TLS: the broker's certificate from the trusted CA lets the run subscribe; from another
@@ -229,11 +240,15 @@ TEST_F(ControlTest, TlsBrokerIsTrustedOnlyWithItsCa) {
         ServiceControl control(tlsView, groups, "app", Site(broker.Port()));
         ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
         if (trusted) {
-            EXPECT_TRUE(WaitUntil([&] { return control.Engine().Counters().Snapshot().subscriptions == 1; }, 10s));
+            EXPECT_TRUE(WaitUntil(
+                [&] { return control.Engine().Counters().Snapshot().subscriptions == 1; }, 10s));
             EXPECT_EQ(tlsView.Count("diagnostic|"), 0u);
         } else {
-            EXPECT_TRUE(WaitUntil([&] { return tlsView.Count("notice|警告|网络故障,重连中..") >= 2; }, 10s));
-            EXPECT_EQ(tlsView.Count("diagnostic|broker: TLS handshake failed: certificate verify failed"), 1u);
+            EXPECT_TRUE(WaitUntil(
+                [&] { return tlsView.Count("notice|警告|网络故障,重连中..") >= 2; }, 10s));
+            EXPECT_EQ(
+                tlsView.Count("diagnostic|broker: TLS handshake failed: certificate verify failed"),
+                1u);
         }
         control.RequestStop();
         control.JoinEngine();

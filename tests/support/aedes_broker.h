@@ -9,7 +9,7 @@ namespace norvex::test {
 // A private aedes (a Node.js broker, in memory) from the build tree's aedes folder, where
 // scripts/test.sh runs `npm ci` on tests/support/aedes.
 class AedesBroker : public TestBroker {
-  public:
+public:
     AedesBroker();
     ~AedesBroker() override;
 
@@ -20,7 +20,7 @@ class AedesBroker : public TestBroker {
     // The folder with start_aedes.js and node_modules.
     static std::string Folder();
 
-  private:
+private:
     int port_;
     std::string dir_;
     std::string log_;

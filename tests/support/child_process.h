@@ -9,7 +9,7 @@ namespace norvex::test {
 
 // A program started for a test; killed (SIGTERM, then SIGKILL) and reaped when destroyed.
 class ChildProcess {
-  public:
+public:
     ChildProcess() = default;
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -31,7 +31,7 @@ class ChildProcess {
     bool Running() const { return pid_ > 0; }
     pid_t Pid() const { return pid_; }
 
-  private:
+private:
     pid_t pid_ = -1;
 };
 

@@ -44,7 +44,8 @@ Bytes Mutate(Bytes b, const std::vector<Bytes>& seeds, std::mt19937_64& rng) {
                 if (!b.empty()) b[pick(b.size())] = static_cast<uint8_t>(rng());
                 break;
             case 3:
-                if (b.size() < kMaxLen) b.insert(b.begin() + pick(b.size() + 1), static_cast<uint8_t>(rng()));
+                if (b.size() < kMaxLen)
+                    b.insert(b.begin() + pick(b.size() + 1), static_cast<uint8_t>(rng()));
                 break;
             case 4:
                 if (!b.empty()) b.erase(b.begin() + pick(b.size()));

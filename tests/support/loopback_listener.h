@@ -4,7 +4,7 @@ namespace norvex::test {
 
 // A listening TCP socket on 127.0.0.1 and a free port, for the far end of a connection.
 class LoopbackListener {
-  public:
+public:
     LoopbackListener();
     ~LoopbackListener();
     LoopbackListener(const LoopbackListener&) = delete;
@@ -15,7 +15,7 @@ class LoopbackListener {
     // The next connection (a blocking descriptor the caller owns), or -1 after timeoutMs.
     int Accept(int timeoutMs);
 
-  private:
+private:
     int fd_ = -1;
     int port_ = -1;
 };

@@ -22,7 +22,7 @@ struct BrokerTls {
 // one listener speaks TLS only.
 // Start() waits until it accepts connections; Restart() brings it back on the same port.
 class MosquittoBroker : public TestBroker {
-  public:
+public:
     explicit MosquittoBroker(const std::optional<BrokerTls>& tls = std::nullopt);
     ~MosquittoBroker() override { Stop(); }
 
@@ -32,7 +32,7 @@ class MosquittoBroker : public TestBroker {
     int Port() const override { return port_; }
     const std::string& LogFile() const { return log_; }
 
-  private:
+private:
     int port_;
     TempDir dir_;
     std::string conf_;

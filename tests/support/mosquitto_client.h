@@ -14,7 +14,7 @@ namespace norvex::test {
 // ours, on the other side of the broker.  The handler runs on the network thread with the
 // arrival time.
 class MosquittoClient {
-  public:
+public:
     using Clock = std::chrono::steady_clock;
     using Handler = std::function<void(const std::string& topic, const uint8_t* data, size_t len,
                                        Clock::time_point at)>;
@@ -27,7 +27,7 @@ class MosquittoClient {
     bool Connect(int port, const std::string& topic, Handler handler);
     bool Publish(const std::string& topic, const void* data, size_t len, int qos);
 
-  private:
+private:
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnSubscribe(mosquitto*, void* self, int, int, const int*);
     static void OnMessage(mosquitto*, void* self, const mosquitto_message* msg);

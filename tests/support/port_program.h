@@ -12,7 +12,7 @@ namespace norvex::test {
 // port with os and termios as an application would, one command at a time over a pipe.  Each
 // call returns once the program has done the step (or failed: false / empty).
 class PortProgram {
-  public:
+public:
     explicit PortProgram(std::string path);
     ~PortProgram();  // ends the program
     PortProgram(const PortProgram&) = delete;
@@ -27,7 +27,7 @@ class PortProgram {
     // What termios reports on the open port: "ispeed ospeed raw" ("115200 115200 1" for raw 8N1).
     std::string LineSettings();
 
-  private:
+private:
     std::string Ask(const std::string& line, int limitMs = 10000);
 
     std::string path_;

@@ -10,7 +10,7 @@ namespace norvex::test {
 // node name.  Anonymous MQTT logins are the loopback-only guest user; every other user must be
 // made with AddUser.  It grants QoS 1 for a QoS 2 subscription.
 class RabbitMqBroker : public TestBroker {
-  public:
+public:
     RabbitMqBroker();
     ~RabbitMqBroker() override;
 
@@ -20,7 +20,7 @@ class RabbitMqBroker : public TestBroker {
     bool AddUser(const std::string& user, const std::string& password) override;
     bool NeedsUsers() const override { return true; }
 
-  private:
+private:
     std::vector<std::string> Env() const;
     bool Ctl(const std::vector<std::string>& args);
 

@@ -6,14 +6,13 @@
 #include <thread>
 #include <vector>
 
-
 namespace norvex::test {
 
 // An HTTP server on a free 127.0.0.1 (or ::1) port that records every request byte for byte
 // and answers with whatever raw response the responder returns.  An empty response holds the
 // connection open without a word until the server stops.  One connection at a time.
 class RawHttpServer {
-  public:
+public:
     using Responder = std::function<std::string(const std::string& request)>;
     enum class Loopback { kIpv4, kIpv6 };
 
@@ -34,7 +33,7 @@ class RawHttpServer {
     // The request target of a recorded request ("/path?query").
     static std::string Target(const std::string& request);
 
-  private:
+private:
     void Run();
     void Serve(int fd);
 

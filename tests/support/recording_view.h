@@ -14,7 +14,9 @@ public:
     void SetStartButton(const std::string& text, bool enabled) override {
         Add("button|" + text + "|" + (enabled ? "1" : "0"));
     }
-    void EnableChoosers(bool enabled) override { Add(std::string("choosers|") + (enabled ? "1" : "0")); }
+    void EnableChoosers(bool enabled) override {
+        Add(std::string("choosers|") + (enabled ? "1" : "0"));
+    }
     void InvertStartButton() override { Add("invert"); }
     void ClearRelayRows() override { Add("clear-rows"); }
     void AddRelayRow(const std::vector<std::string>& cells) override {
@@ -23,7 +25,8 @@ public:
         Add(line);
     }
     void SetRelayCell(int row, RelayColumn column, const std::string& text) override {
-        Add("cell|" + std::to_string(row) + "|" + std::to_string(static_cast<int>(column)) + "|" + text);
+        Add("cell|" + std::to_string(row) + "|" + std::to_string(static_cast<int>(column)) + "|" +
+            text);
     }
     void ShowMessage(const std::string& caption, const std::string& text) override {
         Add("message|" + caption + "|" + text);

@@ -9,7 +9,7 @@ namespace norvex::test {
 
 // An MQTT 3.1.1 broker of one make, private to a test, on a free loopback port.
 class TestBroker {
-  public:
+public:
     virtual ~TestBroker() = default;
     // Starts it and waits until it accepts connections.
     virtual bool Start() = 0;

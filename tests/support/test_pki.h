@@ -12,7 +12,7 @@ struct PemPair {
 // A certificate authority made at test time (EC P-256, valid from an hour ago for a day), and
 // the certificates it issues, as PEM files in a directory the caller owns.
 class TestCa {
-  public:
+public:
     // Writes dir/<name>-ca.pem; Ok() says whether it worked.
     TestCa(const std::string& dir, const std::string& name);
     ~TestCa();
@@ -28,7 +28,7 @@ class TestCa {
     // A client certificate with commonName name.
     PemPair IssueClient(const std::string& name);
 
-  private:
+private:
     PemPair Issue(const std::string& name, const std::string& altNames, const char* usage);
 
     std::string dir_;

@@ -11,7 +11,7 @@ size_t CountOf(const std::string& text, const std::string& part);
 
 // A fresh directory under /tmp, removed with what it holds when the object goes.
 class TempDir {
-  public:
+public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,7 +19,7 @@ class TempDir {
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 

@@ -15,7 +15,7 @@ namespace {
 constexpr size_t kMaxLine = 4096;
 
 class Fd {
-  public:
+public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
@@ -24,13 +24,13 @@ class Fd {
     Fd& operator=(const Fd&) = delete;
     int Get() const { return fd_; }
 
-  private:
+private:
     int fd_;
 };
 
 // Echo off for as long as it lives; the newline the user types is still echoed.
 class EchoOff {
-  public:
+public:
     explicit EchoOff(int fd) : fd_(fd), saved_(::tcgetattr(fd, &old_) == 0) {
         if (!saved_) return;
         termios quiet = old_;
@@ -44,7 +44,7 @@ class EchoOff {
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
 
-  private:
+private:
     int fd_;
     termios old_{};
     bool saved_;

@@ -46,7 +46,7 @@ struct SqliteCloser {
 // only as salted hashes (password_hash.h), and freed database content is overwritten, so that
 // no clear password lingers in the file or its write-ahead log.
 class GroupStore {
-  public:
+public:
     // Opens (and creates) the file; nullptr with *error set when that fails.  A file that an
     // earlier version wrote with clear passwords is converted first (store_upgrade.h).
     static std::unique_ptr<GroupStore> Open(const std::string& path, std::string* error);
@@ -73,7 +73,7 @@ class GroupStore {
     // The device registered under sn (the same one again for a repeated sn).
     std::optional<RegisteredDevice> RegisterDevice(const std::string& sn, const std::string& title);
 
-  private:
+private:
     explicit GroupStore(sqlite3* db) : db_(db) {}
     bool Exec(const char* sql);
 

@@ -22,7 +22,7 @@ std::counting_semaphore<kHashersAtOnce>& Hashers() {
 }
 
 class HasherSlot {
-  public:
+public:
     HasherSlot() { Hashers().acquire(); }
     ~HasherSlot() { Hashers().release(); }
     HasherSlot(const HasherSlot&) = delete;

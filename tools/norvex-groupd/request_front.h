@@ -36,7 +36,7 @@ struct FrontLimits {
 // costs only its bytes; only a complete request (head and body) goes to a worker, which
 // answers it and closes the connection.
 class RequestFront {
-  public:
+public:
     using Answer = std::function<void(const httplib::Request&, httplib::Response&)>;
 
     explicit RequestFront(Answer answer, FrontLimits limits = {});
@@ -50,7 +50,7 @@ class RequestFront {
     // From any thread.
     void Stop();
 
-  private:
+private:
     using Clock = std::chrono::steady_clock;
 
     // A connection whose request has not arrived whole yet.

@@ -12,13 +12,13 @@ namespace norvex::groupd {
 // non-zero errno); any other method or path gets 404; nothing a client sends can stop the
 // server.
 class ServicePages {
-  public:
+public:
     ServicePages(GroupStore& store, std::string registerCode);
 
     // Fills res (status, headers, body) for req; may be called from several threads at once.
     void Answer(const httplib::Request& req, httplib::Response& res) const;
 
-  private:
+private:
     GroupStore& store_;
     const std::string registerCode_;
 };

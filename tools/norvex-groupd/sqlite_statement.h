@@ -13,7 +13,7 @@ struct StmtCloser {
 
 // A prepared statement with its parameters bound in order.
 class Stmt {
-  public:
+public:
     Stmt(sqlite3* db, const char* sql) {
         sqlite3_stmt* s = nullptr;
         sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
@@ -38,7 +38,7 @@ class Stmt {
                  : std::string();
     }
 
-  private:
+private:
     std::unique_ptr<sqlite3_stmt, StmtCloser> stmt_;
     int index_ = 0;
 };

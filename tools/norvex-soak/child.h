@@ -9,7 +9,7 @@ namespace norvex::soak {
 
 // A program the soak started; killed and reaped when destroyed.
 class Child {
-  public:
+public:
     Child() = default;
     ~Child() { Kill(); }
     Child(const Child&) = delete;
@@ -32,7 +32,7 @@ class Child {
     bool Running() const { return pid_ > 0; }
     pid_t Pid() const { return pid_; }
 
-  private:
+private:
     pid_t pid_ = -1;
 };
 

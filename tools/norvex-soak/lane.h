@@ -24,7 +24,7 @@ struct LaneSettings {
 // "up" from the application's end of the port to the relay, "down" from the relay to the
 // application's end.
 class Lane {
-  public:
+public:
     Lane(const LaneSettings& s, int index);
     ~Lane();
     Lane(const Lane&) = delete;
@@ -58,7 +58,7 @@ class Lane {
     RecordChecker& Down() { return down_; }
     std::string ServiceLog() const { return serviceLog_; }
 
-  private:
+private:
     bool CreateGroup(std::string* why);
     bool StartRelay();
     void Write(int fd, RecordSource& source, std::vector<uint8_t>& pending, double& credit,

@@ -11,7 +11,7 @@ namespace norvex::soak {
 // that the soak reads as lines come, so that each line is timed on arrival (mosquitto's own
 // time stamps are whole seconds).
 class MosquittoProc {
-  public:
+public:
     // dir holds the configuration and the log FIFO; port 0 picks a free one.
     MosquittoProc(const std::string& program, const std::string& dir, int port);
     ~MosquittoProc();
@@ -29,7 +29,7 @@ class MosquittoProc {
     // Read end of the log FIFO (non-blocking); it never reports end of file.
     int LogFd() const { return logRead_; }
 
-  private:
+private:
     std::string program_;
     std::string conf_;
     std::string fifo_;

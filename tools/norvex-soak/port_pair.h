@@ -9,7 +9,7 @@ namespace norvex::soak {
 // whatever the service is given for its own end.  One small piece, so that a pair made by the
 // service itself can take the place of an external one.
 class PortPair {
-  public:
+public:
     virtual ~PortPair() = default;
     // Brings the pair up; true once the application's end can be opened.
     virtual bool Start() = 0;

@@ -18,7 +18,7 @@ inline constexpr uint32_t kRecordCheck = 0x9E3779B1u;
 
 // The sending side of one direction: numbers records and remembers when each was written.
 class RecordSource {
-  public:
+public:
     // Appends the next count records to out, written at now.
     void Produce(size_t count, Clock::time_point now, std::vector<uint8_t>& out);
     uint32_t Next() const { return next_; }
@@ -26,7 +26,7 @@ class RecordSource {
     // When record index was written; index must be below Next().
     Clock::time_point WrittenAt(uint32_t index) const;
 
-  private:
+private:
     uint32_t next_ = 0;
     std::vector<std::pair<uint32_t, Clock::time_point>> marks_;  // first record of each write
 };
@@ -39,7 +39,7 @@ struct RecordGap {
 
 // The receiving side: finds the records in the byte stream and checks their order.
 class RecordChecker {
-  public:
+public:
     explicit RecordChecker(const RecordSource& source) : source_(source) {}
 
     void Take(const uint8_t* data, size_t length, Clock::time_point now);
@@ -68,7 +68,7 @@ class RecordChecker {
     bool Started() const { return started_; }
     uint32_t LastIndex() const { return last_; }
 
-  private:
+private:
     void Accept(uint32_t index, Clock::time_point now);
     bool InGap(uint32_t index);
 

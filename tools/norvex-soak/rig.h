@@ -41,7 +41,7 @@ struct ServiceSample {
 // Everything of a run: the broker, the group service, the lanes, and the loop that keeps
 // traffic going while the caller waits for something.
 class Rig {
-  public:
+public:
     explicit Rig(const RigOptions& o);
     ~Rig();
 
@@ -62,7 +62,7 @@ class Rig {
     const std::vector<ServiceSample>& Samples() const { return samples_; }
     const std::string& Scratch() const { return dir_; }
 
-  private:
+private:
     void ReadBrokerLog(Clock::time_point now);
     void WatchServices(Clock::time_point now);
 

@@ -10,7 +10,7 @@ namespace norvex::soak {
 // sends.  A real broker cannot be made to forward a malformed packet, so this is how one
 // reaches the service.
 class RogueBroker {
-  public:
+public:
     RogueBroker(int port, std::string victim) : port_(port), victim_(std::move(victim)) {}
     ~RogueBroker() { Stop(); }
     RogueBroker(const RogueBroker&) = delete;
@@ -20,7 +20,7 @@ class RogueBroker {
     void Stop();
     bool MalformedSent() const { return sent_.load(); }
 
-  private:
+private:
     void Serve(int listener);
 
     int port_;

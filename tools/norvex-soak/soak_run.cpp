@@ -28,7 +28,7 @@ using std::chrono::milliseconds;
 // Holds a loopback port bound but not listening: connects to it are refused, and nobody else
 // takes it meanwhile.
 class PortHold {
-  public:
+public:
     explicit PortHold(int port) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         int one = 1;
@@ -43,12 +43,12 @@ class PortHold {
     PortHold(const PortHold&) = delete;
     PortHold& operator=(const PortHold&) = delete;
 
-  private:
+private:
     int fd_ = -1;
 };
 
 class Soak {
-  public:
+public:
     Soak(const SoakOptions& o, Rig& rig) : o_(o), rig_(rig), lane_(rig.LaneAt(0)) {}
 
     void Run() {
@@ -69,7 +69,7 @@ class Soak {
     const std::vector<CycleResult>& Results() const { return results_; }
     double RunSeconds() const { return runSeconds_; }
 
-  private:
+private:
     bool Pump(Clock::duration limit, const std::function<bool()>& done = {}) {
         auto left = deadline_ - Clock::now();
         if (left <= Clock::duration::zero()) return done && done();

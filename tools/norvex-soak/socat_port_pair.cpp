@@ -12,7 +12,7 @@ namespace norvex::soak {
 namespace {
 
 class SocatPortPair : public PortPair {
-  public:
+public:
     SocatPortPair(const std::string& socat, const std::string& dir, int index)
         : socat_(socat),
           app_(dir + "/ttyApp" + std::to_string(index)),
@@ -40,7 +40,7 @@ class SocatPortPair : public PortPair {
     std::string NetPath() const override { return net_; }
     int Pid() const override { return proc_.Pid(); }
 
-  private:
+private:
     std::string socat_;
     std::string app_;
     std::string net_;

@@ -29,13 +29,13 @@ namespace {
 using namespace norvex;
 
 class NoDialogs : public GroupDialogs {
-  public:
+public:
     std::optional<GroupRecord> Login(QWidget*) override { return std::nullopt; }
     void Details(QWidget*, const std::string&, const std::string&) override {}
 };
 
 class NoTray : public TrayIcon {
-  public:
+public:
     bool Available() const override { return false; }
     void Show() override {}
     void Hide() override {}

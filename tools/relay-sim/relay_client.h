@@ -15,7 +15,7 @@ namespace relaysim {
 // One simulated relay: its own broker connection (libmosquitto's network thread), subscribed to
 // the group's host topic, answering on the data topic and reporting on the status topic.
 class RelayClient {
-  public:
+public:
     RelayClient(const SimOptions& opt, int devid, const std::atomic<bool>& silent);
     ~RelayClient();
     RelayClient(const RelayClient&) = delete;
@@ -35,7 +35,7 @@ class RelayClient {
     uint64_t HostMessages() const { return hostMessages_.load(std::memory_order_relaxed); }
     uint64_t PacketsSent() const { return packetsSent_.load(std::memory_order_relaxed); }
 
-  private:
+private:
     static void OnConnect(mosquitto* m, void* self, int rc);
     static void OnSubscribe(mosquitto* m, void* self, int mid, int count, const int* granted);
     static void OnMessage(mosquitto* m, void* self, const mosquitto_message* msg);

@@ -26,7 +26,9 @@ std::string FormatClientPayload(uint32_t senderKey, uint16_t packetNumber, const
     return out;
 }
 
-std::string FormatPingAck(int devid) { return "pingack:" + std::to_string(devid); }
+std::string FormatPingAck(int devid) {
+    return "pingack:" + std::to_string(devid);
+}
 
 std::string FormatBaseInfo(int devid, const std::string& text, int value1, int value2,
                            const std::string& iccid, const std::string& imei) {

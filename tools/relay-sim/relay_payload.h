@@ -21,7 +21,9 @@ std::string FormatClientPayload(uint32_t senderKey, uint16_t packetNumber, const
                                 size_t len, bool lowerCase = false);
 
 // Packet numbers of one sender: 0 resets the host's reorder state, so the count skips it.
-inline uint16_t NextPacketNumber(uint16_t n) { return n == 65535 ? 1 : static_cast<uint16_t>(n + 1); }
+inline uint16_t NextPacketNumber(uint16_t n) {
+    return n == 65535 ? 1 : static_cast<uint16_t>(n + 1);
+}
 
 // Status payloads.
 std::string FormatPingAck(int devid);
