@@ -193,7 +193,7 @@ void RequestFront::Remove(size_t index, bool releaseSlot) {
     Pending gone = std::move(pending_[index]);
     if (index + 1 != pending_.size()) pending_[index] = std::move(pending_.back());
     pending_.pop_back();
-    gone.fd.Reset();
+    gone.fd.Close();
     if (releaseSlot) ReleaseSlot(gone.peer);
 }
 
@@ -246,7 +246,7 @@ void RequestFront::Respond(Job& job) {
     httplib::Response res;
     answer_(job.request, res);
     SendAll(job.fd.Get(), ReplyBytes(res), limits_.sendTimeout);
-    job.fd.Reset();
+    job.fd.Close();
     ReleaseSlot(job.peer);
 }
 

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "unique_fd.h"
+#include "common/unique_fd.h"
 
 namespace norvex::groupd {
 
