@@ -1,29 +1,37 @@
 #include "panel/main_window.h"
 
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <cstdlib>
 
 #include "panel/about_box.h"
 #include "panel/app_icon.h"
 #include "panel/dialog_env.h"
 #include "panel/dialog_geometry.h"
+#include "panel/monitor_window.h"
 #include "panel/start_button.h"
 #include "shell/close_rule.h"
 #include "shell/config_location.h"
 #include "shell/port_chooser.h"
 #include "shell/shell_texts.h"
+#include "shell/stats_line.h"
 
 namespace norvex {
 namespace {
 
 constexpr int kStatusTimerMs = 1000;
+constexpr size_t kMonitorLines = 4096;  // lines that may wait for the monitor's next drain
+constexpr char kMonitorMenuText[] = "数据监视(&M)...";
 
 struct ColumnSpec {
     const char* title;
@@ -51,7 +59,8 @@ MainWindow::MainWindow(PanelConfig config, MainWindowDeps deps)
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       config_(std::move(config)),
       deps_(std::move(deps)),
-      chooser_(config_) {
+      chooser_(config_),
+      feed_(std::make_shared<MonitorFeed>(kMonitorLines)) {
     setWindowTitle(QString::fromUtf8(kMainCaption));
     setWindowIcon(AppIcon());
     setFont(DialogFont(kMainFontPoints));
@@ -64,11 +73,15 @@ MainWindow::MainWindow(PanelConfig config, MainWindowDeps deps)
     about->setShortcutContext(Qt::WindowShortcut);
     connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
     addAction(about);
+    auto* monitor = new QAction(QString::fromUtf8(kMonitorMenuText), this);
+    connect(monitor, &QAction::triggered, this, &MainWindow::ShowMonitor);
+    addAction(monitor);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     timer_.setInterval(kStatusTimerMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         if (service_) service_->OnTimer();
+        RefreshCounters();
     });
     deps_.tray.onActivated = [this](bool doubleClick) { OnTrayActivated(doubleClick); };
 }
@@ -81,7 +94,9 @@ MainWindow::~MainWindow() {
 void MainWindow::BuildControls() {
     DialogBaseUnits base = BaseUnitsOf(font());
     UnitRect client = ToPixels(kMainClientUnits, base);
-    setFixedSize(client.width, client.height);
+    // the status line adds two text lines under the relay list
+    const int statusHeight = 2 * fontMetrics().lineSpacing();
+    setFixedSize(client.width, client.height + statusHeight + 4);
 
     auto label = [&](const char* text, MainControl c) {
         auto* l = new QLabel(QString::fromUtf8(text), this);
@@ -120,6 +135,10 @@ void MainWindow::BuildControls() {
     relays_->header()->setStretchLastSection(false);
     relays_->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int i = 0; i < 4; ++i) relays_->setColumnWidth(i, kRelayColumns[i].width);
+    status_ = new QLabel(this);
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    status_->setGeometry(relays_->x(), client.height + 2, relays_->width(), statusHeight);
 
     setTabOrder(netPort_, appPort_);
     setTabOrder(appPort_, group_);
@@ -137,10 +156,12 @@ void MainWindow::BuildControls() {
 }
 
 void MainWindow::FillChoosers() {
+    const std::string virtualPort = VirtualPortItem(std::getenv("XDG_RUNTIME_DIR"), getuid());
     const std::pair<QComboBox*, const std::string*> ports[] = {{netPort_, &config_.netPortName},
                                                                {appPort_, &config_.appPortName}};
     for (const auto& [box, stored] : ports) {
-        PortChooserFill fill = FillPortChooser(deps_.ports, *stored);
+        PortChooserFill fill =
+            FillPortChooser(deps_.ports, *stored, box == netPort_ ? virtualPort : std::string());
         for (const std::string& item : fill.items) box->addItem(ToQ(item));
         box->setCurrentIndex(fill.selected);
     }
@@ -258,6 +279,25 @@ void MainWindow::ShowAbout() {
     box.exec();
 }
 
+void MainWindow::ShowMonitor() {
+    if (!monitor_) monitor_ = new MonitorWindow(feed_, deps_.boxes, this);
+    monitor_->showNormal();
+    monitor_->raise();
+    monitor_->activateWindow();
+}
+
+void MainWindow::SetCounterSource(std::function<CounterSnapshot()> source) {
+    counters_ = std::move(source);
+    RefreshCounters();
+}
+
+void MainWindow::RefreshCounters() {
+    if (counters_) {
+        status_->setText(
+            ToQ(FormatCounterSummary(counters_(), QDateTime::currentMSecsSinceEpoch())));
+    }
+}
+
 void MainWindow::SetStartButton(const QString& text, bool enabled) {
     start_->Show(text, enabled);
 }
@@ -305,6 +345,7 @@ void MainWindow::SetStatusTimer(bool on) {
         timer_.start();  // restarts a running timer
     } else {
         timer_.stop();
+        RefreshCounters();
     }
 }
 

@@ -3,9 +3,11 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "bridge/engine_counters.h"
 #include "panel/ui_ports.h"
 #include "shell/config_file.h"
 #include "shell/group_chooser.h"
@@ -13,11 +15,14 @@
 #include "shell/tray_model.h"
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 
 namespace norvex {
 
+class MonitorWindow;
+struct MonitorFeed;
 class StartButton;
 
 inline constexpr char kMainCaption[] = "虚拟RS485网络代理服务器-控制面板(V1.10)";
@@ -58,6 +63,11 @@ public:
     void ShowNotice(const QString& title, const QString& text);
     void SetStatusTimer(bool on);
     void SetBusy(bool busy);
+    // Where the status line under the relay list takes its figures; shown at once, then on
+    // every status-timer tick and once more when the timer stops (the run's last figures).
+    void SetCounterSource(std::function<CounterSnapshot()> source);
+    // What the engine's trace hook feeds (see MonitorHook); it outlives the window.
+    const std::shared_ptr<MonitorFeed>& Feed() const { return feed_; }
 
     // For tests and scripts.
     QComboBox* NetPortChooser() const { return netPort_; }
@@ -70,7 +80,10 @@ public:
     int GroupIndex() const { return chooser_.GroupIndex(); }
     bool StatusTimerActive() const { return timer_.isActive(); }
     bool InTray() const { return tray_.InTray(); }
+    QLabel* StatusLine() const { return status_; }
     void ShowAbout();
+    void ShowMonitor();
+    MonitorWindow* Monitor() const { return monitor_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -86,6 +99,7 @@ private:
     void OnStartStop();
     void OnTrayActivated(bool doubleClick);
     void ShowWhenSettled();
+    void RefreshCounters();
     ConfigSaveResult Save();
 
     PanelConfig config_;
@@ -102,6 +116,10 @@ private:
     QPushButton* details_ = nullptr;
     norvex::StartButton* start_ = nullptr;
     QTreeWidget* relays_ = nullptr;
+    QLabel* status_ = nullptr;
+    std::function<CounterSnapshot()> counters_;
+    std::shared_ptr<MonitorFeed> feed_;
+    MonitorWindow* monitor_ = nullptr;  // made when first opened; a child window
     bool busy_ = false;
     int messageDepth_ = 0;
     bool showPending_ = false;

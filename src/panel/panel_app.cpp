@@ -1,6 +1,7 @@
 #include "panel/panel_app.h"
 
 #include "bridge/site_env.h"
+#include "panel/monitor_window.h"
 #include "shell/config_file.h"
 #include "shell/serial_ports.h"
 
@@ -19,6 +20,9 @@ PanelApp::PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon&
                SystemTickClock(), MakeQtOffThread(&window_)),
       port_(control_) {
     window_.Attach(&port_);
+    // before any run: the hook may only be set while the engine is idle
+    control_.Engine().SetTraceHook(MonitorHook(window_.Feed()));
+    window_.SetCounterSource([this] { return control_.Engine().Counters().Snapshot(); });
 }
 
 }  // namespace norvex

@@ -13,8 +13,13 @@ struct PortChooserFill {
 };
 
 // The stored name stays the one the service uses even when no item matches it: the chooser
-// then merely shows no selection.
+// then merely shows no selection.  A non-empty virtualPort is offered after the ports (the
+// network-side chooser's built-in pseudo-terminal).
 PortChooserFill FillPortChooser(const std::vector<SerialPortEntry>& ports,
-                                const std::string& storedName);
+                                const std::string& storedName, const std::string& virtualPort = {});
+
+// The built-in virtual port as the engine opens it: "pty:" and its link in the user's runtime
+// directory, or in /tmp/norvex-UID when there is none (runtimeDir null or empty).
+std::string VirtualPortItem(const char* runtimeDir, unsigned uid);
 
 }  // namespace norvex

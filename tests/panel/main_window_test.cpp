@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,6 +16,7 @@
 #include <sstream>
 
 #include "panel/about_box.h"
+#include "panel/monitor_window.h"
 #include "panel/start_button.h"
 #include "panel_fakes.h"
 #include "shell/close_rule.h"
@@ -92,6 +95,8 @@ class MainWindowTest : public QObject {
     }
 
 private slots:
+    void initTestCase() { qputenv("XDG_RUNTIME_DIR", "/run/user/4242"); }
+
     void windowIsFixedWithItsCaptionColumnsAndNoMaximise() {
         Rig rig(Stored(), Ports());
         MainWindow& w = *rig.window;
@@ -114,7 +119,10 @@ private slots:
     void choosersShowTheConfigurationWithoutChangingIt() {
         Rig rig(Stored(), Ports());
         MainWindow& w = *rig.window;
-        QCOMPARE(Items(w.NetPortChooser()), (QStringList{"/dev/ttyA", "/dev/ttyB", "/dev/ttyB"}));
+        // the network side also offers the built-in virtual port, last
+        QCOMPARE(Items(w.NetPortChooser()), (QStringList{"/dev/ttyA", "/dev/ttyB", "/dev/ttyB",
+                                                         "pty:/run/user/4242/norvex/ttyNorvex0"}));
+        QCOMPARE(Items(w.AppPortChooser()), (QStringList{"/dev/ttyA", "/dev/ttyB", "/dev/ttyB"}));
         QCOMPARE(w.NetPortChooser()->currentIndex(), 2);   // the last exact match
         QCOMPARE(w.AppPortChooser()->currentIndex(), -1);  // missing
         QCOMPARE(w.Config().appPortName, std::string("/dev/gone"));
@@ -310,8 +318,70 @@ private slots:
         QTest::keyClick(&w, Qt::Key_F1);
         QCOMPARE(caption, QStringLiteral("关于 NorvexPanel"));
         QCOMPARE(version, QStringLiteral("NorvexPanel，1.0 版"));
-        QCOMPARE(w.actions().size(), 1);
+        QCOMPARE(w.actions().size(), 2);
         QCOMPARE(w.actions()[0]->text(), QStringLiteral("关于 NorvexPanel(&A)..."));
+        QCOMPARE(w.actions()[1]->text(), QStringLiteral("数据监视(&M)..."));
+    }
+
+    void statusLineShowsTheCountersOnTicksAndWhenTheTimerStops() {
+        Rig rig(Stored());
+        MainWindow& w = *rig.window;
+        CounterSnapshot figures;
+        figures.serialBytesToGroup = 1234, figures.packetsToGroup = 20;
+        w.SetCounterSource([&] { return figures; });
+        QVERIFY(w.StatusLine()->text().startsWith("to group 1234 B in 20 pkt;"));
+        QVERIFY(w.StatusLine()->text().contains("never connected"));
+        figures.serialBytesFromGroup = 567, figures.packetsFromGroup = 9;
+        w.SetStatusTimer(true);
+        QTRY_VERIFY_WITH_TIMEOUT(w.StatusLine()->text().contains("from group 567 B in 9 pkt"),
+                                 5000);
+        figures.serialBytesToGroup = 99;
+        w.SetStatusTimer(false);  // the run ended: its last figures stay
+        QVERIFY(w.StatusLine()->text().startsWith("to group 99 B in 20 pkt;"));
+    }
+
+    void monitorShowsHookedLinesDropsPausesAndClears() {
+        Rig rig(Stored());
+        MainWindow& w = *rig.window;
+        TraceHook hook = MonitorHook(w.Feed());
+        const uint8_t bytes[] = {0x01, 0x03, 0x41};
+        TraceRecord record;
+        record.sequence = 12, record.data = bytes, record.length = sizeof bytes;
+        hook(record);  // no monitor open: skipped
+        QCOMPARE(w.Feed()->lines.Dropped(), uint64_t(0));
+
+        w.actions()[1]->trigger();
+        MonitorWindow* m = w.Monitor();
+        QVERIFY(m && m->isVisible());
+        m->Drain();
+        QVERIFY(m->Lines()->toPlainText().isEmpty());
+
+        hook(record);
+        QTRY_VERIFY_WITH_TIMEOUT(m->Lines()->toPlainText().contains("seq 12 len 3: 01 03 41"),
+                                 5000);
+        // a reader that falls behind costs lines, counted, never a wait
+        const size_t capacity = w.Feed()->lines.Capacity();
+        for (size_t i = 0; i < capacity + 3; ++i) hook(record);
+        QTRY_COMPARE_WITH_TIMEOUT(m->DroppedLabel()->text(), QStringLiteral("dropped: 3"), 5000);
+        QCOMPARE(m->Lines()->blockCount(), int(capacity + 1));
+
+        QTest::mouseClick(m->PauseButton(), Qt::LeftButton);
+        record.sequence = 77;
+        hook(record);  // paused: the engine's records are skipped
+        w.Feed()->lines.Push("waiting");
+        m->Drain();
+        QCOMPARE(m->Lines()->blockCount(), int(capacity + 1));
+        QTest::mouseClick(m->PauseButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(m->Lines()->toPlainText().endsWith("\nwaiting"), 5000);
+        QVERIFY(!m->Lines()->toPlainText().contains("seq 77"));
+
+        QTest::mouseClick(m->ClearButton(), Qt::LeftButton);
+        QVERIFY(m->Lines()->toPlainText().isEmpty());
+        QCOMPARE(m->DroppedLabel()->text(), QStringLiteral("dropped: 0"));
+        m->close();  // closed, the hook skips again
+        hook(record);
+        m->Drain();
+        QVERIFY(m->Lines()->toPlainText().isEmpty());
     }
 };
 

@@ -33,6 +33,23 @@ TEST(PortChooser, SelectsTheLastExactMatchOrNothing) {
     }
 }
 
+TEST(PortChooser, OffersTheVirtualPortLastWhenGiven) {
+    EXPECT_EQ(VirtualPortItem("/run/user/1000", 1000), "pty:/run/user/1000/norvex/ttyNorvex0");
+    EXPECT_EQ(VirtualPortItem("", 1000), "pty:/tmp/norvex-1000/ttyNorvex0");
+    EXPECT_EQ(VirtualPortItem(nullptr, 0), "pty:/tmp/norvex-0/ttyNorvex0");
+    const std::string pty = "pty:/run/user/7/norvex/ttyNorvex0";
+    struct Case {
+        std::string stored;
+        int selected;
+    } cases[] = {{pty, 2}, {"/dev/ttyUSB1", 1}};
+    for (const Case& c : cases) {
+        PortChooserFill fill =
+            FillPortChooser(Ports({"/dev/ttyUSB0", "/dev/ttyUSB1"}), c.stored, pty);
+        EXPECT_EQ(fill.items, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1", pty}));
+        EXPECT_EQ(fill.selected, c.selected) << c.stored;
+    }
+}
+
 PanelConfig TwoGroups(const std::string& stored) {
     PanelConfig c;
     c.storedGroupId = stored;
