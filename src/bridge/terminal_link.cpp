@@ -40,6 +40,25 @@ bool MakeParents(const std::string& path, std::string* error) {
     return true;
 }
 
+// The link's directory must be this user's (or root's) and closed to others, unless sticky:
+// otherwise another user could swap the link for one of their own under us.
+bool SafeDirectory(const std::string& path, std::string* error) {
+    size_t slash = path.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) != 0) {
+        return Fail(error, path, "cannot look at the directory " + dir, errno);
+    }
+    bool owner = st.st_uid == ::geteuid() || st.st_uid == 0;
+    bool openToOthers = (st.st_mode & 0022) != 0 && (st.st_mode & S_ISVTX) == 0;
+    if (!S_ISDIR(st.st_mode) || !owner || openToOthers) {
+        return Fail(
+            error, path,
+            "the directory " + dir + " must belong to this user (or root) and be closed to others");
+    }
+    return true;
+}
+
 // A link whose target (followed) is a live pseudo-terminal of this user.
 bool LinksToLiveTerminalOfOurs(const std::string& path) {
     struct stat st {};
@@ -53,7 +72,7 @@ bool LinksToLiveTerminalOfOurs(const std::string& path) {
 
 bool PlaceTerminalLink(const std::string& path, const std::string& target, std::string* error) {
     if (path.empty() || path.back() == '/') return Fail(error, path, "not a file name for a link");
-    if (!MakeParents(path, error)) return false;
+    if (!MakeParents(path, error) || !SafeDirectory(path, error)) return false;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode))

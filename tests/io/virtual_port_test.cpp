@@ -266,6 +266,12 @@ TEST(VirtualPortLink, RulesForWhatIsAlreadyThere) {
          [](const std::string& p, const std::string&) { std::ofstream(p) << "keep me"; }, false},
         {"directory is never touched",
          [](const std::string& p, const std::string&) { ::mkdir(p.c_str(), 0755); }, false},
+        {"a directory others may write to is not used",
+         [](const std::string& p, const std::string&) {
+             ::chmod(p.substr(0, p.rfind('/')).c_str(), 0777);
+             ::symlink("/dev/pts/99999", p.c_str());
+         },
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
