@@ -33,7 +33,10 @@ private slots:
         test::PtyPair pty;
         QVERIFY(pty.Ok());
         QVERIFY(rig.CreateGroup(pty.SlavePath()));
-        for (const std::string& kv : rig.Env()) ::putenv(::strdup(kv.c_str()));
+        for (const std::string& kv : rig.Env()) {
+            size_t eq = kv.find('=');
+            ::setenv(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str(), 1);
+        }
         ::setenv("NORVEX_SERIAL_PORTS", pty.SlavePath().c_str(), 1);
 
         test::RecordingBoxes boxes;
@@ -91,7 +94,10 @@ private slots:
         test::PtyPair pty;
         QVERIFY(pty.Ok());
         QVERIFY(rig.CreateGroup(pty.SlavePath()));
-        for (const std::string& kv : rig.Env()) ::putenv(::strdup(kv.c_str()));
+        for (const std::string& kv : rig.Env()) {
+            size_t eq = kv.find('=');
+            ::setenv(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str(), 1);
+        }
         ::setenv("NORVEX_SERIAL_PORTS", pty.SlavePath().c_str(), 1);
 
         test::RecordingBoxes boxes;
