@@ -26,6 +26,15 @@ class PanelStackTest : public QObject {
         return item ? item->text(column) : QString();
     }
 
+    // The panel reaches the rig's broker and group service and lists the pty as a port.
+    static void UseStack(const test::GroupRig& rig, const test::PtyPair& pty) {
+        for (const std::string& kv : rig.Env()) {
+            size_t eq = kv.find('=');
+            ::setenv(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str(), 1);
+        }
+        ::setenv("NORVEX_SERIAL_PORTS", pty.SlavePath().c_str(), 1);
+    }
+
 private slots:
     void startsRelaysAndSavesOnClose() {
         test::GroupRig rig;
@@ -33,11 +42,7 @@ private slots:
         test::PtyPair pty;
         QVERIFY(pty.Ok());
         QVERIFY(rig.CreateGroup(pty.SlavePath()));
-        for (const std::string& kv : rig.Env()) {
-            size_t eq = kv.find('=');
-            ::setenv(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str(), 1);
-        }
-        ::setenv("NORVEX_SERIAL_PORTS", pty.SlavePath().c_str(), 1);
+        UseStack(rig, pty);
 
         test::RecordingBoxes boxes;
         test::FakeTray tray;
@@ -94,11 +99,7 @@ private slots:
         test::PtyPair pty;
         QVERIFY(pty.Ok());
         QVERIFY(rig.CreateGroup(pty.SlavePath()));
-        for (const std::string& kv : rig.Env()) {
-            size_t eq = kv.find('=');
-            ::setenv(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str(), 1);
-        }
-        ::setenv("NORVEX_SERIAL_PORTS", pty.SlavePath().c_str(), 1);
+        UseStack(rig, pty);
 
         test::RecordingBoxes boxes;
         test::FakeTray tray;
