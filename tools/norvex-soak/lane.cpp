@@ -41,7 +41,8 @@ Lane::Lane(const LaneSettings& s, int index)
       upFifo_(s.dir + "/up" + std::to_string(index)),
       downFifo_(s.dir + "/down" + std::to_string(index)),
       serviceLog_(s.dir + "/norvexd" + std::to_string(index) + ".log"),
-      port_(MakeSocatPortPair(s.socat, s.dir, index)) {}
+      port_(s.virtualPort ? MakeVirtualPortPair(s.dir, index)
+                          : MakeSocatPortPair(s.socat, s.dir, index)) {}
 
 Lane::~Lane() {
     service_.Stop();
@@ -89,7 +90,8 @@ bool Lane::Start(std::string* why) {
     upKeep_ = ::open(upFifo_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     // read-write, so that the open does not wait for the relay; only the relay reads it
     downWrite_ = ::open(downFifo_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (upRead_ < 0 || upKeep_ < 0 || downWrite_ < 0 || !OpenApp()) {
+    // a service-held port exists only once the service runs; Tick opens it then
+    if (upRead_ < 0 || upKeep_ < 0 || downWrite_ < 0 || (!OpenApp() && !port_->ServiceHeld())) {
         *why = "cannot open the pipes or the application's port";
         return false;
     }
@@ -119,6 +121,7 @@ bool Lane::StartService() {
 }
 
 bool Lane::OpenApp() {
+    appWanted_ = true;
     if (app_ >= 0) return true;
     app_ = ::open(port_->AppPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (app_ < 0) return false;
@@ -131,6 +134,11 @@ bool Lane::OpenApp() {
 }
 
 void Lane::CloseApp() {
+    appWanted_ = false;
+    DropApp();
+}
+
+void Lane::DropApp() {
     if (app_ >= 0) ::close(app_);
     app_ = -1;
     upPending_.clear();  // what was not written never existed for the checker
@@ -160,6 +168,8 @@ void Lane::Write(int fd, RecordSource& source, std::vector<uint8_t>& pending, do
 void Lane::Tick(Clock::time_point now) {
     double seconds = lastTick_ ? std::chrono::duration<double>(now - *lastTick_).count() : 0;
     lastTick_ = now;
+    // the service's own port comes back with the service (after a restart)
+    if (app_ < 0 && appWanted_ && port_->ServiceHeld()) OpenApp();
     Write(app_, upSource_, upPending_, upCredit_, seconds, now);
     Write(downWrite_, downSource_, downPending_, downCredit_, seconds, now);
 }
@@ -176,7 +186,7 @@ void Lane::OnReadable(int fd, Clock::time_point now) {
     if (n > 0) {
         (fd == app_ ? down_ : up_).Take(buf, static_cast<size_t>(n), now);
     } else if (fd == app_ && (n == 0 || (errno != EAGAIN && errno != EINTR))) {
-        CloseApp();  // the pair went away under us
+        DropApp();  // the pair went away under us
     }
 }
 

@@ -18,6 +18,7 @@ struct LaneSettings {
     std::vector<std::string> relayArgs;  // relay misbehaviour
     int rate = 2000;                     // bytes per second each way
     int devices = 1;                     // relays registered in the group
+    bool virtualPort = false;            // the service makes the pair itself
 };
 
 // One service on its own port pair with its own relay, and numbered traffic both ways:
@@ -46,6 +47,7 @@ public:
     int RelayPid() const { return relay_.Pid(); }
     int PortPid() const { return port_->Pid(); }
 
+    // The application closes its end and keeps it closed until OpenApp.
     void CloseApp();
     bool OpenApp();
     void HangUpPort() { port_->HangUp(); }
@@ -61,6 +63,7 @@ public:
 private:
     bool CreateGroup(std::string* why);
     bool StartRelay();
+    void DropApp();
     void Write(int fd, RecordSource& source, std::vector<uint8_t>& pending, double& credit,
                double seconds, Clock::time_point now);
 
@@ -72,6 +75,7 @@ private:
     std::string serviceLog_;
     std::unique_ptr<PortPair> port_;
     int app_ = -1;                   // the application's end of the port
+    bool appWanted_ = false;         // reopened whenever it can be, after the port went away
     int upRead_ = -1, upKeep_ = -1;  // relay's host data out
     int downWrite_ = -1;             // relay's data in
     Child relay_;

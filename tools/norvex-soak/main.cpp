@@ -26,6 +26,8 @@ const char kUsage[] =
     "  --mosquitto PATH, --socat PATH   the programs (/usr/sbin/mosquitto, /usr/bin/socat)\n"
     "  --cycles N           fault cycles (default 100)\n"
     "  --max-seconds S      stop after S seconds whatever is left (default 1800)\n"
+    "  --port socat|virtual the port pair: two linked ptys from socat (default), or the\n"
+    "                       service's own virtual port (\"pty:PATH\"; no hangup fault)\n"
     "  --faults K,K,...     kill refuse stop stop-connect flood reopen hangup malformed\n"
     "                       (default kill)\n"
     "  --rate B             bytes per second each way (default 2000)\n"
@@ -109,6 +111,9 @@ int main(int argc, char** argv) {
             ok = v && (rig.mosquitto = v, true);
         else if (a == "--socat")
             ok = v && (rig.socat = v, true);
+        else if (a == "--port")
+            ok = v && (std::string(v) == "socat" || std::string(v) == "virtual") &&
+                 (rig.virtualPort = std::string(v) == "virtual", true);
         else if (a == "--cycles")
             ok = num(1, 1e6) && (so.cycles = static_cast<int>(x), true);
         else if (a == "--max-seconds")
@@ -164,7 +169,14 @@ int main(int argc, char** argv) {
         return RunScale(sc);
     }
     bool floods = false;
-    for (const auto& k : so.faults) floods |= k == "flood";
+    for (const auto& k : so.faults) {
+        floods |= k == "flood";
+        if (k == "hangup" && rig.virtualPort) {
+            // only the service holds its virtual port; nothing outside can hang it up
+            std::fputs("norvex-soak: the hangup fault needs --port socat\n", stderr);
+            return 2;
+        }
+    }
     rig.devices = floods ? so.floodRelays : 1;
     so.rig = rig;
     so.reportPath = report;

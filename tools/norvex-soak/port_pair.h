@@ -15,6 +15,8 @@ public:
     virtual bool Start() = 0;
     // The pair disappears under both ends at once.
     virtual void HangUp() = 0;
+    // True when the service makes the pair: the application's end exists only while it runs.
+    virtual bool ServiceHeld() const { return false; }
     virtual std::string AppPath() const = 0;
     // The network-side port the group is configured with.
     virtual std::string NetPath() const = 0;
@@ -27,5 +29,7 @@ public:
 // Two linked ptys made by socat: socat pty,raw,echo=0,link=APP pty,raw,echo=0,link=NET.
 std::unique_ptr<PortPair> MakeSocatPortPair(const std::string& socat, const std::string& dir,
                                             int index);
+// The service's built-in virtual port, linked in dir.
+std::unique_ptr<PortPair> MakeVirtualPortPair(const std::string& dir, int index);
 
 }  // namespace norvex::soak

@@ -63,7 +63,8 @@ bool Rig::Start(std::string* why) {
                       "NORVEX_ONENET_API=" + service, "NORVEX_PRODUCT_ID="},
                      o_.relayArgs,
                      o_.rate,
-                     o_.devices};
+                     o_.devices,
+                     o_.virtualPort};
     for (int i = 0; i < o_.lanes; ++i) {
         lanes_.push_back(std::make_unique<Lane>(settings_, i));
         restartDue_.emplace_back();

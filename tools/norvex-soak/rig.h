@@ -16,6 +16,7 @@ struct RigOptions {
     std::string binDir;  // the build tree
     std::string mosquitto = "/usr/sbin/mosquitto";
     std::string socat = "/usr/bin/socat";
+    bool virtualPort = false;  // the service's own port in place of a socat pair
     int lanes = 1;
     int rate = 2000;
     int devices = 1;
