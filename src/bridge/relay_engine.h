@@ -13,7 +13,7 @@
 
 namespace norvex {
 
-class EngineRun;
+struct EngineRun;
 
 // The relay engine: carries bytes between the network-side port and the device group on its
 // own thread.  One engine lives as long as its owner (the MQTT session, its receive buffer and

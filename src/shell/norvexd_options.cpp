@@ -23,7 +23,7 @@ const char kNorvexdUsage[] =
     "                             on SIGUSR1 and at exit)\n"
     "  --trace                    print every chunk of serial data on stderr, in hex\n"
     "  --trace-file FILE          the same, appended to FILE\n"
-    "  --metrics-file PATH        keep PATH up to date (every 5 s) in the Prometheus text\n"
+    "  --metrics-file PATH        keep PATH up to date (every 2 s) in the Prometheus text\n"
     "                             format, for the node_exporter textfile collector\n"
     "\n"
     "The configuration defaults to NorvexPanel.cfg beside the executable; norvexd only reads it\n"
