@@ -103,6 +103,7 @@ DirectionTotals Totals(const RecordSource& src, const RecordChecker& chk,
     t.p99 = Percentile(steady, 99);
     t.floodP50 = Percentile(flood, 50);
     t.floodP99 = Percentile(flood, 99);
+    t.floodRecords = flood.size();
     return t;
 }
 
@@ -240,8 +241,10 @@ std::string FormatReport(const SoakReport& r, const SoakOptions& o) {
              std::to_string(d.delivered) + " | " + std::to_string(d.lostInOutage) + " | " +
              std::to_string(d.lostOutside) + " | " + std::to_string(d.duplicates) + " | " +
              std::to_string(d.outOfOrder) + " | " + std::to_string(d.stray) + " | " +
-             Fmt("%.1f", d.p50) + " / " + Fmt("%.1f", d.p99) + " | " + Fmt("%.1f", d.floodP50) +
-             " / " + Fmt("%.1f", d.floodP99) + " |\n";
+             Fmt("%.1f", d.p50) + " / " + Fmt("%.1f", d.p99) + " | " +
+             (d.floodRecords == 0 ? std::string("-")
+                                  : Fmt("%.1f", d.floodP50) + " / " + Fmt("%.1f", d.floodP99)) +
+             " |\n";
     }
     s += "\n| norvexd process | lived (s) | RSS after warm-up → end, max (KiB) | descriptors | "
          "threads |\n";

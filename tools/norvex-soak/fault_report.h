@@ -36,6 +36,7 @@ struct DirectionTotals {
     uint64_t duplicates = 0, outOfOrder = 0, stray = 0;
     double p50 = 0, p99 = 0;  // latency of records written outside every outage and flood, ms
     double floodP50 = 0, floodP99 = 0;  // of records written during a flood
+    size_t floodRecords = 0;
 };
 
 struct KindTotals {
