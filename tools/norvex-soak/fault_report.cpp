@@ -107,20 +107,21 @@ DirectionTotals Totals(const RecordSource& src, const RecordChecker& chk,
     return t;
 }
 
-constexpr auto kFloodSettle = std::chrono::seconds(20);
+// the service's one report thread works off the flood's last status messages
+constexpr auto kFloodSettle = std::chrono::seconds(2);
 constexpr size_t kWarmupSamples = 5;  // one a second while relaying
 constexpr size_t kMinSamples = 10;
 
 // Per process of the service: from the end of the first tenth of its life (warm-up) to its
 // end, both while it relays; descriptors and threads as the least of the last three samples, so
-// that a report thread that happens to run at the last sample is not counted as growth.
+// that a short-lived thread that happens to run at the last sample is not counted as growth.
 std::vector<ProcessGrowth> Growth(const std::vector<ServiceSample>& samples,
                                   const std::vector<CycleResult>& cycles) {
     std::map<int, std::vector<const ServiceSample*>> byPid;
     std::vector<int> order;
     // Samples are compared only while the service relays: during an outage it holds no broker
     // socket, a process on its way out after a fault that ends it is no measure either, and
-    // the report threads of a flood (one per relay) take a while to end.
+    // the status reports of a flood take a moment to be worked off.
     auto relaying = [&](const ServiceSample& s) {
         for (const auto& c : cycles) {
             auto settled = c.endAt + (c.kind == "flood" ? kFloodSettle : Clock::duration::zero());
