@@ -43,5 +43,7 @@ private:
 int FreeLoopbackPort();
 // True when a TCP connect to 127.0.0.1:port succeeds at once.
 bool PortAccepts(int port);
+// A TCP socket bound to 127.0.0.1:port (address reuse on), not yet listening; -1 on failure.
+int BindLoopback(int port);
 
 }  // namespace norvex::soak

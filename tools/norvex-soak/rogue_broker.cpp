@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "mosquitto_proc.h"
+
 namespace norvex::soak {
 
 namespace {
@@ -71,15 +73,9 @@ bool Answer(Peer& peer, const std::string& victim) {
 }  // namespace
 
 bool RogueBroker::Start() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = BindLoopback(port_);
     if (fd < 0) return false;
-    int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port_));
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, 16) != 0) {
+    if (::listen(fd, 16) != 0) {
         ::close(fd);
         return false;
     }

@@ -29,17 +29,10 @@ using std::chrono::milliseconds;
 // takes it meanwhile.
 class PortHold {
 public:
-    explicit PortHold(int port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int one = 1;
-        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    explicit PortHold(int port) : fd_(BindLoopback(port)) {}
+    ~PortHold() {
+        if (fd_ >= 0) ::close(fd_);
     }
-    ~PortHold() { ::close(fd_); }
     PortHold(const PortHold&) = delete;
     PortHold& operator=(const PortHold&) = delete;
 
