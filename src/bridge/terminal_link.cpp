@@ -59,13 +59,26 @@ bool SafeDirectory(const std::string& path, std::string* error) {
     return true;
 }
 
+bool IsPseudoTerminal(const struct stat& st) {
+    unsigned major = ::major(st.st_rdev);
+    return S_ISCHR(st.st_mode) && major >= kPtsMajorFirst && major <= kPtsMajorLast;
+}
+
 // A link whose target (followed) is a live pseudo-terminal of this user.
 bool LinksToLiveTerminalOfOurs(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
-    unsigned major = ::major(st.st_rdev);
-    return S_ISCHR(st.st_mode) && st.st_uid == ::geteuid() && major >= kPtsMajorFirst &&
-           major <= kPtsMajorLast;
+    return IsPseudoTerminal(st) && st.st_uid == ::geteuid();
+}
+
+// What a service's leftover link looks like: it names a terminal under /dev/pts that is gone or
+// still a pseudo-terminal.  A link to anything else is some user's, and theirs to keep.
+bool LooksLikeOurLeftover(const std::string& path) {
+    std::optional<std::string> to = ReadLink(path);
+    if (!to || to->rfind("/dev/pts/", 0) != 0) return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return IsPseudoTerminal(st);
 }
 
 }  // namespace
@@ -83,6 +96,12 @@ bool PlaceTerminalLink(const std::string& path, const std::string& target, std::
                         "already links to " + to +
                             ", a terminal of this user still in use (another service?); remove "
                             "the link if it is not");
+        }
+        if (!LooksLikeOurLeftover(path)) {
+            std::string to = ReadLink(path).value_or("?");
+            return Fail(error, path,
+                        "is a link to " + to +
+                            ", not to a terminal; it is left untouched");
         }
         if (::unlink(path.c_str()) != 0 && errno != ENOENT)
             return Fail(error, path, "cannot replace the stale link", errno);

@@ -257,8 +257,19 @@ TEST(VirtualPortLink, RulesForWhatIsAlreadyThere) {
         {"stale link to a vanished terminal is replaced",
          [](const std::string& p, const std::string&) { ::symlink("/dev/pts/99999", p.c_str()); },
          true},
-        {"link to something not a terminal of ours is replaced",
-         [](const std::string& p, const std::string&) { ::symlink("/dev/null", p.c_str()); }, true},
+        {"link to a device that is not a terminal is left",
+         [](const std::string& p, const std::string&) { ::symlink("/dev/null", p.c_str()); },
+         false},
+        {"link to a user's regular file is left",
+         [](const std::string& p, const std::string&) {
+             const std::string file = p.substr(0, p.rfind('/')) + "/notes.txt";
+             std::ofstream(file) << "keep me";
+             ::symlink(file.c_str(), p.c_str());
+         },
+         false},
+        {"dangling link that never named a terminal is left",
+         [](const std::string& p, const std::string&) { ::symlink("/tmp/gone-file", p.c_str()); },
+         false},
         {"link to a live terminal of this user is left",
          [](const std::string& p, const std::string& live) { ::symlink(live.c_str(), p.c_str()); },
          false},
