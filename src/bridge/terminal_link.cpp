@@ -100,8 +100,7 @@ bool PlaceTerminalLink(const std::string& path, const std::string& target, std::
         if (!LooksLikeOurLeftover(path)) {
             std::string to = ReadLink(path).value_or("?");
             return Fail(error, path,
-                        "is a link to " + to +
-                            ", not to a terminal; it is left untouched");
+                        "is a link to " + to + ", not to a terminal; it is left untouched");
         }
         if (::unlink(path.c_str()) != 0 && errno != ENOENT)
             return Fail(error, path, "cannot replace the stale link", errno);
