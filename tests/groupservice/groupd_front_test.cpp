@@ -5,11 +5,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "groupd_fixture.h"
 #include "groupservice/group_requests.h"
+#include "groupservice/new_group.h"
 
 namespace norvex {
 namespace {
@@ -73,10 +76,64 @@ TEST_F(IdleClientsTest, HalfSentRequestsFromManyAddressesDoNotKeepAFreshOneWaiti
 TEST_F(IdleClientsTest, OneAddressGetsAtMostItsShareOfConnections) {
     HalfOpen idle;
     ASSERT_TRUE(idle.Open("127.0.0.2", port_, 48));
-    // the 32 allowed stay open; the rest are closed at once
+    // 32 stay open; the oldest make room for the newer ones
     EXPECT_TRUE(test::WaitUntil([&] { return idle.Closed() >= 16; }, kPatience));
     EXPECT_EQ(idle.Closed(), 16);
     EXPECT_EQ(Client().HttpGet(GroupDevicesPath("nosuchgroup")), "err");  // another address
+}
+
+// Idle connections cannot lock their own address out: a newcomer takes the place of the oldest.
+TEST_F(IdleClientsTest, AFreshRequestIsAnsweredPastHundredsOfIdleOnesFromItsOwnAddress) {
+    std::vector<int> idle;
+    for (int i = 0; i < 500; ++i) {
+        int fd = test::ConnectLoopbackFrom("127.0.0.1", port_);
+        ASSERT_GE(fd, 0) << i;
+        idle.push_back(fd);
+        const char part[] = "GET /norvex/getgroupdevices.asp?groupid=1 HTTP/1.1\r\nHost: x";
+        (void)::send(fd, part, sizeof part - 1, MSG_NOSIGNAL);  // may already be closed
+    }
+    EXPECT_EQ(Client().HttpGet(GroupDevicesPath("nosuchgroup")), "err");
+    for (int fd : idle) ::close(fd);
+}
+
+// A single request in "GET path" over its own connection from source; the reply's body.
+std::string FetchFrom(const char* source, int port, const std::string& path) {
+    int fd = test::ConnectLoopbackFrom(source, port);
+    if (fd < 0) return "no connection";
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n";
+    std::string reply;
+    if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) > 0) {
+        char buf[4096];
+        for (ssize_t n; (n = ::recv(fd, buf, sizeof buf, 0)) > 0;) reply.append(buf, n);
+    }
+    ::close(fd);
+    size_t body = reply.find("\r\n\r\n");
+    return body == std::string::npos ? "no reply" : reply.substr(body + 4);
+}
+
+// Checking a password is slow on purpose; a flood of wrong ones must not hold up a page that
+// checks none.  Shown by order: the page is answered while the flood is still being hashed.
+TEST_F(GroupdTest, WrongPasswordFloodDoesNotHoldUpOtherPages) {
+    NewGroupResult created = CreateNewGroup(Endpoints(), "flood", "abc123", "abc123");
+    ASSERT_TRUE(created.created) << created.message;
+    const std::string wrong = GroupInfoPath(created.groupId, "wrong1");
+    constexpr int kFlood = 64;
+    std::atomic<int> answered{0};
+    std::vector<std::thread> flood;
+    for (int i = 0; i < kFlood; ++i) {
+        // two addresses, each within its share of connections
+        const char* source = i % 2 ? "127.0.0.2" : "127.0.0.3";
+        flood.emplace_back([&, source] {
+            if (FetchFrom(source, port_, wrong) == "err") ++answered;
+        });
+    }
+    // the hashing has begun and the rest of the flood waits behind it
+    ASSERT_TRUE(test::WaitUntil([&] { return answered.load() > 0; }, kPatience));
+    EXPECT_EQ(FetchFrom("127.0.0.1", port_, GroupDevicesPath(created.groupId)), "no");
+    const int duringPage = answered.load();
+    for (std::thread& t : flood) t.join();
+    EXPECT_LT(duringPage, kFlood / 2) << "the page waited behind the flood";
+    EXPECT_EQ(answered.load(), kFlood);  // every wrong password still got its answer
 }
 
 TEST_F(GroupdTest, AHalfSentRequestIsDroppedWhenItsTimeIsUp) {

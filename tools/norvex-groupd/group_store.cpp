@@ -36,6 +36,8 @@ INSERT INTO sqlite_sequence(name, seq)
 )sql";
 
 constexpr int64_t kDeviceIdBase = 1000000000;
+// The report log is for looking back, not an archive: the newest ones are kept.
+constexpr int64_t kKeptReports = 10000;
 
 std::string Now() {
     std::time_t t = std::time(nullptr);
@@ -175,11 +177,17 @@ std::vector<RelayRow> GroupStore::Relays(const std::string& groupId) {
 bool GroupStore::RecordReport(int64_t deviceNumber, const std::string& iccid,
                               const std::string& imei) {
     std::lock_guard lock(mutex_);
+    if (!Exec("BEGIN IMMEDIATE")) return false;
+    Stmt update(db_.get(), "UPDATE relays SET iccid = ?, imei = ? WHERE device_number = ?");
+    bool known =
+        update.Bind(iccid).Bind(imei).Bind(deviceNumber).Run() && sqlite3_changes(db_.get()) == 1;
     Stmt log(db_.get(),
              "INSERT INTO reports(device_number, iccid, imei, received) VALUES(?, ?, ?, ?)");
-    if (!log.Bind(deviceNumber).Bind(iccid).Bind(imei).Bind(Now()).Run()) return false;
-    Stmt update(db_.get(), "UPDATE relays SET iccid = ?, imei = ? WHERE device_number = ?");
-    return update.Bind(iccid).Bind(imei).Bind(deviceNumber).Run();
+    Stmt trim(db_.get(), "DELETE FROM reports WHERE seq <= (SELECT MAX(seq) FROM reports) - ?");
+    bool kept = known && log.Bind(deviceNumber).Bind(iccid).Bind(imei).Bind(Now()).Run() &&
+                trim.Bind(kKeptReports).Run();
+    Exec(kept ? "COMMIT" : "ROLLBACK");
+    return kept;
 }
 
 std::vector<ReportRow> GroupStore::Reports() {

@@ -66,7 +66,8 @@ public:
                   const std::string& imei);
     std::vector<RelayRow> Relays(const std::string& groupId);
 
-    // Keeps a relay's report and updates the relay's identity when it is known.
+    // Updates the identity of a relay that is in a group and keeps its report (the newest
+    // 10000 reports are kept); false, with nothing stored, for a relay in no group.
     bool RecordReport(int64_t deviceNumber, const std::string& iccid, const std::string& imei);
     std::vector<ReportRow> Reports();
 

@@ -1,6 +1,7 @@
 // norvex-groupd: a group web service to host yourself, for the panel, the tests and the demo.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,8 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include "common/utf8.h"
 #include "group_store.h"
 #include "password_hash.h"
+#include "private_files.h"
 #include "request_front.h"
 #include "service_pages.h"
 
@@ -27,12 +30,18 @@ constexpr const char* kUsage =
     "      (defaults: 127.0.0.1, 50001, norvex-groupd.db, Tq4WmZ8cRv2KxN7b; port 0 picks one)\n"
     "      a client has MS milliseconds to send a whole request (default: 5000 for the head,\n"
     "      10000 with the body); at most 32 connections per client address, 1024 in all\n"
+    "      (over either, the oldest connection still sending its request is closed)\n"
+    "      SIGTERM and SIGINT stop the service; SIGHUP and SIGUSR1 are noted on stderr and\n"
+    "      change nothing (the database stays open, there is no log file to reopen);\n"
+    "      SIGPIPE is ignored\n"
     "  norvex-groupd add-device GROUP_ID DEVICE_NUMBER ICCID IMEI [--db FILE]\n"
     "      put a relay into a group (a relay belongs to one group; adding it again moves it)\n"
     "  norvex-groupd list-groups [--db FILE]     serial,name,created,group id per line\n"
     "  norvex-groupd list-devices GROUP_ID [--db FILE]   device,iccid,imei per line\n"
     "  norvex-groupd list-reports [--db FILE]    updatedevices.asp requests received\n"
-    "  norvex-groupd --help\n";
+    "  norvex-groupd --help\n"
+    "the database and its journals are made for this user alone (0600, a new folder 0700);\n"
+    "files found open to others are narrowed, and each one is named on stderr\n";
 
 struct Options {
     std::string command = "serve";
@@ -105,13 +114,27 @@ size_t ConnectionRoom(size_t wanted) {
     return lim.rlim_cur > kSpareDescriptors ? lim.rlim_cur - kSpareDescriptors : 1;
 }
 
+// The signals taken by the one thread that waits for them, never by a handler.
+sigset_t ServiceSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) sigaddset(&set, sig);
+    return set;
+}
+
+// Until a stop signal; the others are only noted, since the service holds nothing to reopen.
+void WaitForStop(const sigset_t& signals) {
+    for (;;) {
+        int sig = 0;
+        if (sigwait(&signals, &sig) != 0 || sig == SIGINT || sig == SIGTERM) return;
+        std::fprintf(stderr, "norvex-groupd: %s received: nothing to reopen, carrying on\n",
+                     sig == SIGHUP ? "SIGHUP" : "SIGUSR1");
+    }
+}
+
 int Serve(GroupStore& store, const Options& o) {
-    // SIGINT and SIGTERM are taken by one thread that stops the server, never by a handler.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    const sigset_t serviceSignals = ServiceSignals();
+    pthread_sigmask(SIG_BLOCK, &serviceSignals, nullptr);
 
     norvex::groupd::ServicePages pages(store, o.registerCode);
     norvex::groupd::FrontLimits limits;
@@ -121,15 +144,14 @@ int Serve(GroupStore& store, const Options& o) {
     }
     norvex::groupd::RequestFront server(
         [&pages](const httplib::Request& req, httplib::Response& res) { pages.Answer(req, res); },
-        limits);
+        limits, norvex::groupd::ServicePages::NeedsPasswordHash);
     int port = server.Bind(o.address, o.port);
     if (port < 0) {
         std::fprintf(stderr, "norvex-groupd: cannot listen on %s:%d\n", o.address.c_str(), o.port);
         return 1;
     }
-    std::thread stopper([&server, stopSignals] {
-        int sig = 0;
-        sigwait(&stopSignals, &sig);
+    std::thread stopper([&server, serviceSignals] {
+        WaitForStop(serviceSignals);
         server.Stop();
     });
     std::printf("norvex-groupd listening on http://%s:%d (database %s)\n", o.address.c_str(), port,
@@ -153,9 +175,10 @@ int AddDevice(GroupStore& store, const Options& o) {
         return 2;
     }
     for (const std::string* t : {&o.args[2], &o.args[3]}) {
-        if (t->size() > 31 || t->find_first_of(",|") != std::string::npos) {
+        if (t->size() > 31 || t->find_first_of(",|") != std::string::npos ||
+            !norvex::IsValidUtf8(*t)) {
             std::fprintf(stderr,
-                         "norvex-groupd: iccid and imei: at most 31 characters, no , or |\n");
+                         "norvex-groupd: iccid and imei: at most 31 bytes of UTF-8, no , or |\n");
             return 2;
         }
     }
@@ -215,7 +238,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "norvex-groupd: cannot start password hashing\n");
         return 1;
     }
+    // a client that goes away mid-reply is the sender's error, not the end of the service
+    ::signal(SIGPIPE, SIG_IGN);
+    // whatever SQLite creates beside the database (journals) is this user's alone
+    ::umask(077);
     std::string error;
+    if (!norvex::groupd::PreparePrivateDatabase(o.db, &error)) {
+        std::fprintf(stderr, "norvex-groupd: cannot open %s: %s\n", o.db.c_str(), error.c_str());
+        return 1;
+    }
     auto store = GroupStore::Open(o.db, &error);
     if (!store) {
         std::fprintf(stderr, "norvex-groupd: cannot open %s: %s\n", o.db.c_str(), error.c_str());

@@ -58,9 +58,10 @@ void SendAll(int fd, const std::string& bytes, std::chrono::milliseconds limit) 
 }  // namespace
 
 // The wake-up exists before any thread may call Stop().
-RequestFront::RequestFront(Answer answer, FrontLimits limits)
+RequestFront::RequestFront(Answer answer, FrontLimits limits, IsSlow isSlow)
     : answer_(std::move(answer)),
       limits_(limits),
+      isSlow_(std::move(isSlow)),
       wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 int RequestFront::Bind(const std::string& address, int port) {
@@ -95,7 +96,12 @@ int RequestFront::Bind(const std::string& address, int port) {
 bool RequestFront::Run() {
     if (!listen_ || !wake_) return false;
     std::vector<std::thread> workers;
-    for (int i = 0; i < std::max(1, limits_.workers); ++i) workers.emplace_back([this] { Work(); });
+    for (int i = 0; i < std::max(1, limits_.workers); ++i) {
+        workers.emplace_back([this] { Work(fastJobs_); });
+    }
+    for (int i = 0; isSlow_ && i < std::max(1, limits_.slowWorkers); ++i) {
+        workers.emplace_back([this] { Work(slowJobs_); });
+    }
 
     std::vector<pollfd> fds;
     while (!stop_.load(std::memory_order_acquire)) {
@@ -116,11 +122,8 @@ bool RequestFront::Run() {
         if (fds[1].revents) AcceptAll();
     }
 
-    {
-        std::lock_guard lock(jobsMutex_);
-        jobsClosed_ = true;
-    }
-    jobsReady_.notify_all();
+    CloseQueue(fastJobs_);
+    CloseQueue(slowJobs_);
     for (std::thread& t : workers) t.join();
     pending_.clear();
     return true;
@@ -163,22 +166,31 @@ void RequestFront::AcceptAll() {
 }
 
 bool RequestFront::TakeSlot(const std::string& peer) {
+    bool addressFull;
     bool full;
     {
         std::lock_guard lock(slotsMutex_);
-        if (perAddress_[peer] >= limits_.maxPerAddress) return false;
+        auto it = perAddress_.find(peer);
+        addressFull = it != perAddress_.end() && it->second >= limits_.maxPerAddress;
         full = open_ >= limits_.maxConnections;
     }
-    if (full) {
-        if (pending_.empty()) return false;  // every slot is being answered: wait for them
-        auto oldest = std::min_element(
-            pending_.begin(), pending_.end(),
-            [](const Pending& a, const Pending& b) { return a.accepted < b.accepted; });
-        Remove(static_cast<size_t>(oldest - pending_.begin()), true);
-    }
+    // every slot being answered: the newcomer waits for them by being closed
+    if (addressFull && !DropOldestPending(&peer)) return false;
+    if (!addressFull && full && !DropOldestPending(nullptr)) return false;
     std::lock_guard lock(slotsMutex_);
     ++open_;
     ++perAddress_[peer];
+    return true;
+}
+
+bool RequestFront::DropOldestPending(const std::string* peer) {
+    auto oldest = pending_.end();
+    for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+        if (peer && it->peer != *peer) continue;
+        if (oldest == pending_.end() || it->accepted < oldest->accepted) oldest = it;
+    }
+    if (oldest == pending_.end()) return false;
+    Remove(static_cast<size_t>(oldest - pending_.begin()), true);
     return true;
 }
 
@@ -220,23 +232,32 @@ RequestFront::Progress RequestFront::ReadSome(Pending& p) {
     if (p.bytes.size() < whole) return Progress::kWaiting;
     p.request.body = p.bytes.substr(static_cast<size_t>(p.headLength), p.bodyLength);
     p.request.remote_addr = p.peer;
+    JobQueue& queue = isSlow_ && isSlow_(p.request) ? slowJobs_ : fastJobs_;
     {
-        std::lock_guard lock(jobsMutex_);
-        jobs_.push_back({std::move(p.fd), p.peer, std::move(p.request)});
+        std::lock_guard lock(queue.mutex);
+        queue.jobs.push_back({std::move(p.fd), p.peer, std::move(p.request)});
     }
-    jobsReady_.notify_one();
+    queue.ready.notify_one();
     return Progress::kHandedOver;
 }
 
-void RequestFront::Work() {
+void RequestFront::CloseQueue(JobQueue& queue) {
+    {
+        std::lock_guard lock(queue.mutex);
+        queue.closed = true;
+    }
+    queue.ready.notify_all();
+}
+
+void RequestFront::Work(JobQueue& queue) {
     for (;;) {
         Job job;
         {
-            std::unique_lock lock(jobsMutex_);
-            jobsReady_.wait(lock, [this] { return jobsClosed_ || !jobs_.empty(); });
-            if (jobs_.empty()) return;
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
+            std::unique_lock lock(queue.mutex);
+            queue.ready.wait(lock, [&queue] { return queue.closed || !queue.jobs.empty(); });
+            if (queue.jobs.empty()) return;
+            job = std::move(queue.jobs.front());
+            queue.jobs.pop_front();
         }
         Respond(job);
     }

@@ -20,7 +20,10 @@ struct FrontLimits {
     // Connections open at once; when full, the oldest one still sending its request is
     // dropped to make room, so that idle connections cannot keep a newcomer out.
     size_t maxConnections = 1024;
-    // Connections open at once from one client address; more are closed at accept.
+    // Connections open at once from one client address; a newcomer over it takes the place of
+    // that address's oldest connection still sending its request (it is closed), so that idle
+    // connections cannot lock their own address out.  Only when every one of them is being
+    // answered is the newcomer closed at accept.
     size_t maxPerAddress = 32;
     // From accept to the end of the request's head, and to the end of its body.
     std::chrono::milliseconds headTimeout{5000};
@@ -29,6 +32,9 @@ struct FrontLimits {
     std::chrono::milliseconds sendTimeout{5000};
     // Threads that answer complete requests.
     int workers = 4;
+    // Threads of their own for the requests the front is told are slow (password hashing), so
+    // that a burst of them never keeps the other pages waiting.
+    int slowWorkers = 2;
 };
 
 // Serves HTTP/1.x for one answering function.  A single thread gathers every connection's
@@ -38,8 +44,10 @@ struct FrontLimits {
 class RequestFront {
 public:
     using Answer = std::function<void(const httplib::Request&, httplib::Response&)>;
+    using IsSlow = std::function<bool(const httplib::Request&)>;
 
-    explicit RequestFront(Answer answer, FrontLimits limits = {});
+    // isSlow picks the requests for the slow workers; without it every request is fast.
+    explicit RequestFront(Answer answer, FrontLimits limits = {}, IsSlow isSlow = {});
     RequestFront(const RequestFront&) = delete;
     RequestFront& operator=(const RequestFront&) = delete;
 
@@ -69,6 +77,13 @@ private:
         httplib::Request request;
     };
 
+    struct JobQueue {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::deque<Job> jobs;
+        bool closed = false;
+    };
+
     enum class Progress { kWaiting, kHandedOver, kFinished };
 
     void AcceptAll();
@@ -80,13 +95,17 @@ private:
     int PollTimeoutMs(Clock::time_point now) const;
 
     bool TakeSlot(const std::string& peer);
+    // Closes the oldest connection still sending (from peer, when given); false when none is.
+    bool DropOldestPending(const std::string* peer);
     void ReleaseSlot(const std::string& peer);
 
-    void Work();
+    static void CloseQueue(JobQueue& queue);
+    void Work(JobQueue& queue);
     void Respond(Job& job);
 
     Answer answer_;
     FrontLimits limits_;
+    IsSlow isSlow_;
     UniqueFd listen_;
     UniqueFd wake_;
     std::atomic<bool> stop_{false};
@@ -96,10 +115,8 @@ private:
     size_t open_ = 0;  // every connection not yet closed, pending, queued or with a worker
     std::unordered_map<std::string, size_t> perAddress_;
 
-    std::mutex jobsMutex_;
-    std::condition_variable jobsReady_;
-    std::deque<Job> jobs_;
-    bool jobsClosed_ = false;
+    JobQueue fastJobs_;
+    JobQueue slowJobs_;
 };
 
 }  // namespace norvex::groupd

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "common/utf8.h"
+
 namespace norvex::groupd {
 
 namespace {
@@ -26,9 +28,9 @@ std::optional<std::string> Param(const httplib::Request& req, const char* name) 
     return req.get_param_value(name);
 }
 
-// Text that can stand in a comma- and bar-separated reply.
+// Text that can stand in a comma- and bar-separated reply, and that every reader can show.
 bool IsFieldText(const std::string& s, size_t maxBytes) {
-    if (s.empty() || s.size() > maxBytes) return false;
+    if (s.empty() || s.size() > maxBytes || !IsValidUtf8(s)) return false;
     for (unsigned char c : s) {
         if (c < 0x20 || c == 0x7F || c == ',' || c == '|') return false;
     }
@@ -47,6 +49,18 @@ std::optional<int64_t> Number(const std::string& s, int64_t min, int64_t max) {
     if (s[0] == '-') v = -v;
     if (v < min || v > max) return std::nullopt;
     return v;
+}
+
+// At most maxBytes of text, never cutting a character.
+std::string Utf8Prefix(const std::string& text, size_t maxBytes) {
+    size_t end = 0;
+    char32_t cp = 0;
+    while (end < text.size()) {
+        int n = DecodeUtf8Char(std::string_view(text).substr(end), &cp);
+        if (n <= 0 || end + static_cast<size_t>(n) > maxBytes) break;
+        end += static_cast<size_t>(n);
+    }
+    return text.substr(0, end);
 }
 
 // An empty identity still needs a character, or the panel reads the record as incomplete.
@@ -102,9 +116,9 @@ void UpdateDevices(GroupStore& store, const httplib::Request& req, httplib::Resp
     auto imei = Param(req, "imei");
     std::optional<int64_t> number;
     if (devid) number = Number(*devid, INT32_MIN, INT32_MAX);
-    bool ok = number && iccid && imei && iccid->size() <= kMaxRelayText &&
-              imei->size() <= kMaxRelayText && (iccid->empty() || IsFieldText(*iccid, 31)) &&
-              (imei->empty() || IsFieldText(*imei, 31));
+    bool ok = number && iccid && imei && (iccid->empty() || IsFieldText(*iccid, kMaxRelayText)) &&
+              (imei->empty() || IsFieldText(*imei, kMaxRelayText));
+    // no password comes with a report: it may only touch a relay already in a group
     Reply(res, ok && store.RecordReport(*number, *iccid, *imei) ? "ok" : "err");
 }
 
@@ -129,7 +143,8 @@ void Register(GroupStore& store, const std::string& code, const httplib::Request
         return Reply(res, JsonError(2, "sn invalid"));
     }
     std::string titleText = cJSON_IsString(title) ? title->valuestring : "";
-    auto dev = store.RegisterDevice(sn->valuestring, titleText.substr(0, 64));
+    if (!IsValidUtf8(titleText)) return Reply(res, JsonError(3, "register failed"));
+    auto dev = store.RegisterDevice(sn->valuestring, Utf8Prefix(titleText, 64));
     if (!dev) return Reply(res, JsonError(3, "register failed"));
     Reply(res, "{\"errno\":0,\"data\":{\"device_id\":\"" + dev->deviceId + "\",\"key\":\"" +
                    dev->key + "\"},\"error\":\"succ\"}");
@@ -139,6 +154,11 @@ void Register(GroupStore& store, const std::string& code, const httplib::Request
 
 ServicePages::ServicePages(GroupStore& store, std::string registerCode)
     : store_(store), registerCode_(std::move(registerCode)) {}
+
+bool ServicePages::NeedsPasswordHash(const httplib::Request& req) {
+    return req.path == "/norvex/getonenetinfo.asp" || req.path == "/norvex/precreategroup.asp" ||
+           req.path == "/norvex/updateonenetinfo.asp";
+}
 
 void ServicePages::Answer(const httplib::Request& req, httplib::Response& res) const {
     using Handler = void (*)(GroupStore&, const httplib::Request&, httplib::Response&);

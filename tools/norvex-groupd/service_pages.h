@@ -18,6 +18,9 @@ public:
     // Fills res (status, headers, body) for req; may be called from several threads at once.
     void Answer(const httplib::Request& req, httplib::Response& res) const;
 
+    // The pages that hash or check a password, slow on purpose.
+    static bool NeedsPasswordHash(const httplib::Request& req);
+
 private:
     GroupStore& store_;
     const std::string registerCode_;
