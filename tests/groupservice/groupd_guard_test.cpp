@@ -75,10 +75,10 @@ TEST_F(GroupdTest, ReportsOnlyRefreshKnownRelaysWithShowableText) {
         const char* listed;  // the group's device list afterwards
     };
     const Case cases[] = {
-        {"devid=8&iccid=1&imei=2", "err", "7,8986,8600\n"},     // in no group: no row
-        {"devid=-5&iccid=1&imei=2", "err", "7,8986,8600\n"},    // nor here
-        {"devid=7&iccid=%FF&imei=2", "err", "7,8986,8600\n"},   // not UTF-8
-        {"devid=7&iccid=1&imei=%C3", "err", "7,8986,8600\n"},   // cut character
+        {"devid=8&iccid=1&imei=2", "err", "7,8986,8600\n"},    // in no group: no row
+        {"devid=-5&iccid=1&imei=2", "err", "7,8986,8600\n"},   // nor here
+        {"devid=7&iccid=%FF&imei=2", "err", "7,8986,8600\n"},  // not UTF-8
+        {"devid=7&iccid=1&imei=%C3", "err", "7,8986,8600\n"},  // cut character
         {"devid=7&iccid=1111111111111111111111111111111111&imei=2", "err", "7,8986,8600\n"},
         {"devid=7&iccid=%E4%B8%AD&imei=", "ok", "7,\xE4\xB8\xAD,\n"},
         {"devid=7&iccid=1111111111111111111111111111111&imei=2", "ok",
