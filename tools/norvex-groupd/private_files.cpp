@@ -53,6 +53,8 @@ bool Narrow(const std::string& file, bool create, std::string* error) {
 }  // namespace
 
 bool PreparePrivateDatabase(const std::string& path, std::string* error) {
+    // SQLite's names for a database without a file
+    if (path.empty() || path == ":memory:") return true;
     if (!MakeFolders(path, error) || !Narrow(path, true, error)) return false;
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
         if (!Narrow(path + suffix, false, error)) return false;
