@@ -97,7 +97,8 @@ private:
     void OnGroupActivated(int item);
     void OnDetails();
     void OnStartStop();
-    void OnTrayActivated(bool doubleClick);
+    void OnTrayActivated(TrayClick click);
+    void RestoreFromTray();
     void ShowWhenSettled();
     void RefreshCounters();
     ConfigSaveResult Save();

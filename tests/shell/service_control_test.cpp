@@ -194,6 +194,29 @@ TEST_F(ControlTest, PortThatCannotBeOpenedIsToldOnce) {
     EXPECT_TRUE(control.TimerActive());  // only a confirmed stop ends the timer
 }
 
+// A notice painted before the window went to the tray ends with the outage it reported: the
+// reconnect rewrites the button there too (without the flash), so a restore shows no stale red.
+TEST_F(ControlTest, AReconnectInTheTrayClearsTheNoticeOfTheOutage) {
+    MosquittoBroker broker;
+    ASSERT_TRUE(broker.Start());
+    ServiceControl control(view, groups, "app", Site(broker.Port()));
+    ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    auto subscribed = [&](uint64_t n) {
+        return WaitUntil([&] { return control.Engine().Counters().Snapshot().subscriptions == n; },
+                         10s);
+    };
+    ASSERT_TRUE(subscribed(1));
+    broker.Stop();
+    ASSERT_TRUE(WaitUntil([&] { return view.Count("notice|警告|网络故障,重连中..") >= 1; }, 10s));
+    control.SetInTray(true);
+    view.Clear();
+    ASSERT_TRUE(broker.Restart());
+    ASSERT_TRUE(subscribed(2));
+    EXPECT_EQ(view.Count(kRunning), 1u);
+    EXPECT_EQ(view.Count("invert"), 0u);
+    EXPECT_EQ(view.Count("notice|"), 0u);
+}
+
 // Relay rows: "--" until heard, "online" from a baseinfo, then the timer's √ and, once the
 // relay is silent for the offline lapse, ×.
 TEST_F(ControlTest, RelayRowsFollowStatusMessagesAndTheTimer) {
