@@ -345,7 +345,25 @@ void MainWindow::ShowMessage(const QString& caption, const QString& text) {
     ++messageDepth_;
     deps_.boxes.Inform(isVisible() ? this : nullptr, caption, text);
     --messageDepth_;
+    if (endPending_ && messageDepth_ == 0) {
+        EndProgram();
+        return;
+    }
     if (showPending_) ShowWhenSettled();
+}
+
+// Posted behind the message that explains it, but a box's own event loop may run it while the
+// box is still open: ending then would take the message away unread.
+void MainWindow::EndProgram() {
+    if (messageDepth_ > 0) {
+        endPending_ = true;
+        return;
+    }
+    endPending_ = false;
+    showPending_ = false;
+    if (tray_.InTray()) deps_.tray.Hide();
+    hide();
+    if (deps_.onClosed) deps_.onClosed();
 }
 
 void MainWindow::ShowNotice(const QString& title, const QString& text) {

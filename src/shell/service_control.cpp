@@ -263,6 +263,8 @@ void ServiceControl::ShowStopped(const EngineStatus& status) {
     runLive_ = false;
     view_.SetStartButton(kTextStopped, true);
     view_.EnableChoosers(true);
+    // no later start could do better, and the message has told the user the program closes
+    if (status.stopReason == StopReason::kStartFailed) view_.EndProgram();
 }
 
 void ServiceControl::OnRelayHeard(const RelayHeard& heard) {

@@ -397,6 +397,25 @@ private slots:
         QTRY_VERIFY(w.isVisible());
     }
 
+    // The end comes behind its message, even when the box's own loop delivers it early, and
+    // nothing is saved.
+    void endProgramWaitsForTheOpenMessageAndSavesNothing() {
+        Rig rig(Stored());
+        MainWindow& w = *rig.window;
+        bool closedDuringBox = true;
+        rig.boxes.onInform = [&] {
+            w.EndProgram();
+            closedDuringBox = rig.closed;
+        };
+        w.ShowMessage(QStringLiteral("NorvexPanel"), QStringLiteral("系统错误！程序将关闭"));
+        QVERIFY(!closedDuringBox);
+        QVERIFY(rig.closed);
+        QVERIFY(!w.isVisible());
+        QTest::qWait(20);
+        QVERIFY(!w.isVisible());  // a pending show does not bring it back
+        QVERIFY(ReadFile(rig.Path()).empty());
+    }
+
     void shutdownStopsWaitsAndSaves() {
         Rig rig(Stored());
         rig.service.active = true;
