@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -60,6 +61,7 @@ MainWindow::MainWindow(PanelConfig config, MainWindowDeps deps)
       config_(std::move(config)),
       deps_(std::move(deps)),
       chooser_(config_),
+      tray_(deps_.tray.Host()),
       feed_(std::make_shared<MonitorFeed>(kMonitorLines)) {
     setWindowTitle(QString::fromUtf8(kMainCaption));
     setWindowIcon(AppIcon());
@@ -83,11 +85,17 @@ MainWindow::MainWindow(PanelConfig config, MainWindowDeps deps)
         if (service_) service_->OnTimer();
         RefreshCounters();
     });
-    deps_.tray.onActivated = [this](bool doubleClick) { OnTrayActivated(doubleClick); };
+    deps_.tray.onActivated = [this](TrayClick click) { OnTrayActivated(click); };
+    deps_.tray.onRestoreChosen = [this] {
+        if (tray_.OnRestoreChosen()) RestoreFromTray();
+    };
+    deps_.tray.onAboutChosen = [this] { ShowAbout(); };
 }
 
 MainWindow::~MainWindow() {
     deps_.tray.onActivated = nullptr;
+    deps_.tray.onRestoreChosen = nullptr;
+    deps_.tray.onAboutChosen = nullptr;
     if (busy_) QApplication::restoreOverrideCursor();
 }
 
@@ -240,12 +248,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
 }
 
+// As in a dialog: Return and Enter press the focused button (a plain widget's buttons leave
+// the key to their window) and never close; Escape is the window's cancel, a close request
+// through the close rule like every other way of closing.
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Escape:
+            close();
+            return;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            close();  // through the close rule, as every other way of closing
+            if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+                button && button->isEnabled() && button->isVisible()) {
+                button->click();
+            }
             return;
         default:
             QWidget::keyPressEvent(event);
@@ -264,8 +280,11 @@ void MainWindow::changeEvent(QEvent* event) {
     });
 }
 
-void MainWindow::OnTrayActivated(bool doubleClick) {
-    if (!tray_.OnIconActivated(doubleClick)) return;
+void MainWindow::OnTrayActivated(TrayClick click) {
+    if (tray_.OnIconActivated(click)) RestoreFromTray();
+}
+
+void MainWindow::RestoreFromTray() {
     deps_.tray.Hide();
     balloons_.Reset();
     if (service_) service_->SetInTray(false);
@@ -326,7 +345,25 @@ void MainWindow::ShowMessage(const QString& caption, const QString& text) {
     ++messageDepth_;
     deps_.boxes.Inform(isVisible() ? this : nullptr, caption, text);
     --messageDepth_;
+    if (endPending_ && messageDepth_ == 0) {
+        EndProgram();
+        return;
+    }
     if (showPending_) ShowWhenSettled();
+}
+
+// Posted behind the message that explains it, but a box's own event loop may run it while the
+// box is still open: ending then would take the message away unread.
+void MainWindow::EndProgram() {
+    if (messageDepth_ > 0) {
+        endPending_ = true;
+        return;
+    }
+    endPending_ = false;
+    showPending_ = false;
+    if (tray_.InTray()) deps_.tray.Hide();
+    hide();
+    if (deps_.onClosed) deps_.onClosed();
 }
 
 void MainWindow::ShowNotice(const QString& title, const QString& text) {

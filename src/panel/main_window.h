@@ -63,6 +63,8 @@ public:
     void ShowNotice(const QString& title, const QString& text);
     void SetStatusTimer(bool on);
     void SetBusy(bool busy);
+    // Ends the program without saving, once the message boxes still open are answered.
+    void EndProgram();
     // Where the status line under the relay list takes its figures; shown at once, then on
     // every status-timer tick and once more when the timer stops (the run's last figures).
     void SetCounterSource(std::function<CounterSnapshot()> source);
@@ -97,7 +99,8 @@ private:
     void OnGroupActivated(int item);
     void OnDetails();
     void OnStartStop();
-    void OnTrayActivated(bool doubleClick);
+    void OnTrayActivated(TrayClick click);
+    void RestoreFromTray();
     void ShowWhenSettled();
     void RefreshCounters();
     ConfigSaveResult Save();
@@ -123,6 +126,7 @@ private:
     bool busy_ = false;
     int messageDepth_ = 0;
     bool showPending_ = false;
+    bool endPending_ = false;
 };
 
 }  // namespace norvex

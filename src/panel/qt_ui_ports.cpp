@@ -1,11 +1,43 @@
 #include "panel/qt_ui_ports.h"
 
+#include <QGuiApplication>
 #include <QMessageBox>
+#ifdef NORVEX_HAVE_QTDBUS
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#endif
 
+#include "panel/about_box.h"
 #include "panel/app_icon.h"
-#include "shell/tray_model.h"
 
 namespace norvex {
+namespace {
+
+// Qt's tray goes through StatusNotifierItem whenever a watcher is on the session bus, and X11's
+// XEmbed tray only on xcb otherwise; it decides once, at the first icon, as this does.
+TrayHost DetectTrayHost() {
+#ifdef NORVEX_HAVE_QTDBUS
+    if (QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface()) {
+        if (bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")))
+            return TrayHost::kActivationOnly;
+    }
+#endif
+    return QGuiApplication::platformName() == QLatin1String("xcb") ? TrayHost::kXEmbed
+                                                                   : TrayHost::kActivationOnly;
+}
+
+TrayClick ClickOf(QSystemTrayIcon::ActivationReason why) {
+    switch (why) {
+        case QSystemTrayIcon::Trigger:
+            return TrayClick::kSingle;
+        case QSystemTrayIcon::DoubleClick:
+            return TrayClick::kDouble;
+        default:
+            return TrayClick::kOther;
+    }
+}
+
+}  // namespace
 
 void QtMessageBoxes::Inform(QWidget* parent, const QString& caption, const QString& text,
                             bool stopIcon) {
@@ -22,12 +54,21 @@ bool QtMessageBoxes::AskYesNo(QWidget* parent, const QString& caption, const QSt
     return box.exec() == QMessageBox::Yes;
 }
 
-QtTrayIcon::QtTrayIcon() {
+QtTrayIcon::QtTrayIcon() : host_(DetectTrayHost()) {
     icon_.setIcon(AppIcon());
     icon_.setToolTip(QString::fromUtf8(kTrayTip));
+    QObject::connect(menu_.addAction(QString::fromUtf8(kTrayRestoreText)), &QAction::triggered,
+                     [this] {
+                         if (onRestoreChosen) onRestoreChosen();
+                     });
+    QObject::connect(menu_.addAction(QString::fromUtf8(kAboutMenuText)), &QAction::triggered,
+                     [this] {
+                         if (onAboutChosen) onAboutChosen();
+                     });
+    icon_.setContextMenu(&menu_);
     QObject::connect(&icon_, &QSystemTrayIcon::activated,
                      [this](QSystemTrayIcon::ActivationReason why) {
-                         if (onActivated) onActivated(why == QSystemTrayIcon::DoubleClick);
+                         if (onActivated) onActivated(ClickOf(why));
                      });
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <QMenu>
 #include <QSystemTrayIcon>
 
 #include "panel/ui_ports.h"
@@ -18,11 +19,14 @@ class QtTrayIcon : public TrayIcon {
 public:
     QtTrayIcon();
     bool Available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+    TrayHost Host() const override { return host_; }
     void Show() override { icon_.show(); }
     void Hide() override { icon_.hide(); }
     void ShowBalloon(const QString& title, const QString& text) override;
 
 private:
+    TrayHost host_;
+    QMenu menu_;  // before the icon that shows it
     QSystemTrayIcon icon_;
 };
 

@@ -62,4 +62,8 @@ void QueuedPanelView::SetBusy(bool busy) {
     Post([busy](MainWindow& w) { w.SetBusy(busy); });
 }
 
+void QueuedPanelView::EndProgram() {
+    Post([](MainWindow& w) { w.EndProgram(); });
+}
+
 }  // namespace norvex

@@ -25,6 +25,7 @@ public:
     void ShowDiagnostic(const std::string& line) override;
     void SetStatusTimer(bool on) override;
     void SetBusy(bool busy) override;
+    void EndProgram() override;
 
 private:
     template <typename F>

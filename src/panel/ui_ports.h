@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "shell/panel_config.h"
+#include "shell/tray_model.h"
 
 class QWidget;
 
@@ -25,11 +26,16 @@ class TrayIcon {
 public:
     virtual ~TrayIcon() = default;
     virtual bool Available() const = 0;
+    // Which clicks the desktop's tray reports (fixed for the process).
+    virtual TrayHost Host() const = 0;
     virtual void Show() = 0;
     virtual void Hide() = 0;
     virtual void ShowBalloon(const QString& title, const QString& text) = 0;
-    // Called with true for a double click, false for any other activation.
-    std::function<void(bool doubleClick)> onActivated;
+    // The icon was clicked.
+    std::function<void(TrayClick)> onActivated;
+    // The icon's context menu: its restore entry and its about entry.
+    std::function<void()> onRestoreChosen;
+    std::function<void()> onAboutChosen;
 };
 
 // The Start/Stop control as the window drives it (the service control behind it decides

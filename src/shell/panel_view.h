@@ -40,6 +40,10 @@ public:
     virtual void SetStatusTimer(bool on) = 0;
     // A web request of the start action is under way (a window shows a busy cursor).
     virtual void SetBusy(bool busy) = 0;
+    // The engine cannot run at all (its own resources could not be set up): the program ends
+    // once the calls before this one have been shown and answered, with status 0 and without
+    // saving anything.
+    virtual void EndProgram() = 0;
 };
 
 }  // namespace norvex

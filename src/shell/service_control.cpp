@@ -188,8 +188,10 @@ void ServiceControl::OnState(const EngineStatus& status) {
             view_.SetStartButton(kTextRunning, true);
             return;
         case EngineState::kConnected:
-            if (inTray_.load(std::memory_order_relaxed)) return;
-            view_.InvertStartButton();
+            // the fault a notice reported is over: the button is rewritten in the tray too, or
+            // a restored window would still show the red notice of an outage long healed; only
+            // the flash, which nobody would see, is left out
+            if (!inTray_.load(std::memory_order_relaxed)) view_.InvertStartButton();
             view_.SetStartButton(kTextRunning, true);
             return;
         case EngineState::kLoggedIn:
@@ -261,6 +263,8 @@ void ServiceControl::ShowStopped(const EngineStatus& status) {
     runLive_ = false;
     view_.SetStartButton(kTextStopped, true);
     view_.EnableChoosers(true);
+    // no later start could do better, and the message has told the user the program closes
+    if (status.stopReason == StopReason::kStartFailed) view_.EndProgram();
 }
 
 void ServiceControl::OnRelayHeard(const RelayHeard& heard) {

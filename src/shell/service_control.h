@@ -72,8 +72,9 @@ public:
     // Blocks until the engine's thread has ended.
     void JoinEngine() { engine_.Join(); }
 
-    // The window is hidden in the tray: connects then raise no notice and do not touch the
-    // button.  Any thread.
+    // The window is hidden in the tray: failed connects then raise no notice and a connect
+    // does not flash the button (it still rewrites it, which clears an earlier notice).  Any
+    // thread.
     void SetInTray(bool inTray) { inTray_.store(inTray, std::memory_order_relaxed); }
 
     const RelayEngine& Engine() const { return engine_; }

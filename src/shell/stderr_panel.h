@@ -30,6 +30,8 @@ public:
     void ShowDiagnostic(const std::string& line) override;
     void SetStatusTimer(bool on) override { timerOn_.store(on, std::memory_order_relaxed); }
     void SetBusy(bool) override {}
+    // norvexd ends with its run in any case, and the message line has said why.
+    void EndProgram() override {}
     bool StatusTimerOn() const { return timerOn_.load(std::memory_order_relaxed); }
 
     // The relay list as it stands (for the status rule and tests).

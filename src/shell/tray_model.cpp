@@ -8,8 +8,26 @@ bool TrayModel::OnMinimised(bool trayAvailable) {
     return true;
 }
 
-bool TrayModel::OnIconActivated(bool doubleClick) {
-    if (!inTray_ || !doubleClick) return false;
+bool TrayModel::Restores(TrayClick click) const {
+    switch (click) {
+        case TrayClick::kDouble:
+            return true;
+        case TrayClick::kSingle:
+            return host_ == TrayHost::kActivationOnly;
+        case TrayClick::kOther:
+            break;
+    }
+    return false;
+}
+
+bool TrayModel::OnIconActivated(TrayClick click) {
+    if (!inTray_ || !Restores(click)) return false;
+    inTray_ = false;
+    return true;
+}
+
+bool TrayModel::OnRestoreChosen() {
+    if (!inTray_) return false;
     inTray_ = false;
     return true;
 }

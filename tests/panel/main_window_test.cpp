@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -17,6 +18,7 @@
 
 #include "panel/about_box.h"
 #include "panel/monitor_window.h"
+#include "panel/qt_ui_ports.h"
 #include "panel/start_button.h"
 #include "panel_fakes.h"
 #include "shell/close_rule.h"
@@ -73,7 +75,9 @@ class MainWindowTest : public QObject {
         bool closed = false;
         std::unique_ptr<MainWindow> window;
 
-        explicit Rig(PanelConfig config, std::vector<SerialPortEntry> ports = {}) {
+        explicit Rig(PanelConfig config, std::vector<SerialPortEntry> ports = {},
+                     TrayHost host = TrayHost::kXEmbed) {
+            tray.host = host;
             window = std::make_unique<MainWindow>(
                 std::move(config), MainWindowDeps{boxes, tray, dialogs, Path(), std::move(ports),
                                                   [this] { closed = true; }});
@@ -226,11 +230,28 @@ private slots:
         w.ShowNotice(QStringLiteral("警告"), QStringLiteral("网络故障,重连中.."));
         QCOMPARE(rig.tray.balloons.size(), size_t(1));
         QVERIFY(w.StartStopButton()->NoticeText().isEmpty());
-        rig.tray.onActivated(false);  // a single click does nothing
+        rig.tray.onActivated(TrayClick::kSingle);  // a single click does nothing
+        rig.tray.onActivated(TrayClick::kOther);
         QVERIFY(!w.isVisible());
-        rig.tray.onActivated(true);
+        rig.tray.onActivated(TrayClick::kDouble);
         QVERIFY(w.isVisible() && !w.isMinimized());
         QVERIFY(!rig.tray.visible && !rig.service.inTray);
+        // the icon's menu restores too, and a second minimise docks one icon again
+        w.showMinimized();
+        QTRY_VERIFY(!w.isVisible());
+        QCOMPARE(rig.tray.shows, 2);
+        rig.tray.onRestoreChosen();
+        QVERIFY(w.isVisible() && !w.isMinimized() && !rig.tray.visible);
+        rig.tray.onRestoreChosen();  // no icon any more: nothing
+        QCOMPARE(rig.tray.shows, 2);
+
+        // a host that reports only activations restores on one
+        Rig sni(Stored(), {}, TrayHost::kActivationOnly);
+        sni.window->show();
+        sni.window->showMinimized();
+        QTRY_VERIFY(!sni.window->isVisible());
+        sni.tray.onActivated(TrayClick::kSingle);
+        QVERIFY(sni.window->isVisible() && !sni.tray.visible && !sni.service.inTray);
 
         Rig noTray(Stored());
         noTray.tray.available = false;
@@ -260,6 +281,88 @@ private slots:
         QCOMPARE(ReadFile(rig.Path()),
                  std::string("/dev/ttyB\r\n/dev/gone\r\n202\r\n101,pump,pw1\r\n202,tank,pw2\r\n"));
         QCOMPARE(rig.boxes.shown.size(), size_t(2));
+    }
+
+    // Return and Enter press the focused button and nothing else; only the close rule closes.
+    void returnAndEnterPressTheFocusedButtonAndNeverClose() {
+        enum class Focus { kStart, kDetails, kChooser };
+        struct Case {
+            const char* name;
+            bool running;
+            Focus focus;
+            Qt::Key key;
+        };
+        const Case cases[] = {
+            {"stopped, Start", false, Focus::kStart, Qt::Key_Return},
+            {"stopped, Start, Enter", false, Focus::kStart, Qt::Key_Enter},
+            {"stopped, Details", false, Focus::kDetails, Qt::Key_Return},
+            {"running, Start", true, Focus::kStart, Qt::Key_Return},
+            {"running, Details", true, Focus::kDetails, Qt::Key_Enter},
+            {"stopped, chooser", false, Focus::kChooser, Qt::Key_Return},
+        };
+        for (const Case& c : cases) {
+            Rig rig(Stored());
+            MainWindow& w = *rig.window;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            rig.service.active = c.running;
+            rig.boxes.answer = false;
+            QWidget* target = c.focus == Focus::kStart ? w.StartStopButton()
+                              : c.focus == Focus::kDetails
+                                  ? static_cast<QWidget*>(w.DetailsButton())
+                                  : w.NetPortChooser();
+            target->setFocus();
+            QCOMPARE(QApplication::focusWidget(), target);
+            QTest::keyClick(target, c.key);
+            QVERIFY2(w.isVisible() && !rig.closed, c.name);
+            QVERIFY2(rig.boxes.shown.empty(), c.name);  // never the close refusal
+            QVERIFY2(ReadFile(rig.Path()).empty(), c.name);
+            const bool start = c.focus == Focus::kStart;
+            QCOMPARE(rig.service.clickedGroup, start ? 1 : -2);
+            QCOMPARE(rig.boxes.asked.size(), size_t(start && c.running ? 1 : 0));
+            QCOMPARE(rig.dialogs.details.size(), size_t(c.focus == Focus::kDetails ? 1 : 0));
+        }
+    }
+
+    // Escape is a cancel: in the main window that is a close request under the close rule, in
+    // the about box and the message boxes it dismisses them with their negative answer.
+    void escapeCancelsTheWindowAndEachDialog() {
+        Rig rig(Stored());
+        MainWindow& w = *rig.window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.StartStopButton()->setFocus();
+        QTest::keyClick(w.StartStopButton(), Qt::Key_Escape);
+        QVERIFY(rig.closed);
+        QVERIFY(!ReadFile(rig.Path()).empty());
+
+        // each dialog is ended by force when Escape left it open: the check fails, never hangs
+        int aboutResult = -1;
+        test::WhenModal<AboutBox>([](AboutBox* box) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            if (box->isVisible()) box->done(QDialog::Accepted);
+        });
+        {
+            AboutBox box(nullptr);
+            aboutResult = box.exec();
+        }
+        QCOMPARE(aboutResult, int(QDialog::Rejected));
+
+        QtMessageBoxes boxes;
+        test::WhenModal<QMessageBox>([](QMessageBox* box) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            if (box->isVisible()) box->done(QMessageBox::Yes);
+        });
+        QVERIFY(!boxes.AskYesNo(nullptr, QStringLiteral("提示"),
+                                QStringLiteral("服务正在运行，是否要停止？")));
+        bool dismissed = false;
+        test::WhenModal<QMessageBox>([&](QMessageBox* box) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            dismissed = !box->isVisible();
+            if (!dismissed) box->done(QMessageBox::Ok);
+        });
+        boxes.Inform(nullptr, QStringLiteral("NorvexPanel"), QStringLiteral("x"), false);
+        QVERIFY(dismissed);
     }
 
     void aConfigurationThatCannotBeCreatedIsReportedAndTheWindowCloses() {
@@ -292,6 +395,25 @@ private slots:
         w.ShowMessage(QStringLiteral("NorvexPanel"), QStringLiteral("Group:202(tank) ..."));
         QVERIFY(!visibleDuringBox);
         QTRY_VERIFY(w.isVisible());
+    }
+
+    // The end comes behind its message, even when the box's own loop delivers it early, and
+    // nothing is saved.
+    void endProgramWaitsForTheOpenMessageAndSavesNothing() {
+        Rig rig(Stored());
+        MainWindow& w = *rig.window;
+        bool closedDuringBox = true;
+        rig.boxes.onInform = [&] {
+            w.EndProgram();
+            closedDuringBox = rig.closed;
+        };
+        w.ShowMessage(QStringLiteral("NorvexPanel"), QStringLiteral("系统错误！程序将关闭"));
+        QVERIFY(!closedDuringBox);
+        QVERIFY(rig.closed);
+        QVERIFY(!w.isVisible());
+        QTest::qWait(20);
+        QVERIFY(!w.isVisible());  // a pending show does not bring it back
+        QVERIFY(ReadFile(rig.Path()).empty());
     }
 
     void shutdownStopsWaitsAndSaves() {

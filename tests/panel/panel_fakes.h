@@ -39,12 +39,14 @@ public:
 class FakeTray : public TrayIcon {
 public:
     bool Available() const override { return available; }
+    TrayHost Host() const override { return host; }
     void Show() override { ++shows, visible = true; }
     void Hide() override { visible = false; }
     void ShowBalloon(const QString& title, const QString& text) override {
         balloons.push_back({title, text});
     }
     bool available = true;
+    TrayHost host = TrayHost::kXEmbed;
     bool visible = false;
     int shows = 0;
     std::vector<ShownBox> balloons;

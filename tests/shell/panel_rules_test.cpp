@@ -105,20 +105,47 @@ TEST(PanelOptions, ConfigFileOrTheUsersDefault) {
     EXPECT_EQ(ParsePanelOptions({}).configPath, "/cfg-home/norvex/NorvexPanel.cfg");
 }
 
-TEST(TrayModel, OneIconWhileHiddenAndOnlyADoubleClickRestores) {
+TEST(TrayModel, OneIconWhileHiddenAndNoTrayMeansAPlainMinimise) {
     TrayModel tray;
-    EXPECT_FALSE(tray.OnIconActivated(true));  // no icon yet
+    EXPECT_FALSE(tray.OnIconActivated(TrayClick::kDouble));  // no icon yet
+    EXPECT_FALSE(tray.OnRestoreChosen());
     EXPECT_TRUE(tray.OnMinimised(true));
     EXPECT_FALSE(tray.OnMinimised(true));  // never a second icon
-    EXPECT_FALSE(tray.OnIconActivated(false));
     EXPECT_TRUE(tray.InTray());
-    EXPECT_TRUE(tray.OnIconActivated(true));
+    EXPECT_TRUE(tray.OnRestoreChosen());
     EXPECT_FALSE(tray.InTray());
+    EXPECT_FALSE(tray.OnRestoreChosen());
     EXPECT_TRUE(tray.OnMinimised(true));  // and again
 
-    TrayModel noTray;
+    TrayModel noTray(TrayHost::kActivationOnly);
     EXPECT_FALSE(noTray.OnMinimised(false));
     EXPECT_FALSE(noTray.InTray());
+    EXPECT_FALSE(noTray.OnIconActivated(TrayClick::kSingle));
+}
+
+// Which touch of the icon restores the window, by the kind of tray.
+TEST(TrayModel, XEmbedRestoresOnADoubleClickAnActivationOnlyHostOnAnyActivation) {
+    struct Case {
+        TrayHost host;
+        TrayClick click;
+        bool restores;
+    };
+    const Case cases[] = {
+        {TrayHost::kXEmbed, TrayClick::kSingle, false},
+        {TrayHost::kXEmbed, TrayClick::kOther, false},
+        {TrayHost::kXEmbed, TrayClick::kDouble, true},
+        {TrayHost::kActivationOnly, TrayClick::kSingle, true},
+        {TrayHost::kActivationOnly, TrayClick::kOther, false},
+        {TrayHost::kActivationOnly, TrayClick::kDouble, true},
+    };
+    for (const Case& c : cases) {
+        TrayModel tray(c.host);
+        ASSERT_TRUE(tray.OnMinimised(true));
+        EXPECT_EQ(tray.OnIconActivated(c.click), c.restores)
+            << static_cast<int>(c.host) << "/" << static_cast<int>(c.click);
+        EXPECT_EQ(tray.InTray(), !c.restores);
+        if (c.restores) EXPECT_FALSE(tray.OnIconActivated(c.click));  // the icon is gone
+    }
 }
 
 TEST(BalloonGate, DropsTheSameBalloonWhileItShows) {

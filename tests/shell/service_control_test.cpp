@@ -3,11 +3,14 @@
 #include "shell/service_control.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -73,6 +76,7 @@ public:
     void ShowDiagnostic(const std::string& l) override { record.ShowDiagnostic(l); }
     void SetStatusTimer(bool on) override { record.SetStatusTimer(on); }
     void SetBusy(bool b) override { record.SetBusy(b); }
+    void EndProgram() override { record.EndProgram(); }
 
     bool WaitHeld() {
         std::unique_lock lock(mu);
@@ -192,6 +196,56 @@ TEST_F(ControlTest, PortThatCannotBeOpenedIsToldOnce) {
                         "3.是否其它软件打开该串口端口。",
                         kStopped, "choosers|1"}));
     EXPECT_TRUE(control.TimerActive());  // only a confirmed stop ends the timer
+}
+
+// An engine whose own resources could not be set up (here: no descriptor left for its wake-up)
+// cannot run at all; the start says so with the closing message and ends the program.
+TEST_F(ControlTest, AnEngineThatCannotBeSetUpEndsTheProgram) {
+    // the sanitizers' type checks want a pipe the first time they meet a type: meet them now
+    ServiceSite site = Site(unreachable);
+    { ServiceControl warmUp(view, groups, "app", site); }
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = ::dup(0);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree);  // every descriptor below is in use
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    auto control = std::make_unique<ServiceControl>(view, groups, "app", site);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+    ASSERT_EQ(control->Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    control->JoinEngine();
+    auto calls = view.Calls();
+    ASSERT_GE(calls.size(), 4u);
+    std::vector<std::string> tail(calls.end() - 4, calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"message|app|系统错误！程序将关闭", kStopped,
+                                              "choosers|1", "end-program"}));
+    EXPECT_FALSE(control->RunActive());
+}
+
+// A notice painted before the window went to the tray ends with the outage it reported: the
+// reconnect rewrites the button there too (without the flash), so a restore shows no stale red.
+TEST_F(ControlTest, AReconnectInTheTrayClearsTheNoticeOfTheOutage) {
+    MosquittoBroker broker;
+    ASSERT_TRUE(broker.Start());
+    ServiceControl control(view, groups, "app", Site(broker.Port()));
+    ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    auto subscribed = [&](uint64_t n) {
+        return WaitUntil([&] { return control.Engine().Counters().Snapshot().subscriptions == n; },
+                         10s);
+    };
+    ASSERT_TRUE(subscribed(1));
+    broker.Stop();
+    ASSERT_TRUE(WaitUntil([&] { return view.Count("notice|警告|网络故障,重连中..") >= 1; }, 10s));
+    control.SetInTray(true);
+    view.Clear();
+    ASSERT_TRUE(broker.Restart());
+    ASSERT_TRUE(subscribed(2));
+    EXPECT_EQ(view.Count(kRunning), 1u);
+    EXPECT_EQ(view.Count("invert"), 0u);
+    EXPECT_EQ(view.Count("notice|"), 0u);
 }
 
 // Relay rows: "--" until heard, "online" from a baseinfo, then the timer's √ and, once the

@@ -37,6 +37,7 @@ public:
     void ShowDiagnostic(const std::string& line) override { Add("diagnostic|" + line); }
     void SetStatusTimer(bool on) override { Add(std::string("timer|") + (on ? "1" : "0")); }
     void SetBusy(bool busy) override { Add(std::string("busy|") + (busy ? "1" : "0")); }
+    void EndProgram() override { Add("end-program"); }
 
     std::vector<std::string> Calls() const {
         std::lock_guard<std::mutex> lock(mu_);

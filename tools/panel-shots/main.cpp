@@ -37,6 +37,7 @@ public:
 class NoTray : public TrayIcon {
 public:
     bool Available() const override { return false; }
+    TrayHost Host() const override { return TrayHost::kXEmbed; }
     void Show() override {}
     void Hide() override {}
     void ShowBalloon(const QString&, const QString&) override {}
