@@ -170,7 +170,11 @@ void MainWindow::FillChoosers() {
     for (const auto& [box, stored] : ports) {
         PortChooserFill fill =
             FillPortChooser(deps_.ports, *stored, box == netPort_ ? virtualPort : std::string());
-        for (const std::string& item : fill.items) box->addItem(ToQ(item));
+        for (size_t i = 0; i < fill.items.size(); ++i) {
+            box->addItem(ToQ(fill.items[i]));
+            if (!fill.toolTips[i].empty())
+                box->setItemData(static_cast<int>(i), ToQ(fill.toolTips[i]), Qt::ToolTipRole);
+        }
         box->setCurrentIndex(fill.selected);
     }
     FillGroupChooser(chooser_.GroupIndex());

@@ -34,7 +34,8 @@ constexpr auto kTimerPeriod = std::chrono::milliseconds(1000);
 
 int ListPorts() {
     for (const SerialPortEntry& p : EnumSerialPorts()) {
-        std::printf("%s\t%s\n", p.portName.c_str(), p.deviceName.c_str());
+        std::printf("%s\t%s%s%s\n", p.portName.c_str(), p.deviceName.c_str(),
+                    p.kernelName.empty() ? "" : "\t", p.kernelName.c_str());
     }
     return 0;
 }

@@ -10,7 +10,8 @@ namespace norvex {
 const char kNorvexdUsage[] =
     "usage: norvexd [--config FILE] [OPTION...]   run the service for the configuration's current\n"
     "                                             group\n"
-    "       norvexd --list-ports      list the serial ports this machine offers\n"
+    "       norvexd --list-ports      list the serial ports this machine offers: port name,\n"
+    "                                 driver and, for a link, the kernel name behind it\n"
     "       norvexd --help | --version\n"
     "\n"
     "Options:\n"
@@ -31,7 +32,9 @@ const char kNorvexdUsage[] =
     "after such a stop, nonzero when the service could not start or ended by itself.\n"
     "Environment: NORVEX_BROKER (host:port, 127.0.0.1:6002), NORVEX_PRODUCT_ID (MQTT user),\n"
     "NORVEX_GROUP_SERVICE (host:port, 127.0.0.1:50001), NORVEX_SERIAL_PORTS (extra port paths\n"
-    "or globs, colon-separated).\n";
+    "or globs, colon-separated, such as socat's pty links: \"/tmp/ttyV*\").\n"
+    "USB adapters are listed by their /dev/serial/by-id names, which stay with the adapter when\n"
+    "it is plugged in again; a configured kernel name (/dev/ttyUSB0) keeps working as it is.\n";
 
 namespace {
 

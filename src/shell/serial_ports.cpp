@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string_view>
 #include <system_error>
 
@@ -68,7 +69,42 @@ bool HasRealUart(const fs::path& ttyDir) {
     return static_cast<bool>(in >> type) && type != 0;
 }
 
-void AddKernelPorts(const std::string& sysfsRoot, std::vector<SerialPortEntry>& out) {
+// The null-modem pair driver registers its ttys without a parent device, so no driver link
+// tells them apart from consoles; their name does.
+bool IsNullModemEnd(std::string_view name) {
+    if (name.size() <= 3 || name.substr(0, 3) != "tnt") return false;
+    return std::all_of(name.begin() + 3, name.end(),
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Kernel tty name -> its by-id link; of several links to one tty the first in name order.
+std::map<std::string, std::string> StableNames(const fs::path& devRoot) {
+    std::error_code ec;
+    std::vector<fs::path> links;
+    for (fs::directory_iterator it(devRoot / "serial" / "by-id", ec), end; !ec && it != end;
+         it.increment(ec)) {
+        links.push_back(it->path());
+    }
+    std::sort(links.begin(), links.end());
+    std::map<std::string, std::string> names;
+    for (const fs::path& link : links) {
+        fs::path target = fs::read_symlink(link, ec);
+        if (!ec) names.emplace(target.filename().string(), link.string());
+    }
+    return names;
+}
+
+SerialPortEntry KernelEntry(const std::string& driver, const std::string& name,
+                            const std::string& devRoot,
+                            const std::map<std::string, std::string>& stable) {
+    std::string node = devRoot + "/" + name;
+    auto link = stable.find(name);
+    if (link == stable.end()) return {driver, node, {}};
+    return {driver, link->second, node};
+}
+
+void AddKernelPorts(const std::string& sysfsRoot, const std::string& devRoot,
+                    std::vector<SerialPortEntry>& out) {
     std::error_code ec;
     std::vector<std::string> names;
     for (fs::directory_iterator it(fs::path(sysfsRoot) / "class" / "tty", ec), end;
@@ -77,13 +113,14 @@ void AddKernelPorts(const std::string& sysfsRoot, std::vector<SerialPortEntry>& 
     }
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
+    const std::map<std::string, std::string> stable = StableNames(devRoot);
     for (const std::string& name : names) {
         if (out.size() >= kMaxSerialPorts) return;
         fs::path dir = fs::path(sysfsRoot) / "class" / "tty" / name;
-        std::string driver = DriverName(dir);
+        std::string driver = IsNullModemEnd(name) ? "null-modem" : DriverName(dir);
         if (driver.empty()) continue;  // consoles, ptys and other ttys without hardware
         if (name.rfind("ttyS", 0) == 0 && !HasRealUart(dir)) continue;
-        out.push_back({driver, "/dev/" + name});
+        out.push_back(KernelEntry(driver, name, devRoot, stable));
     }
 }
 
@@ -115,7 +152,9 @@ void AddPatternPorts(const std::string& patterns, std::vector<SerialPortEntry>& 
                       [](const std::string& a, const std::string& b) { return NaturalLess(a, b); });
             for (const std::string& p : paths) {
                 if (out.size() >= kMaxSerialPorts) break;
-                if (IsCharacterDevice(p.c_str())) out.push_back({ResolvedPath(p.c_str()), p});
+                if (!IsCharacterDevice(p.c_str())) continue;
+                std::string node = ResolvedPath(p.c_str());
+                out.push_back({node, p, node == p ? std::string() : node});
             }
         }
         ::globfree(&g);
@@ -125,16 +164,17 @@ void AddPatternPorts(const std::string& patterns, std::vector<SerialPortEntry>& 
 }  // namespace
 
 std::vector<SerialPortEntry> EnumSerialPorts(const std::string& sysfsRoot,
+                                             const std::string& devRoot,
                                              const std::string& extraPatterns) {
     std::vector<SerialPortEntry> ports;
-    AddKernelPorts(sysfsRoot, ports);
+    AddKernelPorts(sysfsRoot, devRoot, ports);
     AddPatternPorts(extraPatterns, ports);
     return ports;
 }
 
 std::vector<SerialPortEntry> EnumSerialPorts() {
     const char* extra = std::getenv("NORVEX_SERIAL_PORTS");
-    return EnumSerialPorts("/sys", extra ? extra : "");
+    return EnumSerialPorts("/sys", "/dev", extra ? extra : "");
 }
 
 }  // namespace norvex

@@ -95,7 +95,7 @@ class MainWindowTest : public QObject {
         return c;
     }
     static std::vector<SerialPortEntry> Ports() {
-        return {{"d", "/dev/ttyA"}, {"d", "/dev/ttyB"}, {"d", "/dev/ttyB"}};
+        return {{"d", "/dev/ttyA", "/dev/ttyUSB7"}, {"d", "/dev/ttyB"}, {"d", "/dev/ttyB"}};
     }
 
 private slots:
@@ -130,6 +130,10 @@ private slots:
         QCOMPARE(w.NetPortChooser()->currentIndex(), 2);   // the last exact match
         QCOMPARE(w.AppPortChooser()->currentIndex(), -1);  // missing
         QCOMPARE(w.Config().appPortName, std::string("/dev/gone"));
+        for (QComboBox* box : {w.NetPortChooser(), w.AppPortChooser()}) {
+            QCOMPARE(box->itemData(0, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyUSB7"));
+            QVERIFY(!box->itemData(1, Qt::ToolTipRole).isValid());  // the name is the node
+        }
         QCOMPARE(Items(w.GroupChooserBox()),
                  (QStringList{"101(pump)", "202(tank)", "[..添加已有的群..]"}));
         QCOMPARE(w.GroupChooserBox()->currentIndex(), 1);

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "shell/group_chooser.h"
 #include "shell/port_chooser.h"
+#include "support/text_file.h"
 
 namespace norvex {
 namespace {
@@ -48,6 +52,47 @@ TEST(PortChooser, OffersTheVirtualPortLastWhenGiven) {
         EXPECT_EQ(fill.items, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1", pty}));
         EXPECT_EQ(fill.selected, c.selected) << c.stored;
     }
+}
+
+// A stored name may be the stable link, the kernel node behind it, or another link to that
+// node; exact names win over the same node.
+TEST(PortChooser, StoredKernelNameOrLinkSelectsThePortListedUnderItsStableName) {
+    namespace fs = std::filesystem;
+    test::TempDir tmp;
+    const std::string usb = tmp.File("ttyUSB0"), uart = tmp.File("ttyS0");
+    const std::string byId = tmp.File("by-id/usb-FTDI_A1"), byPath = tmp.File("by-path/pci-1");
+    std::ofstream(usb).put('\n');
+    std::ofstream(uart).put('\n');
+    fs::create_directories(tmp.File("by-id"));
+    fs::create_directories(tmp.File("by-path"));
+    fs::create_symlink("../ttyUSB0", byId);
+    fs::create_symlink("../ttyUSB0", byPath);
+    fs::create_symlink("ttyS0", tmp.File("uart-link"));
+    fs::create_symlink("ttyUSB9", tmp.File("gone-link"));
+
+    const std::vector<SerialPortEntry> stable = {{"ftdi_sio", byId, usb}, {"serial8250", uart}};
+    const std::vector<SerialPortEntry> both = {{"ftdi_sio", byId, usb}, {usb, usb}};
+    struct Case {
+        const std::vector<SerialPortEntry>& ports;
+        std::string stored;
+        int selected;
+    } cases[] = {
+        {stable, byId, 0},
+        {stable, usb, 0},
+        {stable, byPath, 0},
+        {stable, uart, 1},
+        {stable, tmp.File("uart-link"), 1},
+        {stable, tmp.File("ttyUSB9"), -1},
+        {stable, tmp.File("gone-link"), -1},
+        {both, usb, 1},
+        {both, byId, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FillPortChooser(c.ports, c.stored).selected, c.selected) << c.stored;
+    }
+    PortChooserFill fill = FillPortChooser(stable, usb, "pty:/tmp/x");
+    EXPECT_EQ(fill.items, (std::vector<std::string>{byId, uart, "pty:/tmp/x"}));
+    EXPECT_EQ(fill.toolTips, (std::vector<std::string>{usb, "", ""}));
 }
 
 PanelConfig TwoGroups(const std::string& stored) {

@@ -14,11 +14,22 @@ namespace {
 namespace fs = std::filesystem;
 
 // A sysfs look-alike: class/tty/NAME/device links into devices/, whose driver links point
-// into bus/BUS/drivers/DRIVER, as the kernel lays them out.
+// into bus/BUS/drivers/DRIVER, as the kernel lays them out; beside it a dev/ folder with the
+// serial/by-id links udev makes.
 class FakeSysfs {
 public:
-    FakeSysfs() { fs::create_directories(root_ / "class" / "tty"); }
+    FakeSysfs() {
+        fs::create_directories(root_ / "class" / "tty");
+        fs::create_directories(Dev() + "/serial/by-id");
+    }
     std::string Root() const { return root_.string(); }
+    std::string Dev() const { return (root_ / "dev").string(); }
+    std::string ById(const std::string& link) const { return Dev() + "/serial/by-id/" + link; }
+
+    // udev's relative link, as in /dev/serial/by-id.
+    void AddStableName(const std::string& link, const std::string& tty) {
+        fs::create_symlink("../../" + tty, ById(link));
+    }
 
     // A tty with no hardware behind it (virtual console, ptmx).
     void AddBareTty(const std::string& name) { fs::create_directories(TtyDir(name)); }
@@ -57,10 +68,18 @@ private:
     fs::path root_ = dir_.Path();
 };
 
-TEST(EnumSerialPorts, ListsAdaptersAndRealUartsInNaturalOrder) {
+TEST(EnumSerialPorts, ListsAdaptersByStableNameRealUartsAndNullModemsInNaturalOrder) {
     FakeSysfs sys;
     sys.AddTty("ttyUSB0", "usb-serial", "ftdi_sio");
+    sys.AddTty("ttyUSB1", "usb-serial", "ch341-uart");  // no by-id link: the kernel name
     sys.AddTty("ttyACM0", "usb", "cdc_acm");
+    sys.AddStableName("usb-FTDI_FT232R_A1-if00-port0", "ttyUSB0");
+    sys.AddStableName("usb-Acme_Modem_7-if00", "ttyACM0");
+    sys.AddStableName("usb-Acme_Modem_7-if02", "ttyACM0");  // of two links, the first
+    sys.AddBareTty("tnt1");
+    sys.AddBareTty("tnt0");
+    sys.AddBareTty("tnt");
+    sys.AddBareTty("tntx");
     sys.AddUartSlot("ttyS0", 4);
     sys.AddUartSlot("ttyS1", 0);  // slot without a UART
     sys.AddUartSlot("ttyS10", 4);
@@ -69,22 +88,29 @@ TEST(EnumSerialPorts, ListsAdaptersAndRealUartsInNaturalOrder) {
     sys.AddBareTty("ptmx");
     sys.AddBareTty("console");
 
+    const std::string dev = sys.Dev();
     std::vector<SerialPortEntry> expected = {
-        {"cdc_acm", "/dev/ttyACM0"},   {"serial8250", "/dev/ttyS0"}, {"serial8250", "/dev/ttyS2"},
-        {"serial8250", "/dev/ttyS10"}, {"ftdi_sio", "/dev/ttyUSB0"},
+        {"null-modem", dev + "/tnt0"},
+        {"null-modem", dev + "/tnt1"},
+        {"cdc_acm", sys.ById("usb-Acme_Modem_7-if00"), dev + "/ttyACM0"},
+        {"serial8250", dev + "/ttyS0"},
+        {"serial8250", dev + "/ttyS2"},
+        {"serial8250", dev + "/ttyS10"},
+        {"ftdi_sio", sys.ById("usb-FTDI_FT232R_A1-if00-port0"), dev + "/ttyUSB0"},
+        {"ch341-uart", dev + "/ttyUSB1"},
     };
-    EXPECT_EQ(EnumSerialPorts(sys.Root(), ""), expected);
-    EXPECT_EQ(EnumSerialPorts(sys.Root(), ""), expected) << "the order is stable";
+    EXPECT_EQ(EnumSerialPorts(sys.Root(), dev, ""), expected);
+    EXPECT_EQ(EnumSerialPorts(sys.Root(), dev, ""), expected) << "the order is stable";
 }
 
 TEST(EnumSerialPorts, MissingSysfsGivesNothingAndTheListStopsAt256) {
-    EXPECT_TRUE(EnumSerialPorts("/nonexistent/sysfs", "").empty());
+    EXPECT_TRUE(EnumSerialPorts("/nonexistent/sysfs", "/nonexistent/dev", "").empty());
     FakeSysfs sys;
     for (int i = 0; i < 300; ++i) sys.AddTty("ttyUSB" + std::to_string(i), "usb-serial", "pl2303");
-    std::vector<SerialPortEntry> ports = EnumSerialPorts(sys.Root(), "");
+    std::vector<SerialPortEntry> ports = EnumSerialPorts(sys.Root(), sys.Dev(), "");
     ASSERT_EQ(ports.size(), kMaxSerialPorts);
-    EXPECT_EQ(ports.front().portName, "/dev/ttyUSB0");
-    EXPECT_EQ(ports.back().portName, "/dev/ttyUSB255");
+    EXPECT_EQ(ports.front().portName, sys.Dev() + "/ttyUSB0");
+    EXPECT_EQ(ports.back().portName, sys.Dev() + "/ttyUSB255");
 }
 
 TEST(EnumSerialPorts, AddsCharacterDevicesNamedByPathOrGlob) {
@@ -102,12 +128,12 @@ TEST(EnumSerialPorts, AddsCharacterDevicesNamedByPathOrGlob) {
     std::string patterns =
         "::" + (dir / "ttyV*").string() + ":" + (dir / "nothere").string() + ":" + a.SlavePath();
     std::vector<SerialPortEntry> expected = {
-        {"cdc_acm", "/dev/ttyACM0"},
-        {a.SlavePath(), (dir / "ttyV0").string()},
-        {b.SlavePath(), (dir / "ttyV1").string()},
+        {"cdc_acm", sys.Dev() + "/ttyACM0"},
+        {a.SlavePath(), (dir / "ttyV0").string(), a.SlavePath()},
+        {b.SlavePath(), (dir / "ttyV1").string(), b.SlavePath()},
         {a.SlavePath(), a.SlavePath()},
     };
-    EXPECT_EQ(EnumSerialPorts(sys.Root(), patterns), expected);
+    EXPECT_EQ(EnumSerialPorts(sys.Root(), sys.Dev(), patterns), expected);
     std::error_code ec;
     fs::remove_all(dir, ec);
 }
