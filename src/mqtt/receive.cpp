@@ -5,6 +5,7 @@
 #include "mqtt/mqtt_errors.h"
 #include "mqtt/mqtt_pack.h"
 #include "mqtt/mqtt_receive.h"
+#include "mqtt/packet_type.h"
 #include "mqtt/utf8_check.h"
 
 namespace mqtt {
@@ -165,50 +166,38 @@ int32_t RouteSubAck(Session* s, const uint8_t* body, uint32_t length) {
     return Call(s->handlers.OnSubAck, id, body + 2, length - 2);
 }
 
-// The five packets that carry only a non-zero packet id.  PUBREC and PUBREL are answered.
-int32_t RouteIdOnly(Session* s, uint8_t type, const uint8_t* body, uint32_t length) {
+// The packet id of a packet that carries nothing else (1..65535), or kErrMalformed.
+int32_t IdOnly(const uint8_t* body, uint32_t length) {
     if (length != 2) return kErrMalformed;
     uint16_t id = GetU16(body);
-    if (id == 0) return kErrMalformed;
-    const Handlers& h = s->handlers;
-    int32_t r = 0;
-    switch (type) {
-        case 4:
-            return Call(h.OnPubAck, id);
-        case 7:
-            return Call(h.OnPubComp, id);
-        case 11:
-            return Call(h.OnUnsubAck, id);
-        case 5:
-            r = Call(h.OnPubRec, id);
-            return r < 0 ? r : SendAck(s, kPubRel, id);
-        default:
-            r = Call(h.OnPubRel, id);
-            return r < 0 ? r : SendAck(s, kPubComp, id);
-    }
+    return id == 0 ? kErrMalformed : id;
 }
 
-// The exact byte 0 of each accepted type other than PUBLISH; 0 for types never accepted.
-uint8_t ExpectedByte0(uint8_t type) {
+template <typename Slot>
+int32_t RouteId(const Slot& slot, const uint8_t* body, uint32_t length) {
+    int32_t id = IdOnly(body, length);
+    return id < 0 ? id : Call(slot, static_cast<uint16_t>(id));
+}
+
+// PUBREC and PUBREL: the handler first, then the reply that carries the flow on.
+template <typename Slot>
+int32_t RouteIdAndAnswer(Session* s, const Slot& slot, const uint8_t* body, uint32_t length,
+                         uint8_t replyByte0) {
+    int32_t id = IdOnly(body, length);
+    if (id < 0) return id;
+    int32_t r = Call(slot, static_cast<uint16_t>(id));
+    return r < 0 ? r : SendAck(s, replyByte0, static_cast<uint16_t>(id));
+}
+
+// The flag bits MQTT 3.1.1 fixes for every type other than PUBLISH.
+constexpr uint8_t RequiredFlags(PacketType type) {
     switch (type) {
-        case 2:
-            return 0x20;
-        case 4:
-            return 0x40;
-        case 5:
-            return 0x50;
-        case 6:
-            return 0x62;
-        case 7:
-            return 0x70;
-        case 9:
-            return 0x90;
-        case 11:
-            return 0xB0;
-        case 13:
-            return 0xD0;
+        case PacketType::PubRel:
+        case PacketType::Subscribe:
+        case PacketType::Unsubscribe:
+            return 0x02;
         default:
-            return 0;
+            return 0x00;
     }
 }
 
@@ -285,19 +274,34 @@ int32_t HandleBuffered(Session* s, uint8_t** consumed) {
 }  // namespace
 
 int32_t RouteIncoming(Session* s, uint8_t byte0, uint8_t* body, uint32_t remainingLength) {
-    auto type = static_cast<uint8_t>(byte0 >> 4);
-    if (type == 3) return RoutePublish(s, byte0, body, remainingLength);
-    uint8_t expected = ExpectedByte0(type);
-    if (expected == 0 || byte0 != expected) return kErrMalformed;
+    const PacketType type = TypeOf(byte0);
+    if (type != PacketType::Publish && byte0 != Byte0(type, RequiredFlags(type))) {
+        return kErrMalformed;
+    }
+    const Handlers& h = s->handlers;
     switch (type) {
-        case 2:
+        case PacketType::ConnAck:
             return RouteConnAck(s, body, remainingLength);
-        case 9:
+        case PacketType::Publish:
+            return RoutePublish(s, byte0, body, remainingLength);
+        case PacketType::PubAck:
+            return RouteId(h.OnPubAck, body, remainingLength);
+        case PacketType::PubRec:
+            return RouteIdAndAnswer(s, h.OnPubRec, body, remainingLength, kPubRel);
+        case PacketType::PubRel:
+            return RouteIdAndAnswer(s, h.OnPubRel, body, remainingLength, kPubComp);
+        case PacketType::PubComp:
+            return RouteId(h.OnPubComp, body, remainingLength);
+        case PacketType::SubAck:
             return RouteSubAck(s, body, remainingLength);
-        case 13:
-            return remainingLength == 0 ? Call(s->handlers.OnPingResp) : kErrMalformed;
+        case PacketType::UnsubAck:
+            return RouteId(h.OnUnsubAck, body, remainingLength);
+        case PacketType::PingResp:
+            return remainingLength == 0 ? Call(h.OnPingResp) : kErrMalformed;
         default:
-            return RouteIdOnly(s, type, body, remainingLength);
+            // a client is never sent CONNECT, SUBSCRIBE, UNSUBSCRIBE, PINGREQ, DISCONNECT or
+            // the reserved types 0 and 15
+            return kErrMalformed;
     }
 }
 
