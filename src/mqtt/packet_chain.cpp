@@ -61,18 +61,22 @@ IoVec* SessionGatherList(Session* s, uint32_t count) {
 }  // namespace
 
 bool BlockTable::Grow(uint32_t count, uint32_t capacity) {
-    std::unique_ptr<std::unique_ptr<uint8_t[]>[]> slots(new (std::nothrow)
-                                                            std::unique_ptr<uint8_t[]>[capacity]);
-    if (slots == nullptr) return false;
-    for (uint32_t i = 0; i < count; ++i) slots[i] = std::move(slots_[i]);
-    slots_ = std::move(slots);
+    if (capacity > 1) {
+        std::unique_ptr<std::unique_ptr<uint8_t[]>[]> more(
+            new (std::nothrow) std::unique_ptr<uint8_t[]>[capacity - 1]);
+        if (more == nullptr) return false;
+        for (uint32_t i = 1; i < count; ++i) more[i - 1] = std::move(more_[i - 1]);
+        more_ = std::move(more);
+    }
+    present_ = true;
     return true;
 }
 
 uint8_t* BlockTable::Open(uint32_t i, uint32_t size) {
     // operator new's alignment is at least a header's, so the first carving is aligned too
-    slots_[i].reset(new (std::nothrow) uint8_t[size]);
-    return slots_[i].get();
+    std::unique_ptr<uint8_t[]>& slot = i == 0 ? first_ : more_[i - 1];
+    slot.reset(new (std::nothrow) uint8_t[size]);
+    return slot.get();
 }
 
 PacketChunk* NewChunk(PacketChain* chain, uint32_t size) {

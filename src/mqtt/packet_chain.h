@@ -15,20 +15,23 @@ struct PacketChunk {
 };
 
 // The blocks a chain owns, indexed like a plain array of block pointers.  Empty (no table) until
-// the first block opens; destroying or resetting it frees every block.
+// the first block opens; destroying or resetting it frees every block.  The first slot lives
+// inline, so a packet that fits in one block costs one allocation, not two.
 class BlockTable {
 public:
-    uint8_t* operator[](uint32_t i) const { return slots_[i].get(); }
-    friend bool operator==(const BlockTable& t, std::nullptr_t) { return t.slots_ == nullptr; }
+    uint8_t* operator[](uint32_t i) const { return i == 0 ? first_.get() : more_[i - 1].get(); }
+    friend bool operator==(const BlockTable& t, std::nullptr_t) { return !t.present_; }
 
-    // Moves the first `count` blocks into a new table of `capacity` slots; false when out of
+    // Moves the first `count` blocks into a table of `capacity` slots; false when out of
     // memory, the table unchanged then.
     bool Grow(uint32_t count, uint32_t capacity);
     // Allocates a block of `size` bytes into slot i; null when out of memory.
     uint8_t* Open(uint32_t i, uint32_t size);
 
 private:
-    std::unique_ptr<std::unique_ptr<uint8_t[]>[]> slots_;
+    bool present_ = false;
+    std::unique_ptr<uint8_t[]> first_;
+    std::unique_ptr<std::unique_ptr<uint8_t[]>[]> more_;  // slots 1 and up
 };
 
 // An outgoing packet under assembly.  A value-initialised chain is a valid empty one; the chain
