@@ -2,12 +2,13 @@
 #include <cstdint>
 
 #include "mqtt/packet_chain.h"
+#include "mqtt/packet_type.h"
 
 namespace mqtt {
 
-// Packers append one whole packet to `chain` and return 0, or a negative MqttErr_ code.  A packer
-// that fails links nothing (its carved chunks stay unlinked in the chain's blocks until release).
-// Texts are NUL-terminated and at most 65,535 bytes long (a 16-bit length on the wire).
+// Packers append one whole packet to `chain` and return 0, or a negative code of mqtt_errors.h.
+// A packer that fails links nothing (its carved chunks stay unlinked in the chain's blocks until
+// release). Texts are NUL-terminated and at most 65,535 bytes long (a 16-bit length on the wire).
 
 // Writes the MQTT remaining length of `value` at dst (room for 4 bytes); returns the number of
 // bytes written, or kErrTooLong above 268,435,455.
@@ -26,10 +27,10 @@ int32_t BuildPublish(PacketChain* chain, uint16_t packetId, const char* topic,
 int32_t BuildPingReq(PacketChain* chain);
 
 // The 4-byte acknowledgements the receiver sends by itself: byte 0, 0x02, packet id big-endian.
-inline constexpr uint8_t kPubAck = 0x40;
-inline constexpr uint8_t kPubRec = 0x50;
-inline constexpr uint8_t kPubRel = 0x62;
-inline constexpr uint8_t kPubComp = 0x70;
+inline constexpr uint8_t kPubAck = Byte0(PacketType::PubAck);
+inline constexpr uint8_t kPubRec = Byte0(PacketType::PubRec);
+inline constexpr uint8_t kPubRel = Byte0(PacketType::PubRel, 0x02);  // flag bits 0010 required
+inline constexpr uint8_t kPubComp = Byte0(PacketType::PubComp);
 int32_t BuildAck(PacketChain* chain, uint8_t byte0, uint16_t packetId);
 
 }  // namespace mqtt

@@ -1,6 +1,6 @@
 #include "mqtt/mqtt_session.h"
 
-#include <cstdlib>
+#include <new>
 
 #include "mqtt/mqtt_errors.h"
 
@@ -10,11 +10,11 @@ int32_t SetupSession(Session* s, Reader reader, void* readerArg, Writer writer, 
                      const Handlers& handlers) {
     *s = Session{};
     if (reader == nullptr || writer == nullptr) return kErrBadParameter;
-    auto* buffer = static_cast<uint8_t*>(std::malloc(kReceiveBufferSize));
-    if (buffer == nullptr) return kErrNoMemory;
-    s->bufferStart = buffer;
-    s->bufferEnd = buffer + kReceiveBufferSize;
-    s->fillPosition = buffer;
+    s->bufferStorage.reset(new (std::nothrow) uint8_t[kReceiveBufferSize]);
+    if (s->bufferStorage == nullptr) return kErrNoMemory;
+    s->bufferStart = s->bufferStorage.get();
+    s->bufferEnd = s->bufferStart + kReceiveBufferSize;
+    s->fillPosition = s->bufferStart;
     s->readerArg = readerArg;
     s->reader = reader;
     s->writerArg = writerArg;
@@ -24,8 +24,6 @@ int32_t SetupSession(Session* s, Reader reader, void* readerArg, Writer writer, 
 }
 
 void FreeSession(Session* s) {
-    std::free(s->bufferStart);
-    std::free(s->gatherList);
     *s = Session{};
 }
 

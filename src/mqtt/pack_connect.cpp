@@ -19,7 +19,7 @@ constexpr uint16_t kKeepAliveSeconds = 120;
 int32_t ClientIdLength(const char* clientId) {
     if (clientId == nullptr) return kErrBadParameter;
     int32_t n = TextLength(clientId);
-    if (n < 0) return kErrBadParameter;
+    if (n < 0) return n;
     for (int32_t i = 0; i < n; ++i) {
         auto c = static_cast<unsigned char>(clientId[i]);
         bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -46,13 +46,13 @@ int32_t BuildConnect(PacketChain* chain, const char* clientId, const char* userN
     if (idLength < 0) return idLength;
     if (userName == nullptr || password == nullptr) return kErrBadParameter;
     int32_t userLength = TextLength(userName);
-    if (userLength < 0) return kErrBadParameter;
+    if (userLength < 0) return userLength;
     if (Utf8CheckedLength(userName, userLength) != userLength) return kErrNotUtf8;
 
     uint32_t payloadSize = 6u + idLength + userLength + passwordLength;
     PacketChunk* payload = NewChunk(chain, payloadSize);
     if (payload == nullptr) return kErrNoMemory;
-    int32_t r = FillFixedHeader(fixed, 0x10, 10u + payloadSize);
+    int32_t r = FillFixedHeader(fixed, Byte0(PacketType::Connect), 10u + payloadSize);
     if (r < 0) return r;
 
     FillVariableHeader(variable->data);

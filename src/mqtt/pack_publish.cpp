@@ -11,13 +11,13 @@ using namespace pack;
 
 namespace {
 
-constexpr uint8_t kPublishQos1 = 0x32;  // QoS 1, DUP 0, RETAIN 0
+constexpr uint8_t kPublishQos1 = Byte0(PacketType::Publish, 0x02);  // QoS 1, DUP 0, RETAIN 0
 
 // Length of a topic name, or the code that refuses it.  Wildcards belong to filters only.
 int32_t TopicLength(const char* topic) {
     if (topic == nullptr) return kErrBadParameter;
     int32_t n = TextLength(topic);
-    if (n < 0) return kErrBadParameter;
+    if (n < 0) return n;
     if (std::memchr(topic, '#', n) != nullptr || std::memchr(topic, '+', n) != nullptr) {
         return kErrBadParameter;
     }

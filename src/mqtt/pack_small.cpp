@@ -12,7 +12,7 @@ int32_t EncodeRemainingLength(uint8_t* dst, uint32_t value) {
 int32_t BuildPingReq(PacketChain* chain) {
     PacketChunk* chunk = NewChunk(chain, 2);
     if (chunk == nullptr) return kErrNoMemory;
-    chunk->data[0] = 0xC0;
+    chunk->data[0] = Byte0(PacketType::PingReq);
     chunk->data[1] = 0x00;
     AppendChunk(chain, chunk);
     return 0;

@@ -10,7 +10,7 @@ using namespace pack;
 namespace {
 
 // MQTT 3.1.1 requires flag bits 0010 on SUBSCRIBE; a broker closes the connection on 0x80.
-constexpr uint8_t kSubscribeByte0 = 0x82;
+constexpr uint8_t kSubscribeByte0 = Byte0(PacketType::Subscribe, 0x02);
 constexpr uint16_t kSubscribeId = 1;
 constexpr uint8_t kRequestedQos = 2;
 
@@ -18,7 +18,7 @@ constexpr uint8_t kRequestedQos = 2;
 int32_t FilterLength(const char* filter) {
     if (filter == nullptr) return kErrBadParameter;
     int32_t n = TextLength(filter);
-    if (n < 0) return kErrBadParameter;
+    if (n < 0) return n;
     return Utf8CheckedLength(filter, n) == n ? n : kErrNotUtf8;
 }
 

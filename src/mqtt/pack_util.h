@@ -13,10 +13,11 @@ namespace pack {
 inline constexpr uint32_t kMaxText = 65535;                 // a text's length field is 16 bits
 inline constexpr uint32_t kMaxRemainingLength = 268435455;  // four 7-bit groups
 
-// Length of a NUL-terminated text, or -1 when it is longer than a 16-bit length can say.
+// Length of a NUL-terminated text, or kErrBadParameter when it is longer than a 16-bit length
+// can say.
 inline int32_t TextLength(const char* text) {
     size_t n = strnlen(text, kMaxText + 1);
-    return n > kMaxText ? -1 : static_cast<int32_t>(n);
+    return n > kMaxText ? kErrBadParameter : static_cast<int32_t>(n);
 }
 
 inline uint8_t* PutU16(uint8_t* p, uint32_t v) {

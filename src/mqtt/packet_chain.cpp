@@ -1,7 +1,7 @@
 #include "mqtt/packet_chain.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <new>
+#include <utility>
 
 #include "mqtt/mqtt_errors.h"
 #include "mqtt/mqtt_send.h"
@@ -11,6 +11,9 @@ namespace mqtt {
 namespace {
 
 constexpr uint64_t kHeaderSize = sizeof(PacketChunk);
+// Carvings keep every header aligned; on any ABI this is also a multiple of 4.
+constexpr uint64_t kCarveAlign = alignof(PacketChunk) < 4 ? 4 : alignof(PacketChunk);
+static_assert(kCarveAlign % 4 == 0 && (kCarveAlign & (kCarveAlign - 1)) == 0);
 // Chunks a gather list on the stack holds: a packet is a handful, a pass's run a few dozen.
 constexpr uint32_t kStackPairs = 64;
 
@@ -18,13 +21,7 @@ constexpr uint32_t kStackPairs = 64;
 bool GrowBlockTable(PacketChain* chain) {
     uint64_t capacity = 2ull * chain->blockCapacity + 1;
     if (capacity > UINT32_MAX) return false;
-    auto* table = static_cast<uint8_t**>(std::calloc(capacity, sizeof(uint8_t*)));
-    if (table == nullptr) return false;
-    if (chain->blockCount != 0) {
-        std::memcpy(table, chain->blockTable, chain->blockCount * sizeof(uint8_t*));
-    }
-    std::free(chain->blockTable);
-    chain->blockTable = table;
+    if (!chain->blockTable.Grow(chain->blockCount, static_cast<uint32_t>(capacity))) return false;
     chain->blockCapacity = static_cast<uint32_t>(capacity);
     return true;
 }
@@ -33,9 +30,9 @@ bool GrowBlockTable(PacketChain* chain) {
 bool OpenBlock(PacketChain* chain, uint32_t need) {
     if (chain->blockCount == chain->blockCapacity && !GrowBlockTable(chain)) return false;
     uint32_t size = need > kPacketBlockMin ? need : kPacketBlockMin;
-    auto* block = static_cast<uint8_t*>(std::malloc(size));
+    uint8_t* block = chain->blockTable.Open(chain->blockCount, size);
     if (block == nullptr) return false;
-    chain->blockTable[chain->blockCount++] = block;
+    ++chain->blockCount;
     chain->bytesLeft = size;
     chain->nextFree = block;
     return true;
@@ -53,25 +50,41 @@ IoVec* SessionGatherList(Session* s, uint32_t count) {
     if (count <= s->gatherCapacity) return s->gatherList;
     uint64_t capacity = kStackPairs;
     while (capacity < count) capacity *= 2;
-    auto* list = static_cast<IoVec*>(std::malloc(capacity * sizeof(IoVec)));
+    std::unique_ptr<IoVec[]> list(new (std::nothrow) IoVec[capacity]);
     if (list == nullptr) return nullptr;
-    std::free(s->gatherList);
-    s->gatherList = list;
+    s->gatherStorage = std::move(list);
+    s->gatherList = s->gatherStorage.get();
     s->gatherCapacity = static_cast<uint32_t>(capacity);
-    return list;
+    return s->gatherList;
 }
 
 }  // namespace
 
+bool BlockTable::Grow(uint32_t count, uint32_t capacity) {
+    if (capacity > 1) {
+        std::unique_ptr<std::unique_ptr<uint8_t[]>[]> more(
+            new (std::nothrow) std::unique_ptr<uint8_t[]>[capacity - 1]);
+        if (more == nullptr) return false;
+        for (uint32_t i = 1; i < count; ++i) more[i - 1] = std::move(more_[i - 1]);
+        more_ = std::move(more);
+    }
+    present_ = true;
+    return true;
+}
+
+uint8_t* BlockTable::Open(uint32_t i, uint32_t size) {
+    // operator new's alignment is at least a header's, so the first carving is aligned too
+    std::unique_ptr<uint8_t[]>& slot = i == 0 ? first_ : more_[i - 1];
+    slot.reset(new (std::nothrow) uint8_t[size]);
+    return slot.get();
+}
+
 PacketChunk* NewChunk(PacketChain* chain, uint32_t size) {
-    uint64_t need64 = (kHeaderSize + size + 3u) & ~uint64_t{3};
+    uint64_t need64 = (kHeaderSize + size + kCarveAlign - 1) & ~(kCarveAlign - 1);
     if (need64 > UINT32_MAX) return nullptr;
     auto need = static_cast<uint32_t>(need64);
     if (chain->bytesLeft < need && !OpenBlock(chain, need)) return nullptr;
-    auto* chunk = reinterpret_cast<PacketChunk*>(chain->nextFree);
-    chunk->size = size;
-    chunk->data = chain->nextFree + kHeaderSize;
-    chunk->next = nullptr;
+    auto* chunk = new (chain->nextFree) PacketChunk{size, chain->nextFree + kHeaderSize, nullptr};
     chain->nextFree += need;
     chain->bytesLeft -= need;
     return chunk;
@@ -89,8 +102,6 @@ void AppendChunk(PacketChain* chain, PacketChunk* chunk) {
 }
 
 void ReleaseChain(PacketChain* chain) {
-    for (uint32_t i = 0; i < chain->blockCount; ++i) std::free(chain->blockTable[i]);
-    std::free(chain->blockTable);
     *chain = PacketChain{};
 }
 

@@ -9,9 +9,11 @@ namespace norvex::test {
 namespace {
 
 constexpr uint32_t kHeader = sizeof(mqtt::PacketChunk);
+// Carvings round up to the header's alignment, which is a multiple of 4.
+constexpr uint32_t kCarve = alignof(mqtt::PacketChunk) < 4 ? 4 : alignof(mqtt::PacketChunk);
 
 uint32_t Need(uint32_t size) {
-    return (kHeader + size + 3) / 4 * 4;
+    return (kHeader + size + kCarve - 1) / kCarve * kCarve;
 }
 
 struct ChainGuard {
@@ -57,6 +59,17 @@ TEST(PacketChain, LargeChunkGetsAnExactBlockAndTheTableGrows1To3To7) {
     EXPECT_EQ(g.c.blockCapacity, 7u);
 }
 
+// Headers hold pointers: every carving, whatever the sizes before it, starts aligned for them.
+TEST(PacketChain, EveryChunkHeaderIsAligned) {
+    ChainGuard g;
+    for (uint32_t size : {1u, 2u, 3u, 5u, 7u, 10u, 13u, 30u, 999u, 1u, 2000u, 6u}) {
+        mqtt::PacketChunk* c = mqtt::NewChunk(&g.c, size);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(c) % alignof(mqtt::PacketChunk), 0u) << size;
+        EXPECT_EQ(c->size, size);
+    }
+}
+
 TEST(PacketChain, AppendLinksInOrderAndReleaseZeroesForReuse) {
     mqtt::PacketChain c{};
     for (int round = 0; round < 2; ++round) {
@@ -67,7 +80,6 @@ TEST(PacketChain, AppendLinksInOrderAndReleaseZeroesForReuse) {
         mqtt::AppendChunk(&c, b);
         mqtt::AppendChunk(&c, a);
         EXPECT_EQ(c.head, b);
-        // fields of the packed header are copied out, never bound to references
         mqtt::PacketChunk* afterB = b->next;
         mqtt::PacketChunk* afterA = a->next;
         EXPECT_EQ(afterB, a);

@@ -99,6 +99,12 @@ const RouteCase kCases[] = {
     {"type_pingreq", "C0 00", -4, "", ""},
     {"type_disconnect", "E0 00", -4, "", ""},
     {"type_15", "F0 00", -4, "", ""},
+    // byte 0 is exact for every acknowledgement: any other flag bits refuse it unanswered
+    {"pubrec_flags", "52 02 00 07", -4, "", ""},
+    {"pubrel_flag_bit_0", "63 02 00 07", -4, "", ""},
+    {"pubcomp_flags", "72 02 00 07", -4, "", ""},
+    {"unsuback_flags", "B2 02 00 01", -4, "", ""},
+    {"pingresp_flag_bit_1", "D2 00", -4, "", ""},
     {"length_of_four_bytes", "30 FF FF FF 7F", -4, "", ""},
     {"length_third_byte_continues", "30 FF FF FF", -4, "", ""},
 };
