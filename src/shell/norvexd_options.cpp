@@ -27,8 +27,11 @@ const char kNorvexdUsage[] =
     "                             format, for the node_exporter textfile collector\n"
     "\n"
     "The configuration defaults to NorvexPanel.cfg beside the executable; norvexd only reads it\n"
-    "(norvex-group adds groups).  SIGINT or SIGTERM stops the service; the exit status is 0\n"
-    "after such a stop, nonzero when the service could not start or ended by itself.\n"
+    "(norvex-group adds groups).  SIGINT or SIGTERM stops the service, also while its start-up\n"
+    "web requests wait; the exit status is 0 after such a stop, nonzero when the service could\n"
+    "not start or ended by itself.  SIGHUP stops the run in the same way (its lines, its stats\n"
+    "line, the port closed), reads the configuration again and starts a new run from it, with\n"
+    "the group's relay list fetched anew.\n"
     "Environment: NORVEX_BROKER (host:port, 127.0.0.1:6002), NORVEX_PRODUCT_ID (MQTT user),\n"
     "NORVEX_GROUP_SERVICE (host:port, 127.0.0.1:50001), NORVEX_SERIAL_PORTS (extra port paths\n"
     "or globs, colon-separated).\n";
