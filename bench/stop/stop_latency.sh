@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# SIGTERM to exit of norvexd, in milliseconds, while it relays and while its broker is
-# unreachable.  Loopback only; every wait is bounded.
+# SIGTERM to exit of norvexd, in milliseconds, while it relays, while its broker is
+# unreachable, and while its group service takes the start-up request and never answers (the
+# exit status of each stop is checked: it must be 0).  Loopback only; every wait is bounded.
 #   bench/stop/stop_latency.sh [BUILD_DIR] [ROUNDS]     (default build/rel, 10 rounds)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -53,26 +54,47 @@ pids+=($!)
 cat "$work/app" >/dev/null 2>&1 &
 pids+=($!)
 
-measure() {  # label, broker port
-  local times=()
+silent_port=$(free_port)  # takes connections and never answers
+python3 - "$silent_port" <<'PY' &
+import socket, sys, time
+s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(64); s.settimeout(1)
+held, end = [], time.time() + 3600
+while time.time() < end:
+    try: held.append(s.accept()[0])
+    except socket.timeout: pass
+PY
+pids+=($!)
+wait_port "$silent_port"
+
+measure() {  # label, broker port, group service, what the log shows once norvexd is there
+  local times=() failed=0
   for _ in $(seq "$rounds"); do
-    NORVEX_BROKER="127.0.0.1:$2" "$norvexd" --config "$work/cfg" 2>"$work/norvexd.log" &
+    NORVEX_BROKER="127.0.0.1:$2" NORVEX_GROUP_SERVICE="$3" "$norvexd" --config "$work/cfg" \
+      2>"$work/norvexd.log" &
     local pid=$!
-    # relaying: wait until connected; unreachable: until the first failed attempt
     for _ in $(seq 200); do
-      grep -q '运行中' "$work/norvexd.log" && [ "$(grep -c -e '运行中' -e '网络故障' "$work/norvexd.log")" -ge 2 ] && break
+      case "$4" in
+        relaying|unreachable)  # relaying: connected; unreachable: the first failed attempt
+          grep -q '运行中' "$work/norvexd.log" &&
+            [ "$(grep -c -e '运行中' -e '网络故障' "$work/norvexd.log")" -ge 2 ] && break ;;
+        starting) grep -q '启动服务' "$work/norvexd.log" && break ;;
+      esac
       sleep 0.05
     done
     sleep 0.3
-    local t0 t1
+    local t0 t1 status=0
     t0=$(date +%s%N)
     kill -TERM "$pid"
-    wait "$pid" || true
+    wait "$pid" || status=$?
     t1=$(date +%s%N)
+    [ "$status" -eq 0 ] || failed=$((failed + 1))
     times+=($(( (t1 - t0) / 1000 )))
   done
-  printf '%s\n' "${times[@]}" | sort -n | awk -v l="$1" '{a[NR]=$1} END {
-    printf "%-28s median %6.1f ms   max %6.1f ms   (%d rounds)\n", l, a[int((NR+1)/2)]/1000, a[NR]/1000, NR}'
+  printf '%s\n' "${times[@]}" | sort -n | awk -v l="$1" -v f="$failed" '{a[NR]=$1} END {
+    printf "%-28s median %8.1f ms   max %8.1f ms   (%d rounds, %d not status 0)\n", l,
+           a[int((NR+1)/2)]/1000, a[NR]/1000, NR, f}'
 }
-measure "relaying" "$broker_port"
-measure "broker unreachable" "$dead_port"
+measure "relaying" "$broker_port" "$NORVEX_GROUP_SERVICE" relaying
+measure "broker unreachable" "$dead_port" "$NORVEX_GROUP_SERVICE" unreachable
+measure "group service silent" "$broker_port" "127.0.0.1:$silent_port" starting

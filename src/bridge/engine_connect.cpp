@@ -9,7 +9,7 @@ namespace norvex {
 namespace {
 
 enum class Attempt { kConnected, kFailed, kStopped };
-enum class AckWait { kSeen, kFailed, kTimedOut, kStopped };
+enum class AckWait { kSeen, kFailed, kTimedOut, kStopped, kNotBuilt };
 
 // Connect result, with the same limit as the MQTT answers: a broker that swallows SYNs must not
 // hold the loop for the kernel's two minutes.
@@ -51,6 +51,13 @@ AckWait WaitForAck(EngineRun& run, const bool* seen) {
     return AckWait::kSeen;
 }
 
+// Why BuildConnect refused the run's identity.  The client ID was checked when the run began,
+// and the password may hold any bytes: what is left is the user name, the product ID.
+std::string ConnectNotBuiltText(int32_t code) {
+    if (code == mqtt::kErrNotUtf8) return "the MQTT user name (product ID) is not valid UTF-8";
+    return CodecFailureText(code);
+}
+
 // CONNECT on a fresh connection, then the CONNACK.
 AckWait Login(EngineRun& run) {
     const RelayIdentity& id = run.ids;
@@ -59,7 +66,10 @@ AckWait Login(EngineRun& run) {
                                     reinterpret_cast<const uint8_t*>(id.password.data()), pwLength);
     if (rc != 0) {
         mqtt::ReleaseChain(&run.out);
-        return AckWait::kFailed;
+        Emit(run, {.state = EngineState::kNetworkFault,
+                   .fault = NetworkFault::kLoginNotBuilt,
+                   .detail = ConnectNotBuiltText(rc)});
+        return AckWait::kNotBuilt;
     }
     run.connAckSeen = false;
     run.connAckCode = -1;
@@ -96,7 +106,7 @@ Phase ConnectPhase(EngineRun& run) {
             return Phase::kNext;
         }
         if (w == AckWait::kStopped) return Stop(run);
-        EmitFault(run, NetworkFault::kLoginFailed);
+        if (w != AckWait::kNotBuilt) EmitFault(run, NetworkFault::kLoginFailed);
         run.socket.Close();
     }
 }
@@ -124,6 +134,7 @@ Phase SubscribePhase(EngineRun& run) {
             case AckWait::kTimedOut:
                 continue;  // the broker is slow: ask again on the same connection
             case AckWait::kFailed:
+            case AckWait::kNotBuilt:  // (only Login says this)
                 // a broken or garbled connection answers no SUBSCRIBE: make a new one
                 EmitFault(run, NetworkFault::kSubscribeFailed);
                 run.socket.Close();

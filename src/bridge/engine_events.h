@@ -26,6 +26,8 @@ enum class NetworkFault : uint8_t {
     kSubscribeFailed,  // closed, reset or silent while we waited for the SUBACK
     kConnectionLost,   // the broker closed or reset the connection while relaying
     kSendFailed,       // the broker would not take our bytes
+    kLoginNotBuilt,    // the run's identity makes no CONNECT (detail says why); tried again all
+                       // the same, but it cannot succeed before the configuration changes
 };
 
 enum class StopReason : uint8_t {
@@ -46,8 +48,8 @@ struct EngineStatus {
     int sysErrno = 0;      // kNetworkFault, kStopped: the system's reason, 0 when none
     int connAckCode = -1;  // kLoggedIn, and kNetworkFault after a CONNACK: its return code
     StopReason stopReason = StopReason::kNone;  // kStopped
-    // kStopped after a port failure, kNetworkFault: the system's words for it ("Connection
-    // refused", "TLS handshake failed: certificate verify failed: ...")
+    // kStopped after a port failure or a malformed packet, kNetworkFault: the system's words
+    // for it ("Connection refused", "TLS handshake failed: certificate verify failed: ...")
     std::string detail;
 };
 

@@ -94,8 +94,9 @@ struct EngineRun {
     bool connAckSeen = false;
     int connAckCode = -1;
     bool subAckSeen = false;
-    uint16_t hostSequence = 0;  // per subscription: 0, 1, ..., 65535, 1, ...
-    uint32_t lastSendTick = 0;  // last packet handed to the broker (keep-alive)
+    int32_t lastReceiveResult = 0;  // of the last read from the broker, for a stop's reason
+    uint16_t hostSequence = 0;      // per subscription: 0, 1, ..., 65535, 1, ...
+    uint32_t lastSendTick = 0;      // last packet handed to the broker (keep-alive)
 
     // Serial bytes taken from the port and not yet published: holding them here rather than in
     // the port's queue lets the loop sleep in poll() until new bytes come.
@@ -117,6 +118,9 @@ bool SendOut(EngineRun& run);
 // One read from the broker with every packet it completes handled; the acknowledgements it
 // caused go out together.  The codec's result (0, kErrNoData, or a negative code).
 int32_t ReceiveFromBroker(EngineRun& run);
+
+// A short text for a codec result code ("out of memory"), for the reasons a run reports.
+std::string CodecFailureText(int32_t code);
 
 // The phases of a connection.  Each returns kNext when its job is done, kReconnect when the
 // connection must be made again (the socket is closed then), kStop when the run must end

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 #include "bridge/engine_run.h"
 
@@ -53,6 +54,8 @@ void RunLoop(EngineRun& run) {
 }
 
 void EndRun(EngineRun& run) {
+    if (run.stopReason == StopReason::kMalformedPacket && run.stopDetail.empty())
+        run.stopDetail = CodecFailureText(run.lastReceiveResult);
     run.counters.NoteDisconnected();
     run.socket.Close();
     run.port.reset();
@@ -69,6 +72,25 @@ void EndRun(EngineRun& run) {
 }
 
 }  // namespace
+
+std::string CodecFailureText(int32_t code) {
+    switch (code) {
+        case mqtt::kErrMalformed:
+            return "a header, length or field that MQTT 3.1.1 does not allow";
+        case mqtt::kErrOverflow:
+            return "the socket reader delivered more than it was offered";
+        case mqtt::kErrNoMemory:
+            return "out of memory";
+        case mqtt::kErrNotUtf8:
+            return "a text is not valid UTF-8";
+        case mqtt::kErrBadParameter:
+            return "a field is missing or not allowed";
+        case mqtt::kErrTooLong:
+            return "longer than MQTT allows";
+        default:
+            return "codec result " + std::to_string(code);
+    }
+}
 
 EngineRun::~EngineRun() {
     mqtt::ReleaseChain(&out);
@@ -120,6 +142,7 @@ bool SendOut(EngineRun& run) {
 int32_t ReceiveFromBroker(EngineRun& run) {
     run.deferWrites = true;
     int32_t r = mqtt::ReceivePacket(&run.mqtt);
+    run.lastReceiveResult = r;
     run.deferWrites = false;
     if (!run.deferred.empty()) {
         iovec v{run.deferred.data(), run.deferred.size()};

@@ -18,13 +18,22 @@ std::string LowerName(std::string_view name) {
     return out;
 }
 
-}  // namespace
-
-Easy NewEasy() {
+void GlobalInitOnce() {
     // curl_global_init is not thread-safe; report threads may make the first request.
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+}  // namespace
+
+Easy NewEasy() {
+    GlobalInitOnce();
     return Easy(curl_easy_init());
+}
+
+Multi NewMulti() {
+    GlobalInitOnce();
+    return Multi(curl_multi_init());
 }
 
 void HeaderList::Reserve(std::string_view name) {

@@ -16,6 +16,15 @@ using Easy = std::unique_ptr<CURL, EasyDeleter>;
 // A new easy handle; libcurl's process-wide set-up runs once, before the first one.
 Easy NewEasy();
 
+struct MultiDeleter {
+    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+using Multi = std::unique_ptr<CURLM, MultiDeleter>;
+
+// Drives one easy handle to its end through a multi handle of its own, so that the wait can
+// also watch a descriptor of the caller's.
+Multi NewMulti();
+
 // A request's header lines; a line is added only if no earlier line has the same name.
 class HeaderList {
 public:

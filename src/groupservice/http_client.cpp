@@ -1,6 +1,6 @@
 #include "groupservice/http_client.h"
 
-#include <thread>
+#include <poll.h>
 
 #include "common/utf8.h"
 #include "groupservice/curl_handles.h"
@@ -49,8 +49,58 @@ long RemainingMs(Clock::time_point deadline) {
     return left.count() > 0 ? static_cast<long>(left.count()) : 0;
 }
 
+// Longest single wait: libcurl's own timers are due sooner when it has any.
+constexpr int kMaxWaitMs = 1000;
+
+// Waits up to waitMs for fd to become readable; without a descriptor, simply waits.
+bool Readable(int fd, int waitMs) {
+    pollfd p{fd, POLLIN, 0};  // poll() ignores a negative descriptor
+    return ::poll(&p, 1, waitMs) > 0 && (p.revents & POLLIN) != 0;
+}
+
+// The result of the one transfer of m, once it has ended.
+CURLcode Finished(CURLM* m) {
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(m, &left)) {
+        if (msg->msg == CURLMSG_DONE) return msg->data.result;
+    }
+    return CURLE_FAILED_INIT;
+}
+
+// Runs h to its end, or until cancelFd becomes readable (CURLE_ABORTED_BY_CALLBACK): the wait
+// watches the transfer's sockets and the descriptor together, so a cancel ends it at once.
+CURLcode Drive(CURL* h, int cancelFd) {
+    curlx::Multi m = curlx::NewMulti();
+    if (!m || curl_multi_add_handle(m.get(), h) != CURLM_OK) return CURLE_FAILED_INIT;
+    CURLcode code = CURLE_OK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(m.get(), &running) != CURLM_OK) {
+            code = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running == 0) {
+            code = Finished(m.get());
+            break;
+        }
+        curl_waitfd cancel{cancelFd, CURL_WAIT_POLLIN, 0};
+        unsigned extra = cancelFd >= 0 ? 1u : 0u;
+        if (curl_multi_poll(m.get(), extra ? &cancel : nullptr, extra, kMaxWaitMs, nullptr) !=
+            CURLM_OK) {
+            code = CURLE_FAILED_INIT;
+            break;
+        }
+        if (cancel.revents & CURL_WAIT_POLLIN) {
+            code = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+    }
+    curl_multi_remove_handle(m.get(), h);
+    return code;
+}
+
 // One transfer on a configured handle, within the deadline.
-Attempt Perform(CURL* h, Clock::time_point deadline) {
+Attempt Perform(CURL* h, Clock::time_point deadline, int cancelFd) {
     Attempt a;
     char errbuf[CURL_ERROR_SIZE] = {0};
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errbuf);
@@ -58,7 +108,7 @@ Attempt Perform(CURL* h, Clock::time_point deadline) {
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &a.sink);
     long left = RemainingMs(deadline);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, left > 0 ? left : 1L);
-    a.code = left > 0 ? curl_easy_perform(h) : CURLE_OPERATION_TIMEDOUT;
+    a.code = left > 0 ? Drive(h, cancelFd) : CURLE_OPERATION_TIMEDOUT;
     if (a.code == CURLE_WRITE_ERROR && a.sink.capped) a.code = CURLE_OK;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &a.status);
     a.error = errbuf[0] ? errbuf : curl_easy_strerror(a.code);
@@ -127,12 +177,14 @@ HttpReply HttpClient::Get(const std::string& path) const {
         curl_easy_setopt(h.get(), CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(h.get(), CURLOPT_MAXREDIRS, 10L);
         curl_easy_setopt(h.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http");
-        Attempt a = Perform(h.get(), deadline);
+        Attempt a = Perform(h.get(), deadline, cancelFd_);
         if (a.code == CURLE_COULDNT_CONNECT && attempt == 0 &&
             RemainingMs(deadline) > kConnectBackoff.count()) {
-            std::this_thread::sleep_for(kConnectBackoff);
-            continue;
+            // the back-off is a wait like any other: a cancel ends it
+            if (!Readable(cancelFd_, static_cast<int>(kConnectBackoff.count()))) continue;
+            a.code = CURLE_ABORTED_BY_CALLBACK;
         }
+        reply.cancelled = a.code == CURLE_ABORTED_BY_CALLBACK;
         reply.status = a.status;
         reply.answered = a.code == CURLE_OK && a.status == 200;
         if (reply.answered) reply.body = ToValidUtf8(BeforeNul(a.sink.bytes));
@@ -168,7 +220,7 @@ HttpPostResult HttpClient::HttpPost(const std::string& url, std::string_view bod
     curl_easy_setopt(h.get(), CURLOPT_POST, 1L);
     curl_easy_setopt(h.get(), CURLOPT_POSTFIELDS, body.empty() ? "" : body.data());
     curl_easy_setopt(h.get(), CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    Attempt a = Perform(h.get(), Clock::now() + totalTimeout_);
+    Attempt a = Perform(h.get(), Clock::now() + totalTimeout_, cancelFd_);
     result.status = a.status;
     if (a.code != CURLE_OK) {
         result.transportError = true;

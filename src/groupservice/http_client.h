@@ -9,9 +9,10 @@ namespace norvex {
 
 // What a GET learned, for callers that must tell "the service answered" from "it did not".
 struct HttpReply {
-    bool answered = false;  // the transfer worked and the final status was 200
-    long status = 0;        // 0 when no status line came
-    std::string body;       // valid UTF-8, at most kReplyCap bytes of the reply
+    bool answered = false;   // the transfer worked and the final status was 200
+    bool cancelled = false;  // the cancel descriptor became readable: the request was cut short
+    long status = 0;         // 0 when no status line came
+    std::string body;        // valid UTF-8, at most kReplyCap bytes of the reply
 };
 
 // A POST either got a reply (of any status) or failed in transport.
@@ -60,6 +61,11 @@ public:
     // Header lines separated by CR LF, added to every POST after the fixed ones.
     void SetExtraHeaders(std::string headers) { extraHeaders_ = std::move(headers); }
 
+    // A descriptor that becomes readable when every request of this object is to end at once
+    // (an eventfd, a signalfd); -1 for none.  The caller owns it; it is only polled, never read.
+    // A cut-short GET is not answered and says cancelled; a cut-short POST is a transport error.
+    void SetCancelFd(int fd) { cancelFd_ = fd; }
+
     // The bound on one whole request, connect retry included.
     void SetTotalTimeout(std::chrono::milliseconds limit) { totalTimeout_ = limit; }
     std::chrono::milliseconds TotalTimeout() const { return totalTimeout_; }
@@ -70,6 +76,7 @@ private:
     HostPort groupService_;
     std::string extraHeaders_;
     std::chrono::milliseconds totalTimeout_ = kDefaultTotalTimeout;
+    int cancelFd_ = -1;
 };
 
 }  // namespace norvex

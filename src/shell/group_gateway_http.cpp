@@ -7,18 +7,19 @@ namespace {
 
 class HttpGroupGateway final : public GroupGateway {
 public:
-    HttpGroupGateway() : service_(GroupServiceFromEnvironment()) {}
+    explicit HttpGroupGateway(int startCancelFd)
+        : service_(GroupServiceFromEnvironment()), startCancelFd_(startCancelFd) {}
 
     std::optional<std::string> FetchGroupSerial(const std::string& groupId,
                                                 const std::string& password) override {
-        std::optional<GroupInfo> info = FetchGroupInfo(HttpClient(service_), groupId, password);
+        std::optional<GroupInfo> info = FetchGroupInfo(StartClient(), groupId, password);
         if (!info) return std::nullopt;
         return info->serial;
     }
 
     DeviceListOutcome FetchDevices(const std::string& groupId,
                                    std::vector<StartDevice>& out) override {
-        DeviceListReply reply = FetchGroupDevices(HttpClient(service_), groupId);
+        DeviceListReply reply = FetchGroupDevices(StartClient(), groupId);
         if (reply.status == DeviceListStatus::kFailed) return DeviceListOutcome::kFailed;
         for (const RelayRecord& r : reply.records) out.push_back({r.deviceNumber, r.iccid, r.imei});
         return out.empty() ? DeviceListOutcome::kNoDevices : DeviceListOutcome::kRecords;
@@ -29,13 +30,20 @@ public:
     }
 
 private:
+    HttpClient StartClient() const {
+        HttpClient client(service_);
+        client.SetCancelFd(startCancelFd_);
+        return client;
+    }
+
     HostPort service_;
+    int startCancelFd_;
 };
 
 }  // namespace
 
-std::unique_ptr<GroupGateway> MakeHttpGroupGateway() {
-    return std::make_unique<HttpGroupGateway>();
+std::unique_ptr<GroupGateway> MakeHttpGroupGateway(int startCancelFd) {
+    return std::make_unique<HttpGroupGateway>(startCancelFd);
 }
 
 }  // namespace norvex

@@ -1,8 +1,8 @@
 // norvexd: the service without the panel.  Loads the configuration, runs the Start action once
 // as the panel does when it opens, prints what the panel would show on stderr, and treats
-// SIGINT/SIGTERM as a confirmed stop.  SIGUSR1 prints the traffic counters.
+// SIGINT/SIGTERM as a confirmed stop and SIGHUP as a stop followed by a new run with the
+// configuration read again.  SIGUSR1 prints the traffic counters.
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +16,7 @@
 #include "shell/config_file.h"
 #include "shell/group_gateway.h"
 #include "shell/norvexd_options.h"
+#include "shell/norvexd_signals.h"
 #include "shell/relay_metrics.h"
 #include "shell/serial_ports.h"
 #include "shell/service_control.h"
@@ -54,28 +55,34 @@ void PrintLine(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
+// How a run ended.
+enum class RunEnd {
+    kFailed,   // the service could not start
+    kEnded,    // it ended by itself
+    kStopped,  // SIGINT or SIGTERM
+    kReload    // SIGHUP: start again with the configuration read anew
+};
+
+RunEnd EndFor(SignalRequest request) {
+    return request == SignalRequest::kReload ? RunEnd::kReload : RunEnd::kStopped;
+}
+
 // Runs the status timer and the traffic reports and waits for the run's end, turning the first
-// SIGINT/SIGTERM into a stop request and SIGUSR1 into a stats line.  Returns whether the stop
-// was requested (rather than the run ending by itself).
-bool RunUntilEngineEnds(ServiceControl& control, TrafficReports& reports, const sigset_t& signals) {
+// stop or reload signal into a stop request and SIGUSR1 into a stats line.
+RunEnd RunUntilEngineEnds(ServiceControl& control, TrafficReports& reports,
+                          ServiceSignals& signals) {
     auto nextTick = Clock::now() + kTimerPeriod;
     while (control.RunActive()) {
         reports.OnTick(Clock::now());
-        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(nextTick - Clock::now());
-        timespec wait{0, 0};
-        if (left.count() > 0) {
-            wait.tv_sec = static_cast<time_t>(left.count() / 1000000000);
-            wait.tv_nsec = static_cast<long>(left.count() % 1000000000);
-        }
-        int sig = ::sigtimedwait(&signals, nullptr, &wait);
-        if (sig == SIGUSR1) {
+        SignalRequest request = signals.Wait(nextTick - Clock::now());
+        if (request == SignalRequest::kStats) {
             reports.PrintStats();
             continue;
         }
-        if (sig > 0) {
+        if (request != SignalRequest::kNone) {
             control.RequestStop();
             control.JoinEngine();
-            return true;
+            return EndFor(request);
         }
         if (Clock::now() >= nextTick) {
             control.OnTimer();
@@ -83,7 +90,7 @@ bool RunUntilEngineEnds(ServiceControl& control, TrafficReports& reports, const 
         }
     }
     control.JoinEngine();
-    return false;
+    return RunEnd::kEnded;
 }
 
 // Where the trace goes: stderr, or the trace file opened for appending (readable by its owner
@@ -95,7 +102,10 @@ UniqueFd OpenTrace(const NorvexdOptions& o) {
     return fd;
 }
 
-int RunService(const std::string& configPath, const NorvexdOptions& o) {
+// One run, from reading the configuration to the stats line at its end.  lastPacketId carries
+// the MQTT packet-id counter from one run of the process to the next.
+RunEnd RunService(const std::string& configPath, const NorvexdOptions& o, ServiceSignals& signals,
+                  uint16_t& lastPacketId) {
     PanelConfig config = LoadPanelConfig(configPath);
     int groupIndex = ChooseCurrentGroup(config);
     config.netPortName = NetPortName(o, config.netPortName);
@@ -103,26 +113,20 @@ int RunService(const std::string& configPath, const NorvexdOptions& o) {
 
     BrokerEndpoint broker = BrokerFromEnv();
     ServiceSite site{broker.host, broker.port, ProductIdFromEnv(), o.virtualPortAccess};
-    std::unique_ptr<GroupGateway> groups = MakeHttpGroupGateway();
-
-    // Signals are taken synchronously by the main thread; every thread started from here on
-    // inherits the mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // a stop or reload signal cuts the start-up requests short
+    std::unique_ptr<GroupGateway> groups = MakeHttpGroupGateway(signals.StopFd());
 
     UniqueFd traceFd;
     std::unique_ptr<TraceWriter> trace;  // outlives the engine: its hook points here
     if (o.trace) {
         traceFd = OpenTrace(o);
-        if (!traceFd) return 1;
+        if (!traceFd) return RunEnd::kFailed;
         trace = std::make_unique<TraceWriter>(traceFd.Get());
     }
     ServiceControl control(panel, *groups, kAppName, site);
     ApplyOfflineOverride(control);
+    control.SetStartCancelled([&signals] { return signals.StopPending(); });
+    control.Engine().SetLastPacketId(lastPacketId);
     if (trace) control.Engine().SetTraceHook(trace->Hook());
 
     const RelayEngine& engine = control.Engine();
@@ -140,17 +144,41 @@ int RunService(const std::string& configPath, const NorvexdOptions& o) {
     reports.OnTick(Clock::now());
     panel.SetStartButton(kTextStartService, true);
     StartOutcome outcome = control.Start(config, groupIndex);
-    if (outcome != StartOutcome::kStarted) {
+    RunEnd end = RunEnd::kFailed;
+    if (outcome == StartOutcome::kStarted) {
+        end = RunUntilEngineEnds(control, reports, signals);
+    } else if (signals.StopPending()) {
+        // the stop came while the start-up requests ran: a stop like any other
+        end = EndFor(signals.Wait(std::chrono::nanoseconds(0)));
+    } else {
         if (outcome == StartOutcome::kNoGroup) {
             std::fprintf(stderr, "norvexd: no group in %s; add one with norvex-group\n",
                          configPath.c_str());
         }
-        return 1;
+        return RunEnd::kFailed;
     }
-    bool stopped = RunUntilEngineEnds(control, reports, signals);
+    lastPacketId = control.Engine().LastPacketId();
     reports.PrintStats();
     if (!o.metricsFile.empty()) reports.WriteMetrics();
-    return stopped ? 0 : 1;
+    return end;
+}
+
+// Runs the service until it is stopped or fails; each SIGHUP begins a new run.
+int RunUntilDone(const std::string& configPath, const NorvexdOptions& o) {
+    ServiceSignals signals;  // before any thread starts: they inherit the mask
+    uint16_t lastPacketId = 0;
+    for (;;) {
+        switch (RunService(configPath, o, signals, lastPacketId)) {
+            case RunEnd::kStopped:
+                return 0;
+            case RunEnd::kReload:
+                std::fprintf(stderr, "norvexd: SIGHUP: reading %s again\n", configPath.c_str());
+                continue;
+            case RunEnd::kFailed:
+            case RunEnd::kEnded:
+                return 1;
+        }
+    }
 }
 
 }  // namespace
@@ -178,5 +206,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "norvexd: cannot find the executable's directory; use --config\n");
         return 2;
     }
-    return RunService(path, o);
+    return RunUntilDone(path, o);
 }

@@ -95,7 +95,18 @@ StartOutcome ServiceControl::Start(const PanelConfig& config, int groupIndex) {
     return job->outcome;
 }
 
+// A cancelled start ends quietly: its requests were cut short, so "rejected" or "no list"
+// would be untrue.  The panel is handed back as after a stop.
+bool ServiceControl::GiveUpIfCancelled(const std::shared_ptr<StartJob>& job) {
+    if (!startCancelled_ || !startCancelled_()) return false;
+    starting_ = false;
+    view_.SetBusy(false);
+    job->outcome = StartOutcome::kCancelled;
+    return true;
+}
+
 void ServiceControl::CheckGroupDone(const std::shared_ptr<StartJob>& job) {
+    if (GiveUpIfCancelled(job)) return;
     const std::optional<std::string>& serial = job->serial;
     if (!serial || serial->size() > kMaxIdentityBytes || job->group.id.size() > kMaxIdentityBytes) {
         starting_ = false;
@@ -113,6 +124,11 @@ void ServiceControl::CheckGroupDone(const std::shared_ptr<StartJob>& job) {
 }
 
 void ServiceControl::DevicesDone(const std::shared_ptr<StartJob>& job) {
+    if (GiveUpIfCancelled(job)) {
+        view_.SetStartButton(kTextStopped, true);
+        view_.EnableChoosers(true);
+        return;
+    }
     view_.SetBusy(false);
     if (job->devicesOutcome == DeviceListOutcome::kFailed) {
         view_.ShowMessage(appName_, kTextDeviceListFailed);
@@ -234,6 +250,10 @@ void ServiceControl::ShowFault(const EngineStatus& status) {
         case NetworkFault::kConnectionLost:
             view_.ShowNotice(kCaptionWarning, kTextNetworkFault);
             return;
+        case NetworkFault::kLoginNotBuilt:
+            // no network trouble and no cure by retrying: said once, no notice every second
+            Diagnose("broker: CONNECT cannot be built: " + status.detail);
+            return;
         case NetworkFault::kSendFailed:
         case NetworkFault::kNone:
             return;
@@ -255,6 +275,9 @@ void ServiceControl::ShowStopped(const EngineStatus& status) {
             break;
         case StopReason::kStartFailed:
             view_.ShowMessage(appName_, kTextSystemError);
+            break;
+        case StopReason::kMalformedPacket:
+            view_.ShowDiagnostic("broker: malformed packet: " + status.detail);
             break;
         default:
             break;

@@ -23,8 +23,13 @@ enum class StartOutcome {
     kNoGroup,        // no current group: told the user to add one; nothing changed
     kGroupRejected,  // the group check failed: told the user; nothing changed
     kBusy,           // a run is still active, ending or starting; nothing changed
-    kEngineNotStarted  // the engine could not be started; the panel is handed back
+    kEngineNotStarted,  // the engine could not be started; the panel is handed back
+    kCancelled          // a stop came during the web requests; nothing was started
 };
+
+// Asked when a start-up web request has ended: true when a stop came meanwhile (the request
+// was then cut short, so its empty reply says nothing about the group).
+using StartCancelled = std::function<bool()>;
 
 // Where the start action's blocking web requests run.  The default runs `work` and then
 // `done` at once on the caller's thread (norvexd, tests).  A window runs `work` on a thread of
@@ -62,6 +67,9 @@ public:
     // Does nothing when no run is active.  The engine hands the panel back when it has ended.
     void RequestStop();
 
+    // Lets a stop that comes during the start action's web requests give the start up.
+    void SetStartCancelled(StartCancelled probe) { startCancelled_ = std::move(probe); }
+
     // The status timer's tick: each heard relay's last-heard tick becomes "√" or "×".
     void OnTimer();
     bool TimerActive() const { return timerActive_; }
@@ -88,6 +96,7 @@ private:
     void CheckGroupDone(const std::shared_ptr<StartJob>& job);
     void DevicesDone(const std::shared_ptr<StartJob>& job);
     StartOutcome Launch(const std::shared_ptr<StartJob>& job);
+    bool GiveUpIfCancelled(const std::shared_ptr<StartJob>& job);
 
     void OnState(const EngineStatus& status) override;
     void OnRelayHeard(const RelayHeard& heard) override;
@@ -102,6 +111,7 @@ private:
     ServiceSite site_;
     const TickClock& clock_;
     OffThread offThread_;
+    StartCancelled startCancelled_;
     std::unique_ptr<ReportQueue> reports_;
     // Orders the view calls of a stop request against those of the run's own end, which come
     // from the engine's thread: "正在停止..." must never land after "已停止，点击运行".

@@ -39,6 +39,8 @@ const char* FaultName(NetworkFault f) {
             return "lost";
         case NetworkFault::kSendFailed:
             return "send";
+        case NetworkFault::kLoginNotBuilt:
+            return "login-not-built";
     }
     return "?";
 }

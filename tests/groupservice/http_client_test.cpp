@@ -2,11 +2,14 @@
 #include "groupservice/http_client.h"
 
 #include <gtest/gtest.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
+#include "common/unique_fd.h"
 #include "groupservice/endpoints.h"
 #include "groupservice/group_requests.h"
 #include "groupservice/registration.h"
@@ -169,6 +172,43 @@ TEST(HttpClient, GivesUpOnAServerThatNeverAnswersWithinTheBound) {
     // two bounded requests, with generous room for a loaded machine
     EXPECT_LT(SecondsSince(start), 15.0);
     EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+// A raised cancel descriptor ends a request at once, wherever it waits: for an answer that never
+// comes, and in the back-off between two refused connects.  Without it each would take seconds.
+TEST(HttpClient, ACancelEndsAWaitingRequestAndItsBackOff) {
+    RawHttpServer silent([](const std::string&) { return std::string(); });
+    ASSERT_TRUE(silent.Ok());
+    int closedPort = test::FreeLoopbackPort();
+    ASSERT_GT(closedPort, 0);
+    struct Case {
+        HostPort service;
+        const char* where;
+    };
+    for (const Case& c : {Case{{"127.0.0.1", static_cast<uint16_t>(silent.Port())}, "silent"},
+                          Case{{"127.0.0.1", static_cast<uint16_t>(closedPort)}, "refused"}}) {
+        SCOPED_TRACE(c.where);
+        UniqueFd cancel(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+        ASSERT_TRUE(cancel);
+        HttpClient client(c.service);
+        client.SetCancelFd(cancel.Get());
+        std::thread raiser([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            uint64_t one = 1;
+            EXPECT_EQ(::write(cancel.Get(), &one, sizeof one), 8);
+        });
+        auto start = Clock::now();
+        HttpReply r = client.Get("/norvex/getonenetinfo.asp?devid=1&pwd=2");
+        double spent = SecondsSince(start);
+        raiser.join();
+        EXPECT_TRUE(r.cancelled);
+        EXPECT_FALSE(r.answered);
+        // the silent server would hold it for the 30 s bound, the back-off for a second
+        EXPECT_LT(spent, 0.9);
+        // a raised descriptor stops the POST as well, before it gets anywhere
+        HttpPostResult p = client.HttpPost("http://" + FormatHostPort(c.service) + "/r", "{}");
+        EXPECT_TRUE(p.transportError);
+    }
 }
 
 TEST(HttpClient, DefaultBoundIsThirtySecondsAndConnectLimitsAreKept) {

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -18,6 +20,7 @@
 
 #include "shell/group_gateway.h"
 #include "support/child_process.h"
+#include "support/loopback_listener.h"
 #include "support/mosquitto_broker.h"
 #include "support/net_util.h"
 #include "support/pty_pair.h"
@@ -309,6 +312,81 @@ TEST_F(ControlTest, TlsBrokerIsTrustedOnlyWithItsCa) {
     }
     ::unsetenv("NORVEX_BROKER_TLS");
     ::unsetenv("NORVEX_BROKER_CA");
+}
+
+// One whole packet from a blocking socket whose receive time-out is set: its first byte, or -1.
+int ReadPacket(int fd) {
+    uint8_t head[2];
+    if (::recv(fd, head, 2, MSG_WAITALL) != 2) return -1;
+    uint32_t length = head[1] & 0x7F;
+    for (int shift = 7; head[1] & 0x80; shift += 7) {
+        if (::recv(fd, &head[1], 1, 0) != 1) return -1;
+        length |= static_cast<uint32_t>(head[1] & 0x7F) << shift;
+    }
+    std::vector<uint8_t> body(length + 1);
+    if (length > 0 && ::recv(fd, body.data(), length, MSG_WAITALL) != static_cast<ssize_t>(length))
+        return -1;
+    return head[0];
+}
+
+bool SendBytes(int fd, std::vector<uint8_t> bytes) {
+    return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(bytes.size());
+}
+
+// A broker stand-in on a loopback port: takes the login and the subscription, then sends a
+// PINGRESP with a body, which MQTT 3.1.1 does not allow.  The run stops and says why, before its
+// stop lines.
+TEST_F(ControlTest, MalformedPacketFromTheBrokerIsSaidBeforeTheStop) {
+    LoopbackListener broker;
+    ASSERT_TRUE(broker.Ok());
+    ServiceControl control(view, groups, "app", Site(broker.Port()));
+    ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    int fd = broker.Accept(10000);
+    ASSERT_GE(fd, 0);
+    timeval limit{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    EXPECT_EQ(ReadPacket(fd), 0x10);  // CONNECT
+    ASSERT_TRUE(SendBytes(fd, {0x20, 0x02, 0x00, 0x00}));
+    EXPECT_EQ(ReadPacket(fd), 0x82);  // SUBSCRIBE; the engine numbers its first one 1
+    ASSERT_TRUE(SendBytes(fd, {0x90, 0x04, 0x00, 0x01, 0x00, 0x00}));
+    // only once the run relays: a bad packet while it waits for the SUBACK means a reconnect
+    ASSERT_TRUE(
+        WaitUntil([&] { return control.Engine().Counters().Snapshot().subscriptions == 1; }, 10s));
+    ASSERT_TRUE(SendBytes(fd, {0xD0, 0x01, 0x00}));
+    ASSERT_TRUE(WaitUntil([&] { return !control.Engine().Active(); }, 10s));
+    control.JoinEngine();
+    ::close(fd);
+    auto calls = view.Calls();
+    auto said = std::find(calls.begin(), calls.end(),
+                          "diagnostic|broker: malformed packet: a header, length or field that "
+                          "MQTT 3.1.1 does not allow");
+    ASSERT_NE(said, calls.end());
+    EXPECT_EQ(std::vector<std::string>(said + 1, calls.end()),
+              (std::vector<std::string>{kStopped, "choosers|1"}));
+}
+
+// A product ID that is not UTF-8 can never make a CONNECT: the run keeps trying, as after any
+// failed login, but says why once and raises no notice for each attempt.
+TEST_F(ControlTest, ConnectThatCannotBeBuiltIsSaidOnceWithoutNotices) {
+    LoopbackListener broker;
+    ASSERT_TRUE(broker.Ok());
+    ServiceSite site = Site(broker.Port());
+    site.productId = "prod\xff";
+    ServiceControl control(view, groups, "app", site);
+    ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        int fd = broker.Accept(10000);
+        ASSERT_GE(fd, 0) << "attempt " << attempt;
+        ::close(fd);
+    }
+    control.RequestStop();
+    control.JoinEngine();
+    EXPECT_EQ(view.Count("diagnostic|broker: CONNECT cannot be built: the MQTT user name "
+                         "(product ID) is not valid UTF-8"),
+              1u);
+    EXPECT_EQ(view.Count("diagnostic|"), 1u);
+    EXPECT_EQ(view.Count("notice|"), 0u);
 }
 
 }  // namespace
