@@ -10,6 +10,9 @@ inline constexpr const char* kPasswordMismatch = "密码不一致";
 inline constexpr const char* kPasswordTooShort = "密码长度不能小于6";
 inline constexpr const char* kPasswordChars = "密码必须为：数字 或 大小写字母!";
 inline constexpr const char* kCreateFailed = "新建失败，请稍后再试";
+// A created group whose bind the service never answered: head, the group ID, tail.
+inline constexpr const char* kBindUnconfirmedHead = "新建成功，群ID：";
+inline constexpr const char* kBindUnconfirmedTail = "\n绑定未能确认，请记下群ID";
 inline constexpr const char* kRegBadErrno = "Onenet平台设备注册错：返回错误码";
 inline constexpr const char* kRegBadError = "Onenet平台设备注册错：返回错误字符串";
 inline constexpr const char* kRegNoData = "Onenet平台设备注册错：返回错误数据";

@@ -68,16 +68,24 @@ NewGroupResult CreateNewGroup(const GroupServiceEndpoints& endpoints, std::strin
     }
     if (!RegisterDevice(endpoints.onenetApi, reserved->serial, r)) return r;
 
-    // Only an answer can confirm the bind: a service that did not answer bound nothing.
+    // The group is reserved and its device registered: reporting a failure now would only
+    // make the user create another one.  A silent service may well have bound it, so only
+    // its explicit refusal fails.
     HttpReply bound = service.Get(UpdateOnenetInfoPath(reserved->serialText, password, r.groupId));
-    if (!bound.answered || !ReadUpdateOnenetInfoReply(bound.body)) {
+    if (bound.answered && !ReadUpdateOnenetInfoReply(bound.body)) {
         r.message = msg::kCreateFailed;
         return r;
     }
+    if (!bound.answered) r.note = UnconfirmedBindNote(r.groupId);
     r.created = true;
     r.password = std::string(passwordBox);
     r.detailsPassword = password;
     return r;
+}
+
+std::string UnconfirmedBindNote(std::string_view groupId) {
+    return std::string(msg::kBindUnconfirmedHead) + std::string(groupId) +
+           msg::kBindUnconfirmedTail;
 }
 
 }  // namespace norvex

@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "groupservice/dialog_messages.h"
-#include "groupservice/new_group.h"
 #include "panel/busy_scope.h"
 #include "panel/details_dialog.h"
 #include "panel/dialog_geometry.h"
@@ -65,6 +64,8 @@ void NewGroupDialog::OnOk() {
         return;
     }
     auto busy = std::make_shared<BusyScope>(this);
+    creating_ = true;
+    closeAsked_ = false;
     GroupServiceEndpoints endpoints = env_.endpoints;
     RunOffThread<NewGroupResult>(
         this,
@@ -73,14 +74,30 @@ void NewGroupDialog::OnOk() {
         },
         [this, busy](NewGroupResult made) mutable {
             busy.reset();
-            if (!made.groupId.empty()) groupId_ = ToQ(made.groupId);
-            if (!made.created) {
-                env_.boxes.Inform(this, env_.appName, ToQ(made.message), made.stopIcon);
-                return;
-            }
-            password_ = ToQ(made.password);
-            OpenGroupDetails(this, env_, made.groupId, made.detailsPassword, [this] { accept(); });
+            creating_ = false;
+            OnCreated(std::move(made));
         });
+}
+
+void NewGroupDialog::OnCreated(NewGroupResult made) {
+    if (!made.groupId.empty()) groupId_ = ToQ(made.groupId);
+    if (!made.created) {
+        env_.boxes.Inform(this, env_.appName, ToQ(made.message), made.stopIcon);
+        if (closeAsked_) reject();
+        return;
+    }
+    // a group that exists is shown and handed back even when a close was asked for
+    if (!made.note.empty()) env_.boxes.Inform(this, env_.appName, ToQ(made.note));
+    password_ = ToQ(made.password);
+    OpenGroupDetails(this, env_, made.groupId, made.detailsPassword, [this] { accept(); });
+}
+
+void NewGroupDialog::done(int result) {
+    if (creating_) {
+        closeAsked_ = true;
+        return;
+    }
+    QDialog::done(result);
 }
 
 }  // namespace norvex

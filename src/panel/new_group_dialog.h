@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 
+#include "groupservice/new_group.h"
 #include "panel/dialog_env.h"
 
 class QLineEdit;
@@ -10,9 +11,15 @@ namespace norvex {
 
 // "新建RS485设备群": validates the name and password, creates the group off the UI thread,
 // shows its details and ends with OK, handing back the group ID and the password as typed.
+// A close asked for while the creation runs waits for it: a group it made is never dropped.
 class NewGroupDialog : public QDialog {
 public:
     NewGroupDialog(DialogEnv& env, QWidget* parent);
+
+    // While a creation runs, every way of ending the dialog (close, Escape, Cancel) only
+    // marks it to end once the result is shown.
+    void done(int result) override;
+    bool Creating() const { return creating_; }
 
     QString GroupId() const { return groupId_; }
     QString Password() const { return password_; }
@@ -24,6 +31,7 @@ public:
 
 private:
     void OnOk();
+    void OnCreated(NewGroupResult made);
 
     DialogEnv& env_;
     QPushButton* ok_;
@@ -32,6 +40,8 @@ private:
     QLineEdit* password2_;
     QString groupId_;
     QString password_;
+    bool creating_ = false;
+    bool closeAsked_ = false;
 };
 
 }  // namespace norvex

@@ -2,7 +2,11 @@
 // loopback server that plays both the group service and the registration API.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <map>
+#include <memory>
+#include <thread>
 
 #include "groupservice/dialog_messages.h"
 #include "groupservice/group_details.h"
@@ -117,6 +121,7 @@ TEST(NewGroup, EachFailingStepStopsTheCreationWithItsMessage) {
         const char* message;
         std::string groupId;
         size_t registrations, binds;
+        bool unconfirmed = false;  // created, with the note naming the ID
     };
     // clang-format off
     const Case cases[] = {
@@ -132,8 +137,10 @@ TEST(NewGroup, EachFailingStepStopsTheCreationWithItsMessage) {
          {200, "ok"}, msg::kRegBadErrno, "", 1, 0},
         {"bind err", {200, "100001"}, {200, kGoodRegistration}, {200, "Err"}, msg::kCreateFailed,
          "5001", 1, 1},
-        {"bind unanswered", {200, "100001"}, {200, kGoodRegistration}, {503, ""},
-         msg::kCreateFailed, "5001", 1, 1},
+        {"bind unanswered", {200, "100001"}, {200, kGoodRegistration}, {503, ""}, "", "5001", 1, 1,
+         true},
+        {"bind err not in a reply", {200, "100001"}, {200, kGoodRegistration}, {500, "err"}, "",
+         "5001", 1, 1, true},
         {"bind empty 200", {200, "100001"}, {200, kGoodRegistration}, {200, ""}, "", "5001", 1, 1},
     };
     // clang-format on
@@ -148,6 +155,8 @@ TEST(NewGroup, EachFailingStepStopsTheCreationWithItsMessage) {
         EXPECT_EQ(r.groupId, c.groupId) << c.what;
         EXPECT_EQ(CountPage(server, kRegister), c.registrations) << c.what;
         EXPECT_EQ(CountPage(server, kBind), c.binds) << c.what;
+        EXPECT_EQ(r.note, c.unconfirmed ? "新建成功，群ID：5001\n绑定未能确认，请记下群ID" : "")
+            << c.what;
         if (r.created) {
             EXPECT_EQ(r.password, " abc123 ");
             EXPECT_EQ(r.detailsPassword, "abc123");
@@ -169,6 +178,30 @@ TEST(NewGroup, RegistrationSendsTheBodyAndBindUsesTheReserveReply) {
     EXPECT_EQ(requests[1].substr(requests[1].size() - body.size()), body);
     EXPECT_EQ(RawHttpServer::Target(requests[2]),
               "/norvex/updateonenetinfo.asp?id=100001x&pwd=abc123&devid=5001");
+}
+
+TEST(NewGroup, ABindDroppedWithoutAnAnswerStillHandsBackTheGroup) {
+    auto server = std::make_unique<RawHttpServer>([](const std::string& request) {
+        std::string target = RawHttpServer::Target(request);
+        if (target.starts_with(kBind)) return std::string();  // held open, never answered
+        return RawHttpServer::Response(
+            200, target.starts_with(kReserve) ? std::string("100001") : kGoodRegistration);
+    });
+    ASSERT_TRUE(server->Ok());
+    auto made = std::async(std::launch::async, [e = EndpointsOf(*server)] {
+        return CreateNewGroup(e, "Plant", "abc123", "abc123");
+    });
+    for (int i = 0; i < 500 && CountPage(*server, kBind) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(CountPage(*server, kBind), 1u);
+    server.reset();  // closes the held connection
+    ASSERT_EQ(made.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    NewGroupResult r = made.get();
+    EXPECT_TRUE(r.created);
+    EXPECT_EQ(r.groupId, "5001");
+    EXPECT_EQ(r.note, UnconfirmedBindNote("5001"));
+    EXPECT_EQ(r.password, "abc123");
 }
 
 TEST(NewGroup, AnUnreachableRegistrationApiIsAnErrorMessageNotACrash) {

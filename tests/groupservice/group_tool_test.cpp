@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "shell/config_file.h"
 #include "support/child_process.h"
 #include "support/raw_http_server.h"
 
@@ -38,12 +39,21 @@ protected:
     // Runs "norvex-group add --id 42 ARGS --config ..." with stdin from a file holding input;
     // its exit code (-1 when it did not end) and, in *output, its stdout and stderr.
     int Add(std::vector<std::string> args, const std::string& input, std::string* output) {
-        args.insert(args.begin(), {NORVEX_GROUP_BIN, "add", "--id", "42"});
-        args.insert(args.end(), {"--config", dir_ + "/NorvexPanel.cfg"});
+        args.insert(args.begin(), {"add", "--id", "42"});
+        return Run(args, server_, input, output);
+    }
+
+    // "norvex-group ARGS --config ..." against `service` (group service and registration API).
+    int Run(std::vector<std::string> args, const RawHttpServer& service, const std::string& input,
+            std::string* output) {
+        args.insert(args.begin(), NORVEX_GROUP_BIN);
+        args.insert(args.end(), {"--config", ConfigPath()});
         const std::string out = dir_ + "/out.txt";
         test::ChildProcess tool;
-        if (!tool.Start(args, {"NORVEX_GROUP_SERVICE=" + server_.HostPort()}, out,
-                        WriteFile("stdin.txt", input))) {
+        if (!tool.Start(args,
+                        {"NORVEX_GROUP_SERVICE=" + service.HostPort(),
+                         "NORVEX_ONENET_API=" + service.HostPort()},
+                        out, WriteFile("stdin.txt", input))) {
             return -1;
         }
         int status = tool.Wait(std::chrono::milliseconds(20000));
@@ -53,6 +63,8 @@ protected:
         *output = text.str();
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+
+    std::string ConfigPath() const { return dir_ + "/NorvexPanel.cfg"; }
 
     std::string dir_;
     RawHttpServer server_{[](const std::string& request) {
@@ -100,6 +112,46 @@ TEST_F(GroupToolTest, ARefusedLoginDoesNotPrintThePassword) {
     ASSERT_EQ(server_.Requests().size(), 1u);  // the wrong password was sent, but only there
     EXPECT_EQ(Add({"--password-file", dir_ + "/missing"}, "", &output), 1);
     EXPECT_EQ(server_.Requests().size(), 1u);
+}
+
+TEST_F(GroupToolTest, ACreatedGroupIsPrintedAndStoredEvenWhenTheServiceCannotConfirmIt) {
+    struct Case {
+        const char* what;
+        int bindStatus;
+        std::string info;  // the login's reply for the new group
+        std::string storedName;
+        bool noted;
+    };
+    const Case cases[] = {
+        {"bound and known", 200, "100001,Plant Room,2026-01-01 10:00:00", "plant room", false},
+        {"bind unanswered, login refused", 503, "err", "my plant", true},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(ConfigPath());
+        RawHttpServer service([&c](const std::string& request) {
+            const std::string target = RawHttpServer::Target(request);
+            if (target.starts_with("/norvex/precreategroup.asp"))
+                return RawHttpServer::Response(200, "100001");
+            if (target.starts_with("/register_de"))
+                return RawHttpServer::Response(
+                    200, R"({"errno":0,"error":"succ","data":{"key":"k","device_id":"5001"}})");
+            if (target.starts_with("/norvex/updateonenetinfo.asp"))
+                return RawHttpServer::Response(c.bindStatus, "");
+            return RawHttpServer::Response(200, c.info);
+        });
+        ASSERT_TRUE(service.Ok());
+        std::string output;
+        EXPECT_EQ(Run({"create", "--name", " My Plant ", "--password-stdin"}, service, "Pw4tool\n",
+                      &output),
+                  0)
+            << c.what << output;
+        EXPECT_TRUE(output.starts_with("5001\n")) << c.what << output;
+        EXPECT_EQ(output.find("绑定未能确认") != std::string::npos, c.noted) << c.what << output;
+        PanelConfig config = LoadPanelConfig(ConfigPath());
+        ASSERT_EQ(config.groups.size(), 1u) << c.what;
+        EXPECT_EQ(config.groups[0], (GroupRecord{"5001", c.storedName, "Pw4tool"})) << c.what;
+        EXPECT_EQ(config.storedGroupId, "5001") << c.what;
+    }
 }
 
 }  // namespace

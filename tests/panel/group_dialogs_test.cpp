@@ -3,7 +3,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "groupservice/new_group.h"
 #include "panel/details_dialog.h"
@@ -12,6 +15,7 @@
 #include "panel_fakes.h"
 #include "support/child_process.h"
 #include "support/net_util.h"
+#include "support/raw_http_server.h"
 
 namespace norvex {
 
@@ -134,6 +138,54 @@ private slots:
         QCOMPARE(login.PasswordBox()->text(), QStringLiteral(" Xyz789 "));
         QVERIFY(login.isVisible());
         QVERIFY(boxes_.shown.empty());
+    }
+
+    void newGroupClosedWhileCreatingWaitsAndKeepsTheGroup() {
+        using test::RawHttpServer;
+        std::atomic<bool> answerBind{false};
+        RawHttpServer server([&answerBind](const std::string& request) {
+            const std::string target = RawHttpServer::Target(request);
+            if (target.starts_with("/norvex/updateonenetinfo.asp")) {
+                for (int i = 0; i < 1000 && !answerBind; ++i) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+                return RawHttpServer::Response(503, "");  // the bind is never confirmed
+            }
+            if (target.starts_with("/norvex/precreategroup.asp"))
+                return RawHttpServer::Response(200, "100001");
+            if (target.starts_with("/register_de"))
+                return RawHttpServer::Response(
+                    200, R"({"errno":0,"error":"succ","data":{"key":"k","device_id":"5001"}})");
+            return RawHttpServer::Response(200, "100001,plant,2026-01-01 10:00:00");
+        });
+        QVERIFY(server.Ok());
+        GroupServiceEndpoints e;
+        e.groupService = HostPort{"127.0.0.1", static_cast<uint16_t>(server.Port())};
+        e.onenetApi = server.HostPort();
+        DialogEnv env{e, boxes_};
+        NewGroupDialog d(env, nullptr);
+        d.show();
+        d.NameBox()->setText("Plant");
+        d.PasswordBox()->setText("abc123");
+        d.ConfirmBox()->setText("abc123");
+        QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+        QTRY_COMPARE(server.Requests().size(), size_t(3));  // the bind waits for its answer
+        QVERIFY(!d.close());
+        d.reject();
+        QVERIFY(d.isVisible() && d.Creating());
+
+        QString detailsId;
+        test::WhenModal<DetailsDialog>([&](DetailsDialog* details) {
+            detailsId = details->Id();
+            details->accept();
+        });
+        answerBind = true;
+        QTRY_COMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.GroupId(), QStringLiteral("5001"));
+        QCOMPARE(d.Password(), QStringLiteral("abc123"));
+        QCOMPARE(detailsId, QStringLiteral("5001"));
+        QCOMPARE(Texts(), QStringList{QString::fromUtf8(UnconfirmedBindNote("5001"))});
     }
 
     void detailsRejectedCloseBeforeTheyShow() {

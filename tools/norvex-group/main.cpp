@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "common/unicode_text.h"
 #include "groupservice/endpoints.h"
 #include "groupservice/group_login.h"
 #include "groupservice/new_group.h"
@@ -27,7 +28,7 @@ const char kUsage[] =
     "         --net-port PATH   also store the network-side port\n"
     "         --app-port PATH   also store the application-side port\n"
     "The group service is NORVEX_GROUP_SERVICE, the registration API NORVEX_ONENET_API.\n"
-    "Prints the group ID on stdout.\n";
+    "Prints the group ID on stdout; a new group's as soon as it exists, even if storing fails.\n";
 
 const char kPasswordArgumentRefused[] =
     "norvex-group: --password is refused: a password on the command line can be read by every "
@@ -113,6 +114,41 @@ int Fail(const std::string& text) {
     return 1;
 }
 
+// A created group exists on the service whether or not it answers now: its ID goes to stdout
+// at once and the group is stored, under the name as given when the login cannot confirm it.
+norvex::GroupRecord CreatedGroup(const norvex::GroupServiceEndpoints& endpoints,
+                                 const std::string& name, const norvex::NewGroupResult& made) {
+    std::printf("%s\n", made.groupId.c_str());
+    std::fflush(stdout);
+    if (!made.note.empty()) std::fprintf(stderr, "norvex-group: %s\n", made.note.c_str());
+    norvex::GroupLoginResult login = norvex::GroupLoginOk(
+        norvex::HttpClient(endpoints.groupService), made.groupId, made.password);
+    if (login.accepted) return {login.id, login.name, login.password};
+    std::fprintf(stderr, "norvex-group: %s; the new group is stored all the same\n",
+                 login.message.c_str());
+    return {made.groupId, norvex::ToLowerText(norvex::TrimWhite(name)), made.password};
+}
+
+// Appends the group to the configuration file and makes it current; the exit code.
+int Store(const Options& o, const norvex::GroupRecord& group) {
+    std::string path = o.config.empty() ? norvex::UserPanelConfigPath() : o.config;
+    if (!norvex::EnsureConfigDirectory(path)) return Fail("cannot create the folder of " + path);
+    norvex::PanelConfig config = norvex::LoadPanelConfig(path);
+    if (!o.netPort.empty()) config.netPortName = o.netPort;
+    if (!o.appPort.empty()) config.appPortName = o.appPort;
+    config.groups.push_back(group);
+    int current = static_cast<int>(config.groups.size()) - 1;
+    switch (norvex::SavePanelConfig(path, config, current)) {
+        case norvex::ConfigSaveResult::kOk:
+            return 0;
+        case norvex::ConfigSaveResult::kCannotCreate:
+            return Fail(std::string(norvex::kConfigSaveFailedText) + " (" + path + ")");
+        case norvex::ConfigSaveResult::kWriteFailed:
+            return Fail("writing " + path + " failed; the old file is unchanged");
+    }
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,33 +165,19 @@ int main(int argc, char** argv) {
     std::optional<Passwords> given = ReadPasswords(o, &error);
     if (!given) return Fail(error.empty() ? "no password given" : error);
     norvex::GroupServiceEndpoints endpoints = norvex::GroupServiceEndpoints::FromEnvironment();
-    std::string id = o.id, password = given->password;
+    std::optional<norvex::GroupRecord> group;
     if (o.command == "create") {
         norvex::NewGroupResult made =
             norvex::CreateNewGroup(endpoints, o.name, given->password, given->confirmation);
         if (!made.created) return Fail(made.message);
-        id = made.groupId;
-        password = made.password;
+        group = CreatedGroup(endpoints, o.name, made);
+    } else {
+        norvex::GroupLoginResult login =
+            norvex::GroupLoginOk(norvex::HttpClient(endpoints.groupService), o.id, given->password);
+        if (!login.accepted) return Fail(login.message);
+        group = norvex::GroupRecord{login.id, login.name, login.password};
     }
-    norvex::HttpClient client(endpoints.groupService);
-    norvex::GroupLoginResult login = norvex::GroupLoginOk(client, id, password);
-    if (!login.accepted) return Fail(login.message);
-
-    std::string path = o.config.empty() ? norvex::UserPanelConfigPath() : o.config;
-    if (!norvex::EnsureConfigDirectory(path)) return Fail("cannot create the folder of " + path);
-    norvex::PanelConfig config = norvex::LoadPanelConfig(path);
-    if (!o.netPort.empty()) config.netPortName = o.netPort;
-    if (!o.appPort.empty()) config.appPortName = o.appPort;
-    config.groups.push_back({login.id, login.name, login.password});
-    int current = static_cast<int>(config.groups.size()) - 1;
-    switch (norvex::SavePanelConfig(path, config, current)) {
-        case norvex::ConfigSaveResult::kOk:
-            break;
-        case norvex::ConfigSaveResult::kCannotCreate:
-            return Fail(std::string(norvex::kConfigSaveFailedText) + " (" + path + ")");
-        case norvex::ConfigSaveResult::kWriteFailed:
-            return Fail("writing " + path + " failed; the old file is unchanged");
-    }
-    std::printf("%s\n", login.id.c_str());
-    return 0;
+    int stored = Store(o, *group);
+    if (stored == 0 && o.command == "add") std::printf("%s\n", group->id.c_str());
+    return stored;
 }
