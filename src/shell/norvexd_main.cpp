@@ -18,6 +18,7 @@
 #include "shell/norvexd_options.h"
 #include "shell/relay_metrics.h"
 #include "shell/serial_ports.h"
+#include "shell/service_config.h"
 #include "shell/service_control.h"
 #include "shell/shell_texts.h"
 #include "shell/stderr_panel.h"
@@ -95,7 +96,10 @@ UniqueFd OpenTrace(const NorvexdOptions& o) {
 }
 
 int RunService(const std::string& configPath, const NorvexdOptions& o) {
-    PanelConfig config = LoadPanelConfig(configPath);
+    ServiceConfigLoad loaded = LoadServiceConfig(configPath);
+    for (const std::string& line : loaded.lines) PrintLine(line);
+    if (!loaded.config) return 1;
+    PanelConfig config = std::move(*loaded.config);
     int groupIndex = ChooseCurrentGroup(config);
     config.netPortName = NetPortName(o, config.netPortName);
     StderrPanel panel;
