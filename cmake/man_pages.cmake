@@ -14,7 +14,9 @@ function(norvex_man_page target summary)
   if(EXISTS ${extra})
     set(extra_dep ${extra})
   endif()
+  # help2man does not make the folder, and only some generators make it for an OUTPUT
   add_custom_command(OUTPUT ${page}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
     COMMAND ${NORVEX_HELP2MAN} --no-info --section=1 --name=${summary}
             --version-string=${PROJECT_VERSION} --opt-include=${extra} --output=${page}
             $<TARGET_FILE:${target}>

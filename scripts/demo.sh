@@ -22,11 +22,18 @@ if ((panel)) && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 scripts/deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNORVEX_BUILD_TESTS=OFF \
-      -DNORVEX_BUILD_BENCH=OFF >/dev/null
+# one line per set-up step; the full output in build/demo-setup.log, shown when a step fails
+. scripts/quiet_step.sh
+mkdir -p build
+setup_log="$root/build/demo-setup.log"
+: >"$setup_log"
+quiet_step "demo: configuring build/release" "$setup_log" \
+  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DNORVEX_BUILD_TESTS=OFF \
+  -DNORVEX_BUILD_BENCH=OFF
 targets=(norvexd norvex-group norvex-groupd relay-sim)
 ((panel)) && targets+=(norvex-panel)
-cmake --build build/release -j "$(nproc)" --target "${targets[@]}"
+quiet_step "demo: building ${targets[*]}" "$setup_log" \
+  cmake --build build/release -j "$(nproc)" --target "${targets[@]}"
 bin="$root/build/release"
 norvexd="$bin/src/shell/norvexd"
 groupd="$bin/tools/norvex-groupd/norvex-groupd"

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running need (idempotent).
+# Installs the Debian packages that building, testing and running need (idempotent).  Quiet when
+# nothing is missing; otherwise one line per step, apt's output in build/deps.log, shown when a
+# step fails.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/quiet_step.sh"
 pkgs=(build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       mosquitto mosquitto-clients libmosquitto-dev
@@ -19,6 +23,11 @@ for p in "${pkgs[@]}"; do
 done
 if ((${#missing[@]})); then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  mkdir -p "$here/../build"
+  log="$here/../build/deps.log"
+  : >"$log"
+  quiet_step "deps: apt-get update" "$log" $sudo apt-get update -qq
+  quiet_step "deps: installing ${missing[*]}" "$log" \
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
 fi

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/unique_fd.h"
+#include "shell/file_target.h"
 
 namespace norvex {
 
@@ -27,14 +28,20 @@ bool WriteAll(int fd, std::string_view data) {
 }  // namespace
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view content, std::string* error) {
-    std::string tmp = path + ".XXXXXX";
+    std::string reason;
+    std::string target = ResolveWriteTarget(path, &reason);
+    if (target.empty()) {
+        *error = path + ": not replaced (" + reason + ")";
+        return false;
+    }
+    std::string tmp = target + ".XXXXXX";
     UniqueFd fd(::mkostemp(tmp.data(), O_CLOEXEC));
     if (!fd) {
         *error = path + ": cannot create a file beside it (" + std::strerror(errno) + ")";
         return false;
     }
     bool ok = ::fchmod(fd.Get(), 0644) == 0 && WriteAll(fd.Get(), content) && fd.Close() &&
-              ::rename(tmp.c_str(), path.c_str()) == 0;
+              ::rename(tmp.c_str(), target.c_str()) == 0;
     if (!ok) {
         *error = path + ": cannot write it (" + std::strerror(errno) + ")";
         ::unlink(tmp.c_str());

@@ -6,6 +6,7 @@
 
 #include "common/errno_util.h"
 #include "common/unique_fd.h"
+#include "shell/file_target.h"
 
 namespace norvex {
 namespace {
@@ -18,15 +19,24 @@ std::string DirectoryOf(const std::string& path) {
     return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
 
-bool ReadAll(int fd, std::string& out) {
+// The whole file, or the reason it could not be had: a read error, or more than a
+// configuration can hold.
+bool ReadAll(int fd, std::string& out, std::string* reason) {
     char buf[8192];
-    while (out.size() < kMaxConfigBytes) {
+    for (;;) {
         ssize_t n = RetryOnEintr([&] { return ::read(fd, buf, sizeof buf); });
         if (n == 0) return true;
-        if (n < 0) return false;
+        if (n < 0) {
+            *reason = ErrnoText(errno);
+            return false;
+        }
         out.append(buf, static_cast<size_t>(n));
+        if (out.size() > kMaxConfigBytes) {
+            *reason = "is larger than " + std::to_string(kMaxConfigBytes >> 20) +
+                      " MiB: not a configuration";
+            return false;
+        }
     }
-    return true;
 }
 
 bool WriteAll(int fd, const std::string& data) {
@@ -56,28 +66,60 @@ std::string DefaultPanelConfigPath() {
            std::string(kPanelConfigFileName);
 }
 
-PanelConfig LoadPanelConfig(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+ConfigFileRead ReadPanelConfigFile(const std::string& path) {
+    using Status = ConfigFileRead::Status;
+    ConfigFileRead out;
+    bool missing = false;
+    UniqueFd fd = OpenRegularForReading(path, &missing, &out.problem);
+    if (!fd) {
+        out.status = missing ? Status::kMissing : Status::kUnreadable;
+        if (missing) out.problem.clear();
+        return out;
+    }
     std::string bytes;
-    if (!fd || !ReadAll(fd.Get(), bytes)) return {};
-    return ParsePanelConfig(bytes);
+    if (!ReadAll(fd.Get(), bytes, &out.problem)) {
+        out.status = Status::kUnreadable;
+        return out;
+    }
+    PanelConfigText text = ReadPanelConfigText(bytes);
+    out.config = std::move(text.config);
+    out.problem = std::move(text.problem);
+    out.status = text.badLine == 0 ? Status::kOk : Status::kIncomplete;
+    return out;
+}
+
+PanelConfig LoadPanelConfig(const std::string& path) {
+    return ReadPanelConfigFile(path).config;
+}
+
+ConfigSaveResult SavePanelConfig(const std::string& path, const PanelConfig& config, int groupIndex,
+                                 std::string* reason) {
+    std::string ignored;
+    if (!reason) reason = &ignored;
+    std::string target = ResolveWriteTarget(path, reason);
+    if (target.empty()) return ConfigSaveResult::kCannotCreate;
+    std::string tmp = target + ".XXXXXX";
+    // mkstemp creates the file 0600 whatever the umask
+    UniqueFd fd(::mkostemp(tmp.data(), O_CLOEXEC));
+    if (!fd) {
+        *reason = ErrnoText(errno);
+        return ConfigSaveResult::kCannotCreate;
+    }
+    bool ok = ::fchmod(fd.Get(), S_IRUSR | S_IWUSR) == 0 &&
+              WriteAll(fd.Get(), FormatPanelConfig(config, groupIndex)) && ::fsync(fd.Get()) == 0 &&
+              fd.Close() && ::rename(tmp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        *reason = ErrnoText(errno);
+        ::unlink(tmp.c_str());
+        return ConfigSaveResult::kWriteFailed;
+    }
+    SyncDirectory(DirectoryOf(target));
+    return ConfigSaveResult::kOk;
 }
 
 ConfigSaveResult SavePanelConfig(const std::string& path, const PanelConfig& config,
                                  int groupIndex) {
-    std::string tmp = path + ".XXXXXX";
-    // mkstemp creates the file 0600 whatever the umask
-    UniqueFd fd(::mkostemp(tmp.data(), O_CLOEXEC));
-    if (!fd) return ConfigSaveResult::kCannotCreate;
-    bool ok = ::fchmod(fd.Get(), S_IRUSR | S_IWUSR) == 0 &&
-              WriteAll(fd.Get(), FormatPanelConfig(config, groupIndex)) && ::fsync(fd.Get()) == 0 &&
-              fd.Close() && ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return ConfigSaveResult::kWriteFailed;
-    }
-    SyncDirectory(DirectoryOf(path));
-    return ConfigSaveResult::kOk;
+    return SavePanelConfig(path, config, groupIndex, nullptr);
 }
 
 }  // namespace norvex

@@ -25,7 +25,10 @@ bool MakeDirectory(const std::string& dir) {
     if (::mkdir(dir.c_str(), 0700) == 0) return true;
     if (errno != EEXIST) return false;
     struct stat st {};
-    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::stat(dir.c_str(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) return true;
+    errno = ENOTDIR;  // "File exists" would not say what is wrong with it
+    return false;
 }
 
 }  // namespace

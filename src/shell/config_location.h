@@ -12,7 +12,7 @@ std::string UserPanelConfigPath();
 
 // Creates the directory that holds `filePath`, with its missing parents, each readable by its
 // owner only (0700: the file holds group passwords).  An existing directory is left as it is.
-// False when it cannot be made.
+// False with errno set when it cannot be made.
 bool EnsureConfigDirectory(const std::string& filePath);
 
 }  // namespace norvex

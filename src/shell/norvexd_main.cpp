@@ -19,6 +19,7 @@
 #include "shell/norvexd_signals.h"
 #include "shell/relay_metrics.h"
 #include "shell/serial_ports.h"
+#include "shell/service_config.h"
 #include "shell/service_control.h"
 #include "shell/shell_texts.h"
 #include "shell/stderr_panel.h"
@@ -106,7 +107,10 @@ UniqueFd OpenTrace(const NorvexdOptions& o) {
 // the MQTT packet-id counter from one run of the process to the next.
 RunEnd RunService(const std::string& configPath, const NorvexdOptions& o, ServiceSignals& signals,
                   uint16_t& lastPacketId) {
-    PanelConfig config = LoadPanelConfig(configPath);
+    ServiceConfigLoad loaded = LoadServiceConfig(configPath);
+    for (const std::string& line : loaded.lines) PrintLine(line);
+    if (!loaded.config) return RunEnd::kFailed;
+    PanelConfig config = std::move(*loaded.config);
     int groupIndex = ChooseCurrentGroup(config);
     config.netPortName = NetPortName(o, config.netPortName);
     StderrPanel panel;

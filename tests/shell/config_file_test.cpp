@@ -69,6 +69,7 @@ struct ParseCase {
     std::string bytes;
     std::string net, app, stored;
     std::vector<GroupRecord> groups;
+    int badLine = 0;  // the first line a rewrite would lose
 };
 
 TEST(PanelConfigParse, ReadsRecordsUntilTheFirstLineThatDoesNotFit) {
@@ -84,26 +85,31 @@ TEST(PanelConfigParse, ReadsRecordsUntilTheFirstLineThatDoesNotFit) {
         {"empty password", head + "g1,n1,\r\ng2,n2,p2\r\n", "COM1", "COM2", "g1",
          {{"g1", "n1", ""}, {"g2", "n2", "p2"}}},
         {"empty name ends the list", head + "g1,,pw\r\ng2,n2,p2\r\n", "COM1", "COM2", "g1",
-         {{"g1", "", ""}}},
+         {{"g1", "", ""}}, 4},
         {"no second comma ends the list", head + "g1,n1\r\ng2,n2,p2\r\n", "COM1", "COM2", "g1",
-         {{"g1", "", ""}}},
-        {"blank line ends the list", head + "g1,n1,p1\r\n\r\ng2,n2,p2\r\n", "COM1", "COM2", "g1",
-         {{"g1", "n1", "p1"}}},
+         {{"g1", "", ""}}, 4},
+        {"blank lines between group lines are skipped",
+         head + "\r\ng1,n1,p1\r\n\r\n\n\r\ng2,n2,p2\r\n\r\n", "COM1", "COM2", "g1",
+         {{"g1", "n1", "p1"}, {"g2", "n2", "p2"}}},
         {"line without comma ends the list", head + "g1,n1,p1\r\njunk\r\ng2,n2,p2\r\n", "COM1",
-         "COM2", "g1", {{"g1", "n1", "p1"}}},
-        {"empty id ends the list", head + ",n1,p1\r\n", "COM1", "COM2", "g1", {}},
+         "COM2", "g1", {{"g1", "n1", "p1"}}, 5},
+        {"empty id ends the list", head + ",n1,p1\r\n", "COM1", "COM2", "g1", {}, 4},
         {"last line without CR LF", head + "g1,n1,p1\r\ng2,n2,tail", "COM1", "COM2", "g1",
          {{"g1", "n1", "p1"}, {"g2", "n2", "tail"}}},
-        {"bare LF is not a line end", "COM1\nCOM2\r\nx\r\n", "COM1\nCOM2", "x", "", {}},
-        {"short file: a header without CR LF reads as empty", "COM1\r\nCOM2", "COM1", "", "", {}},
+        {"LF line ends, a CR before one is not part of the value",
+         "COM1\nCOM2\r\nx\ng1,n1,p1\ng2,n2,p\r\r\n", "COM1", "COM2", "x",
+         {{"g1", "n1", "p1"}, {"g2", "n2", "p\r"}}},
+        {"short file: a header without a line end reads as empty", "COM1\r\nCOM2", "COM1", "", "",
+         {}, 2},
         {"byte-order mark is kept in the first value", "\xEF\xBB\xBF" "COM1\r\nCOM2\r\n\r\n",
          "\xEF\xBB\xBF" "COM1", "COM2", "", {}},
         {"invalid UTF-8 becomes U+FFFD, one per bad sequence",
          "\xB4\xAE\xBF\xDA" "1\r\nA\xC0\xAF" "B\r\n\xED\xA0\x80\r\nid,\xE5\xB7,\xF0\x9F\x98\x80\r\n",
          "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "1",
          "A\xEF\xBF\xBD\xEF\xBF\xBD" "B", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD",
-         {{"id", "\xEF\xBF\xBD", "\xF0\x9F\x98\x80"}}},
-        {"a zero byte ends the text", std::string("COM1\r\nCO\0M2\r\nx\r\n", 16), "COM1", "", "", {}},
+         {{"id", "\xEF\xBF\xBD", "\xF0\x9F\x98\x80"}}, 1},
+        {"a zero byte ends the text", std::string("COM1\r\nCO\0M2\r\nx\r\n", 16), "COM1", "", "", {},
+         2},
     };
     // clang-format on
     for (const ParseCase& c : cases) {
@@ -112,6 +118,7 @@ TEST(PanelConfigParse, ReadsRecordsUntilTheFirstLineThatDoesNotFit) {
         EXPECT_EQ(got.appPortName, c.app) << c.what;
         EXPECT_EQ(got.storedGroupId, c.stored) << c.what;
         EXPECT_EQ(got.groups, c.groups) << c.what;
+        EXPECT_EQ(ReadPanelConfigText(c.bytes).badLine, c.badLine) << c.what;
     }
 }
 

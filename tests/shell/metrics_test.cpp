@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -17,6 +18,7 @@
 #include "shell/atomic_file.h"
 #include "shell/metrics_text.h"
 #include "support/prom_text.h"
+#include "support/text_file.h"
 
 namespace norvex {
 namespace {
@@ -130,6 +132,27 @@ TEST(AtomicFile, FailureNamesThePathAndLeavesNothing) {
     std::string error;
     EXPECT_FALSE(ReplaceFileAtomically(path, "x", &error));
     EXPECT_NE(error.find(path), std::string::npos) << error;
+}
+
+// --metrics-file naming a link or a special file: the link's target is written, the rest refused.
+TEST(AtomicFile, KeepsALinkAndNeverReplacesWhatIsNotARegularFile) {
+    test::TempDir dir;
+    const std::string link = dir.File("norvex.prom");
+    std::filesystem::create_symlink("real.prom", link);
+    std::string error;
+    ASSERT_TRUE(ReplaceFileAtomically(link, "m 1\n", &error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadFile(dir.File("real.prom")), "m 1\n");
+
+    const std::string fifo = dir.File("fifo.prom");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.File("dir.prom"));
+    for (const std::string& special : {fifo, dir.File("dir.prom")}) {
+        EXPECT_FALSE(ReplaceFileAtomically(special, "m 1\n", &error)) << special;
+        EXPECT_NE(error.find(special), std::string::npos) << error;
+        EXPECT_FALSE(std::filesystem::is_regular_file(special)) << special;
+    }
+    EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/unicode_text.h"
+#include "common/errno_util.h"
 #include "groupservice/endpoints.h"
 #include "groupservice/group_login.h"
 #include "groupservice/new_group.h"
@@ -129,24 +130,40 @@ norvex::GroupRecord CreatedGroup(const norvex::GroupServiceEndpoints& endpoints,
     return {made.groupId, norvex::ToLowerText(norvex::TrimWhite(name)), made.password};
 }
 
-// Appends the group to the configuration file and makes it current; the exit code.
-int Store(const Options& o, const norvex::GroupRecord& group) {
-    std::string path = o.config.empty() ? norvex::UserPanelConfigPath() : o.config;
-    if (!norvex::EnsureConfigDirectory(path)) return Fail("cannot create the folder of " + path);
-    norvex::PanelConfig config = norvex::LoadPanelConfig(path);
-    if (!o.netPort.empty()) config.netPortName = o.netPort;
-    if (!o.appPort.empty()) config.appPortName = o.appPort;
-    config.groups.push_back(group);
-    int current = static_cast<int>(config.groups.size()) - 1;
-    switch (norvex::SavePanelConfig(path, config, current)) {
-        case norvex::ConfigSaveResult::kOk:
-            return 0;
-        case norvex::ConfigSaveResult::kCannotCreate:
-            return Fail(std::string(norvex::kConfigSaveFailedText) + " (" + path + ")");
-        case norvex::ConfigSaveResult::kWriteFailed:
-            return Fail("writing " + path + " failed; the old file is unchanged");
+// The configuration the new group is appended to, read before anything is sent: the tool
+// rewrites the whole file, so a file it cannot read completely is left alone.
+std::optional<norvex::PanelConfig> ReadConfigToExtend(const std::string& path, std::string* error) {
+    using Status = norvex::ConfigFileRead::Status;
+    if (path.empty()) {
+        *error = "no configuration folder (HOME is not set); use --config FILE";
+        return std::nullopt;
     }
-    return 1;
+    if (!norvex::EnsureConfigDirectory(path)) {
+        *error = "cannot create the folder of " + path + " (" + norvex::ErrnoText(errno) + ")";
+        return std::nullopt;
+    }
+    norvex::ConfigFileRead read = norvex::ReadPanelConfigFile(path);
+    if (read.status == Status::kOk || read.status == Status::kMissing) return read.config;
+    *error = path + ": " + read.problem + "; nothing was sent or changed";
+    return std::nullopt;
+}
+
+// The new group is current, as the panel makes it on closing.
+bool SaveConfig(const std::string& path, const norvex::PanelConfig& config) {
+    std::string reason;
+    int current = static_cast<int>(config.groups.size()) - 1;
+    switch (norvex::SavePanelConfig(path, config, current, &reason)) {
+        case norvex::ConfigSaveResult::kOk:
+            return true;
+        case norvex::ConfigSaveResult::kCannotCreate:
+            Fail(std::string(norvex::kConfigSaveFailedText) + " (" + path + ": " + reason +
+                 "; it is unchanged)");
+            return false;
+        case norvex::ConfigSaveResult::kWriteFailed:
+            Fail("writing " + path + " failed (" + reason + "); the old file is unchanged");
+            return false;
+    }
+    return false;
 }
 
 }  // namespace
@@ -164,6 +181,13 @@ int main(int argc, char** argv) {
     std::string error;
     std::optional<Passwords> given = ReadPasswords(o, &error);
     if (!given) return Fail(error.empty() ? "no password given" : error);
+    std::string path = o.config.empty() ? norvex::UserPanelConfigPath() : o.config;
+    std::optional<norvex::PanelConfig> config = ReadConfigToExtend(path, &error);
+    if (!config) return Fail(error);
+    if (o.id.size() > norvex::kMaxConfigValueBytes) {
+        return Fail("the group ID is " + std::to_string(o.id.size()) + " bytes long (at most " +
+                    std::to_string(norvex::kMaxConfigValueBytes) + "); nothing was sent");
+    }
     norvex::GroupServiceEndpoints endpoints = norvex::GroupServiceEndpoints::FromEnvironment();
     std::optional<norvex::GroupRecord> group;
     if (o.command == "create") {
@@ -177,7 +201,10 @@ int main(int argc, char** argv) {
         if (!login.accepted) return Fail(login.message);
         group = norvex::GroupRecord{login.id, login.name, login.password};
     }
-    int stored = Store(o, *group);
-    if (stored == 0 && o.command == "add") std::printf("%s\n", group->id.c_str());
-    return stored;
+    if (!o.netPort.empty()) config->netPortName = o.netPort;
+    if (!o.appPort.empty()) config->appPortName = o.appPort;
+    config->groups.push_back(*group);
+    if (!SaveConfig(path, *config)) return 1;
+    if (o.command == "add") std::printf("%s\n", group->id.c_str());
+    return 0;
 }
