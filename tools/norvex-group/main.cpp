@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "common/unicode_text.h"
 #include "common/errno_util.h"
+#include "common/unicode_text.h"
 #include "groupservice/endpoints.h"
 #include "groupservice/group_login.h"
 #include "groupservice/new_group.h"
