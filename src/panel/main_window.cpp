@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <cstdio>
 #include <cstdlib>
 
 #include "panel/about_box.h"
@@ -229,6 +230,11 @@ void MainWindow::ShowWhenSettled() {
 }
 
 ConfigSaveResult MainWindow::Save() {
+    if (!deps_.keepFileReason.empty()) {
+        std::fprintf(stderr, "norvex-panel: %s: %s; the file is left as it is\n",
+                     deps_.configPath.c_str(), deps_.keepFileReason.c_str());
+        return ConfigSaveResult::kOk;
+    }
     if (!EnsureConfigDirectory(deps_.configPath)) return ConfigSaveResult::kCannotCreate;
     return SavePanelConfig(deps_.configPath, config_, chooser_.GroupIndex());
 }

@@ -35,6 +35,9 @@ struct MainWindowDeps {
     std::vector<SerialPortEntry> ports;
     // The window closed (the close rule let it): the program ends.
     std::function<void()> onClosed;
+    // Why the configuration file was not read whole (empty when it was, or was missing): such a
+    // file is never rewritten on closing, or the groups it holds beyond what was read would go.
+    std::string keepFileReason;
 };
 
 // The control panel's main window.  It owns the configuration and the choosers; what the

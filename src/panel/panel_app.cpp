@@ -7,12 +7,24 @@
 
 namespace norvex {
 
+namespace {
+
+// What the window may not rewrite: a file it could not read whole.
+std::string KeepFileReason(const ConfigFileRead& read) {
+    using Status = ConfigFileRead::Status;
+    return read.status == Status::kOk || read.status == Status::kMissing ? std::string()
+                                                                         : read.problem;
+}
+
+}  // namespace
+
 PanelApp::PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
                    std::function<void()> onClosed)
     : env_{GroupServiceEndpoints::FromEnvironment(), boxes},
       dialogs_(env_),
-      window_(LoadPanelConfig(configPath),
-              {boxes, tray, dialogs_, configPath, EnumSerialPorts(), std::move(onClosed)}),
+      configRead_(ReadPanelConfigFile(configPath)),
+      window_(std::move(configRead_.config), {boxes, tray, dialogs_, configPath, EnumSerialPorts(),
+                                              std::move(onClosed), KeepFileReason(configRead_)}),
       view_(&window_),
       gateway_(MakeHttpGroupGateway()),
       control_(view_, *gateway_, kPanelAppName,

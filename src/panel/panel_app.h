@@ -8,6 +8,7 @@
 #include "panel/main_window.h"
 #include "panel/qt_group_dialogs.h"
 #include "panel/queued_panel_view.h"
+#include "shell/config_file.h"
 #include "shell/group_gateway.h"
 #include "shell/service_control.h"
 
@@ -29,6 +30,7 @@ public:
 private:
     DialogEnv env_;
     QtGroupDialogs dialogs_;
+    ConfigFileRead configRead_;  // the window takes its config; the status stays
     MainWindow window_;
     QueuedPanelView view_;
     std::unique_ptr<GroupGateway> gateway_;

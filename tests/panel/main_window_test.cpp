@@ -76,11 +76,12 @@ class MainWindowTest : public QObject {
         std::unique_ptr<MainWindow> window;
 
         explicit Rig(PanelConfig config, std::vector<SerialPortEntry> ports = {},
-                     TrayHost host = TrayHost::kXEmbed) {
+                     TrayHost host = TrayHost::kXEmbed, std::string keepFileReason = {}) {
             tray.host = host;
             window = std::make_unique<MainWindow>(
-                std::move(config), MainWindowDeps{boxes, tray, dialogs, Path(), std::move(ports),
-                                                  [this] { closed = true; }});
+                std::move(config),
+                MainWindowDeps{boxes, tray, dialogs, Path(), std::move(ports),
+                               [this] { closed = true; }, std::move(keepFileReason)});
             window->Attach(&service);
         }
         std::string Path() const { return dir.filePath("cfg/NorvexPanel.cfg").toStdString(); }
@@ -417,6 +418,16 @@ private slots:
         QVERIFY(!w.isVisible());
         QTest::qWait(20);
         QVERIFY(!w.isVisible());  // a pending show does not bring it back
+        QVERIFY(ReadFile(rig.Path()).empty());
+    }
+
+    // A file read only in part keeps what the window never saw: closing leaves it as it was.
+    void aFileNotReadWholeIsNeverRewritten() {
+        Rig rig(Stored(), {}, TrayHost::kXEmbed, "line 5 is not a group line");
+        QVERIFY(rig.window->close());
+        QVERIFY(rig.closed);
+        QVERIFY(ReadFile(rig.Path()).empty());
+        QCOMPARE(rig.window->Shutdown(), ConfigSaveResult::kOk);
         QVERIFY(ReadFile(rig.Path()).empty());
     }
 
