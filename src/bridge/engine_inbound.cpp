@@ -34,8 +34,10 @@ void TracePacket(EngineRun& run, const ClientPacket& pkt) {
                           .length = static_cast<size_t>(pkt.count)});
 }
 
-// Data is flushed message by message, so that a burst of a relay's packets in order never
-// overruns its four slots.
+// A read's messages are all inserted before the one flush after the read, so that packets of a
+// sender that arrive out of order in one read are written in order.  Only when a sender's four
+// slots are all taken is it flushed early, so that a burst of more than four packets in order is
+// written whole rather than dropped.
 void HandleData(EngineRun& run, const uint8_t* payload, uint32_t length) {
     ClientPacket pkt;
     if (DecodeClientPacket(payload, length, &pkt) < 0) return;
@@ -53,7 +55,8 @@ void HandleData(EngineRun& run, const uint8_t* payload, uint32_t length) {
         case InsertResult::kStored:
             break;
     }
-    FlushDue(run);  // the batch only grows here; the port is written after the read
+    // the batch only grows here; the port is written after the read
+    if (run.orders.SlotsFull(pkt.senderKey)) FlushDue(run);
 }
 
 void HandleStatus(EngineRun& run, const uint8_t* payload, uint32_t length) {

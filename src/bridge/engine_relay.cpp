@@ -31,8 +31,10 @@ Phase Receive(EngineRun& run, bool ready) {
     if (!ready) return Phase::kNext;
     int32_t r = ReceiveFromBroker(run);
     if (r == 0 || r == mqtt::kErrNoData) return Phase::kNext;
-    // a closed or failing connection, also one seen while acknowledging: reconnect
+    // a closed or failing connection, also one seen while acknowledging: reconnect, after the
+    // port has what this read delivered (a port failure shows at the next write)
     if (r == mqtt::kErrReadFailed || r == mqtt::kErrAckNotSent) {
+        CommitPortOut(run);
         EmitFault(run, NetworkFault::kConnectionLost);
         run.socket.Close();
         return Phase::kReconnect;
@@ -199,8 +201,8 @@ int FlushDue(EngineRun& run) {
     }
 }
 
+// What the CONNACK and SUBACK waits released is still in the batch: the first pass writes it.
 Phase RelayPhase(EngineRun& run) {
-    run.portOut.Clear();
     Wakeup wake;
     for (;;) {
         if (Stopping(run)) return Phase::kStop;

@@ -55,6 +55,8 @@ void RunLoop(EngineRun& run) {
 void EndRun(EngineRun& run) {
     run.counters.NoteDisconnected();
     run.socket.Close();
+    // released packets were acknowledged to the broker: the port gets them even at a stop
+    if (run.port) CommitPortOut(run);
     run.port.reset();
     mqtt::ReleaseChain(&run.out);
     run.orders.Clear();
@@ -121,6 +123,9 @@ int32_t ReceiveFromBroker(EngineRun& run) {
     run.deferWrites = true;
     int32_t r = mqtt::ReceivePacket(&run.mqtt);
     run.deferWrites = false;
+    // one flush for the whole read, whatever became of it: what was handled has been (or is
+    // about to be) acknowledged and must reach the port
+    FlushDue(run);
     if (!run.deferred.empty()) {
         iovec v{run.deferred.data(), run.deferred.size()};
         bool sent = run.socket.SendAll(&v, 1, kSocketWriteLimitMs) >= 0;

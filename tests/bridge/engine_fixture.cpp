@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/loopback_listener.h"
 #include "support/net_util.h"
 
 namespace norvex::test {
@@ -69,6 +70,16 @@ std::vector<GroupClient::Message> GroupClient::Messages() const {
 
 bool GroupClient::WaitMessages(size_t count, std::chrono::milliseconds limit) const {
     return WaitUntil([&] { return Messages().size() >= count; }, limit);
+}
+
+void OffsetClock::Hold() const {
+    holding.store(true);
+    WaitUntil([&] { return released.load(); }, std::chrono::seconds(5));
+    holding.store(false);
+}
+
+bool OffsetClock::WaitHeld(std::chrono::milliseconds limit) const {
+    return WaitUntil([&] { return holding.load(); }, limit);
 }
 
 ScriptedBroker::ScriptedBroker() {
@@ -136,6 +147,11 @@ bool ScriptedBroker::Write(const std::vector<uint8_t>& bytes) {
 
 void ScriptedBroker::CloseConnection() {
     if (conn_ >= 0) ::close(conn_);
+    conn_ = -1;
+}
+
+void ScriptedBroker::ResetConnection() {
+    if (conn_ >= 0) CloseWithReset(conn_);
     conn_ = -1;
 }
 
