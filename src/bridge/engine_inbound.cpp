@@ -121,16 +121,22 @@ int32_t ReadSocket(void* arg, uint8_t* dst, int32_t capacity) {
     return SocketReader(&static_cast<EngineRun*>(arg)->socket, dst, capacity);
 }
 
+// Everything leaves through the socket's outgoing buffer, which never waits for the broker.
 // While a read is handled, acknowledgements are held and leave together after it.
 int32_t WriteSocket(void* arg, const mqtt::IoVec* pairs, int32_t count) {
     auto& run = *static_cast<EngineRun*>(arg);
-    if (!run.deferWrites) return SocketWriter(&run.socket, pairs, count);
+    if (count < 0 || (count > 0 && pairs == nullptr)) return -1;
     size_t total = 0;
     for (int32_t i = 0; i < count; ++i) total += pairs[i].length;
+    if (!run.deferWrites) {
+        for (int32_t i = 0; i < count; ++i) {
+            iovec v{const_cast<uint8_t*>(pairs[i].data), pairs[i].length};
+            if (run.socket.Queue(&v, 1) < 0) return -1;
+        }
+        return static_cast<int32_t>(total);
+    }
     if (run.deferred.size() + total > kDeferredAckBytes && !run.deferred.empty()) {
-        iovec v{run.deferred.data(), run.deferred.size()};
-        bool sent = run.socket.SendAll(&v, 1, kSocketWriteLimitMs) >= 0;
-        run.deferred.clear();
+        bool sent = QueueDeferred(run);
         if (!sent) return -1;
     }
     for (int32_t i = 0; i < count; ++i) {
@@ -152,10 +158,17 @@ int32_t SetupEngineSession(EngineRun& run) {
     return mqtt::SetupSession(&run.mqtt, ReadSocket, &run, WriteSocket, &run, h);
 }
 
+bool QueueDeferred(EngineRun& run) {
+    iovec v{run.deferred.data(), run.deferred.size()};
+    bool ok = run.deferred.empty() || run.socket.Queue(&v, 1) >= 0;
+    run.deferred.clear();
+    return ok;
+}
+
 bool CommitPortOut(EngineRun& run) {
     if (run.portOut.Empty()) return true;
     const std::vector<uint8_t>& bytes = run.portOut.Bytes();
-    bool ok = run.port->Write(bytes.data(), bytes.size()) == static_cast<int>(bytes.size());
+    bool ok = run.port->WriteNoWait(bytes.data(), bytes.size()) == static_cast<int>(bytes.size());
     if (ok) {
         uint64_t dropped = run.port->DroppedBytes();
         uint64_t lost = dropped - run.portDropped;

@@ -126,13 +126,24 @@ int32_t ReceiveFromBroker(EngineRun& run) {
     // one flush for the whole read, whatever became of it: what was handled has been (or is
     // about to be) acknowledged and must reach the port
     FlushDue(run);
-    if (!run.deferred.empty()) {
-        iovec v{run.deferred.data(), run.deferred.size()};
-        bool sent = run.socket.SendAll(&v, 1, kSocketWriteLimitMs) >= 0;
-        run.deferred.clear();
-        if (!sent && (r == 0 || r == mqtt::kErrNoData)) return mqtt::kErrAckNotSent;
-    }
+    if (!QueueDeferred(run) && (r == 0 || r == mqtt::kErrNoData)) return mqtt::kErrAckNotSent;
     return r;
+}
+
+bool OutgoingStalled(EngineRun& run) {
+    if (run.socket.PendingOut() == 0) {
+        run.outWaiting = false;
+        return false;
+    }
+    uint32_t now = NowMs(run);
+    uint64_t sent = run.socket.SentTotal();
+    if (!run.outWaiting || sent != run.outSentSeen) {
+        run.outWaiting = true;
+        run.outSentSeen = sent;
+        run.outProgressTick = now;
+        return false;
+    }
+    return TickSince(now, run.outProgressTick) >= kAnswerLimitMs;
 }
 
 RelayEngine::RelayEngine(EngineEvents& events, const TickClock& clock)

@@ -1,5 +1,9 @@
 // Relay data the engine has acknowledged reaches the port, in order, whatever the broker's bytes
-// share a segment with: the broker is played byte by byte, each step in one write.
+// share a segment with; and neither a port nor a broker that stops reading holds the engine.
+// The broker is played byte by byte, each step in one write.
+#include <poll.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -24,15 +28,25 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-// A QoS 1 PUBLISH on the data topic carrying packet `number` of kSender: one byte, `number`'s
-// low byte, so the port shows which packets came and in which order.  Packet id = number.
-Bytes DataPublish(uint16_t number) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%08X,%04X,%02x", kSender, number, number & 0xFF);
+// A QoS 1 PUBLISH on the data topic carrying packet `number` of kSender: `width` bytes of
+// `number`'s low byte, so the port shows which packets came and in which order.  Packet id =
+// number.
+Bytes DataPublish(uint16_t number, size_t width = 1) {
+    char head[16];
+    std::snprintf(head, sizeof head, "%08X,%04X,", kSender, number);
+    std::string payload = head;
+    for (size_t i = 0; i < width; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", number & 0xFF);
+        payload += hex;
+    }
     std::string topic = std::string("/group/") + kGroupId + "/client";
-    std::string payload = text;
     size_t len = 2 + topic.size() + 2 + payload.size();
-    Bytes b = {0x32, static_cast<uint8_t>(len), 0, static_cast<uint8_t>(topic.size())};
+    Bytes b = {0x32};
+    for (; len >= 0x80; len >>= 7) b.push_back(static_cast<uint8_t>(0x80 | (len & 0x7F)));
+    b.push_back(static_cast<uint8_t>(len));
+    b.push_back(0);
+    b.push_back(static_cast<uint8_t>(topic.size()));
     b.insert(b.end(), topic.begin(), topic.end());
     b.push_back(static_cast<uint8_t>(number >> 8));
     b.push_back(static_cast<uint8_t>(number & 0xFF));
@@ -163,6 +177,66 @@ TEST_F(EngineDelivery, EveryDeliveredPacketIsAcknowledged) {
     EXPECT_EQ(acks, std::vector<Bytes>{PubAck(1)});
     EXPECT_EQ(broker.ReadPacket(3000), PubAck(2));
     EXPECT_EQ(pty.Read(2, 3000), (Bytes{1, 2}));
+}
+
+// The application side of the pty is never read: what the line cannot take waits in a bounded
+// buffer and the rest is dropped and counted, while every packet is still acknowledged and a stop
+// is not held up.
+TEST_F(EngineDelivery, ApplicationThatDoesNotReadHoldsNothingUp) {
+    constexpr uint16_t kPackets = 2000;  // 128000 bytes for the port: more than it may hold
+    ASSERT_TRUE(Handshake(kConnAck, kSubAck));
+    ASSERT_TRUE(WaitSubscribed(1));
+    Bytes burst;
+    for (uint16_t n = 1; n <= kPackets; ++n) burst = Cat({burst, DataPublish(n, 64)});
+    ASSERT_TRUE(broker.Write(burst));
+    Bytes acks = broker.Read(4u * kPackets, 20000);
+    ASSERT_EQ(acks.size(), 4u * kPackets);
+    EXPECT_EQ(Bytes(acks.end() - 4, acks.end()), PubAck(kPackets));
+    ASSERT_TRUE(
+        WaitUntil([&] { return engine.Counters().Snapshot().packetsFromGroup == kPackets; }, 5s));
+    auto c = engine.Counters().Snapshot();
+    EXPECT_GT(c.bytesNoListener, 0u);
+    EXPECT_EQ(c.serialBytesFromGroup + c.bytesNoListener, 64u * kPackets);
+    engine.RequestStop();
+    EXPECT_TRUE(WaitStopped(3s));
+    EXPECT_EQ(events.Last(), "stopped|user");
+}
+
+// Writes to the application side until the engine stops taking bytes (for 300 ms); the count.
+size_t FillUntilRefused(PtyPair& pty, size_t limit) {
+    Bytes chunk(4096, 0x5A);
+    size_t written = 0;
+    while (written < limit) {
+        ssize_t n = ::write(pty.MasterFd(), chunk.data(), chunk.size());
+        if (n > 0) {
+            written += static_cast<size_t>(n);
+            continue;
+        }
+        pollfd pfd{pty.MasterFd(), POLLOUT, 0};
+        if (::poll(&pfd, 1, 300) <= 0) break;
+    }
+    return written;
+}
+
+// A broker that takes the connection and never reads: publishes wait in a bounded buffer, serial
+// input waits in the port, and a stop is prompt.
+TEST_F(EngineDelivery, BrokerThatDoesNotReadHoldsNothingUp) {
+    ScriptedBroker deaf(4096);
+    UseBroker(deaf.Port());
+    ASSERT_TRUE(engine.Start(config));
+    ASSERT_TRUE(deaf.Accept(5000));
+    ASSERT_FALSE(deaf.ReadPacket(5000).empty());
+    ASSERT_TRUE(deaf.Write(kConnAck));
+    ASSERT_FALSE(deaf.ReadPacket(5000).empty());
+    ASSERT_TRUE(deaf.Write(kSubAck));
+    ASSERT_TRUE(WaitUntil([&] { return engine.Counters().Snapshot().connected; }, 5s));
+    // the engine stops reading the port once the broker is behind: the pty fills up
+    size_t written = FillUntilRefused(pty, 64u << 20);
+    ASSERT_LT(written, 64u << 20);
+    EXPECT_GT(engine.Counters().Snapshot().serialBytesToGroup, 0u);
+    engine.RequestStop();
+    EXPECT_TRUE(WaitStopped(3s));
+    EXPECT_EQ(events.Last(), "stopped|user");
 }
 
 }  // namespace

@@ -82,8 +82,12 @@ bool OffsetClock::WaitHeld(std::chrono::milliseconds limit) const {
     return WaitUntil([&] { return holding.load(); }, limit);
 }
 
-ScriptedBroker::ScriptedBroker() {
+ScriptedBroker::ScriptedBroker(int receiveBuffer) {
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // set before listen(): accepted connections inherit it, and the window is never larger
+    if (receiveBuffer > 0) {
+        ::setsockopt(listen_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -95,7 +95,9 @@ private:
 // A TCP listener on 127.0.0.1 that plays the broker byte by byte from the test thread.
 class ScriptedBroker {
 public:
-    ScriptedBroker();
+    // receiveBuffer > 0: the connection's receive buffer is that small, so that a broker that
+    // does not read is full soon.
+    explicit ScriptedBroker(int receiveBuffer = 0);
     ~ScriptedBroker();
     int Port() const { return port_; }
     bool Accept(int timeoutMs);
