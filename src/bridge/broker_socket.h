@@ -93,6 +93,8 @@ private:
     // one send of the buffer's front: bytes taken, 0 when the connection takes nothing now, -1
     int SendFront();
     int TlsSendFront();
+    // one gather send of the list while nothing waits: the bytes taken (0 on any failure)
+    size_t SendDirect(const iovec* vec, int count);
     void AckPromptly();
     // TLS halves of PollConnect, Receive and SendAll (broker_socket_tls.cpp)
     bool StartTls(const std::string& host);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 #include "bridge/client_packet.h"
 #include "bridge/engine_run.h"
@@ -129,11 +130,19 @@ int32_t WriteSocket(void* arg, const mqtt::IoVec* pairs, int32_t count) {
     size_t total = 0;
     for (int32_t i = 0; i < count; ++i) total += pairs[i].length;
     if (!run.deferWrites) {
-        for (int32_t i = 0; i < count; ++i) {
-            iovec v{const_cast<uint8_t*>(pairs[i].data), pairs[i].length};
-            if (run.socket.Queue(&v, 1) < 0) return -1;
+        // the whole chain in one send: one segment per packet run, not one per chunk
+        constexpr int32_t kInline = 64;
+        iovec inlineVec[kInline];
+        std::vector<iovec> bigVec;
+        iovec* vec = inlineVec;
+        if (count > kInline) {
+            bigVec.resize(static_cast<size_t>(count));
+            vec = bigVec.data();
         }
-        return static_cast<int32_t>(total);
+        for (int32_t i = 0; i < count; ++i) {
+            vec[i] = iovec{const_cast<uint8_t*>(pairs[i].data), pairs[i].length};
+        }
+        return run.socket.Queue(vec, count) < 0 ? -1 : static_cast<int32_t>(total);
     }
     if (run.deferred.size() + total > kDeferredAckBytes && !run.deferred.empty()) {
         bool sent = QueueDeferred(run);
