@@ -50,7 +50,8 @@ int SocketError(int fd) {
 
 BrokerSocket::BrokerSocket() : BrokerSocket(BrokerTlsFromEnv()) {}
 
-BrokerSocket::BrokerSocket(TlsSettings tls) : tlsSettings_(std::move(tls)) {}
+BrokerSocket::BrokerSocket(TlsSettings tls)
+    : tlsSettings_(std::move(tls)), outgoing_(kOutgoingLimit) {}
 
 BrokerSocket::~BrokerSocket() {
     Close();
@@ -63,6 +64,7 @@ void BrokerSocket::Close() {
     connected_ = false;
     tcpUp_ = false;
     handshakeWants_ = 0;
+    outgoing_.Clear();
 }
 
 int BrokerSocket::BeginConnect(const std::string& host, int port) {

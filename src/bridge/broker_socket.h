@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "bridge/byte_queue.h"
 #include "bridge/tls_settings.h"
 #include "common/unique_fd.h"
 
@@ -75,7 +76,25 @@ public:
     // connected, or a total beyond INT32_MAX).  The entries are advanced past what went out.
     int32_t SendAll(iovec* vec, int count, int limitMs);
 
+    // The engine's way out, which never waits: appends every byte of the gather list to the
+    // outgoing buffer and sends what the connection takes at once; the rest goes with
+    // SendPending() once poll() on Fd() reports POLLOUT.  Total bytes taken, or -1 (not
+    // connected, the connection failed, or the buffer would pass kOutgoingLimit).
+    int32_t Queue(const iovec* vec, int count);
+    // Sends what the connection takes now of the outgoing buffer: the bytes sent (0: nothing
+    // went), or -1 when the connection failed.
+    int SendPending();
+    // Bytes in the outgoing buffer; emptied by Close(), so a new connection starts clean.
+    size_t PendingOut() const { return outgoing_.Size(); }
+    // Bytes handed to the connection since the object was made: progress shows as change.
+    uint64_t SentTotal() const { return sentTotal_; }
+
 private:
+    // one send of the buffer's front: bytes taken, 0 when the connection takes nothing now, -1
+    int SendFront();
+    int TlsSendFront();
+    // one gather send of the list while nothing waits: the bytes taken (0 on any failure)
+    size_t SendDirect(const iovec* vec, int count);
     void AckPromptly();
     // TLS halves of PollConnect, Receive and SendAll (broker_socket_tls.cpp)
     bool StartTls(const std::string& host);
@@ -91,7 +110,13 @@ private:
     TlsSettings tlsSettings_;
     std::unique_ptr<TlsLink> tls_;  // while a TLS connection is open
     std::string tlsError_;          // why TLS failed since the last BeginConnect; else empty
+    ByteQueue outgoing_;            // bytes Queue() could not send at once
+    uint64_t sentTotal_ = 0;
 };
+
+// Most bytes the outgoing buffer holds: far more than a pass produces, so that only a broker
+// that has stopped reading fills it.
+inline constexpr size_t kOutgoingLimit = 256 * 1024;
 
 // How long SocketWriter waits, in all, for a broker that does not take our bytes.
 inline constexpr int kSocketWriteLimitMs = 5000;

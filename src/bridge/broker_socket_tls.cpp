@@ -97,6 +97,17 @@ int BrokerSocket::TlsReceive(uint8_t* dst, size_t capacity) {
     return -1;
 }
 
+// After a want, OpenSSL is offered the same front again (the buffer may have grown behind it,
+// and the link allows a moving buffer).
+int BrokerSocket::TlsSendFront() {
+    size_t len = std::min(outgoing_.Size(), kRecordBytes);
+    int n = tls_->Write(outgoing_.Front(), static_cast<int>(len));
+    if (n > 0) return n;
+    if (n == kTlsWantRead || n == kTlsWantWrite) return 0;
+    TlsFailed();
+    return -1;
+}
+
 int32_t BrokerSocket::TlsSendAll(iovec* left, int count, size_t total, int limitMs) {
     const auto deadline = DeadlineIn(limitMs);
     uint8_t record[kRecordBytes];

@@ -31,19 +31,22 @@ Attempt TcpConnect(EngineRun& run) {
     }
 }
 
-// Receives until *seen is raised by a handler, for at most kAnswerLimitMs.  kFailed: a closed
-// connection or any receive result other than 0 and kErrNoData.
+// Receives until *seen is raised by a handler, for at most kAnswerLimitMs, sending meanwhile
+// what waits for the broker.  kFailed: a closed connection or any receive result other than 0
+// and kErrNoData.
 AckWait WaitForAck(EngineRun& run, const bool* seen) {
     const uint32_t start = NowMs(run);
     while (!*seen) {
         if (Stopping(run)) return AckWait::kStopped;
         uint32_t spent = TickSince(NowMs(run), start);
         if (spent > kAnswerLimitMs) return AckWait::kTimedOut;
+        if (run.socket.PendingOut() > 0 && run.socket.SendPending() < 0) return AckWait::kFailed;
         // bytes already decrypted are not announced by poll()
         if (!run.socket.HasPendingInput()) {
-            pollfd fds[2] = {{run.socket.Fd(), POLLIN, 0}, {run.wake.Fd(), POLLIN, 0}};
+            short events = run.socket.PendingOut() > 0 ? POLLIN | POLLOUT : POLLIN;
+            pollfd fds[2] = {{run.socket.Fd(), events, 0}, {run.wake.Fd(), POLLIN, 0}};
             if (::poll(fds, 2, static_cast<int>(kAnswerLimitMs + 1 - spent)) <= 0) continue;
-            if (fds[0].revents == 0) continue;
+            if ((fds[0].revents & ~POLLOUT) == 0) continue;
         }
         int32_t r = ReceiveFromBroker(run);
         if (r != 0 && r != mqtt::kErrNoData) return AckWait::kFailed;

@@ -17,7 +17,8 @@ struct CounterSnapshot {
     uint64_t pubAcks = 0;               // PUBACKs received for our PUBLISH packets
     uint64_t duplicatesDropped = 0;     // relay packets whose number was already held
     uint64_t lateDropped = 0;           // relay packets older than the next one due
-    uint64_t bytesNoListener = 0;       // relay bytes dropped: no program had the port open
+    uint64_t bytesNoListener = 0;       // relay bytes dropped: nobody had the port open, or the
+                                        // application left 64 KiB unread
     uint64_t reconnects = 0;            // subscriptions after the first of a run
     uint64_t subscriptions = 0;         // completed subscriptions, all runs
     int64_t lastConnectUnixMs = 0;      // wall-clock time of the last completed subscription

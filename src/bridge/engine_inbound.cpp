@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 #include "bridge/client_packet.h"
 #include "bridge/engine_run.h"
@@ -34,8 +35,10 @@ void TracePacket(EngineRun& run, const ClientPacket& pkt) {
                           .length = static_cast<size_t>(pkt.count)});
 }
 
-// Data is flushed message by message, so that a burst of a relay's packets in order never
-// overruns its four slots.
+// A read's messages are all inserted before the one flush after the read, so that packets of a
+// sender that arrive out of order in one read are written in order.  Only when a sender's four
+// slots are all taken is it flushed early, so that a burst of more than four packets in order is
+// written whole rather than dropped.
 void HandleData(EngineRun& run, const uint8_t* payload, uint32_t length) {
     ClientPacket pkt;
     if (DecodeClientPacket(payload, length, &pkt) < 0) return;
@@ -53,7 +56,8 @@ void HandleData(EngineRun& run, const uint8_t* payload, uint32_t length) {
         case InsertResult::kStored:
             break;
     }
-    FlushDue(run);  // the batch only grows here; the port is written after the read
+    // the batch only grows here; the port is written after the read
+    if (run.orders.SlotsFull(pkt.senderKey)) FlushDue(run);
 }
 
 void HandleStatus(EngineRun& run, const uint8_t* payload, uint32_t length) {
@@ -118,16 +122,30 @@ int32_t ReadSocket(void* arg, uint8_t* dst, int32_t capacity) {
     return SocketReader(&static_cast<EngineRun*>(arg)->socket, dst, capacity);
 }
 
+// Everything leaves through the socket's outgoing buffer, which never waits for the broker.
 // While a read is handled, acknowledgements are held and leave together after it.
 int32_t WriteSocket(void* arg, const mqtt::IoVec* pairs, int32_t count) {
     auto& run = *static_cast<EngineRun*>(arg);
-    if (!run.deferWrites) return SocketWriter(&run.socket, pairs, count);
+    if (count < 0 || (count > 0 && pairs == nullptr)) return -1;
     size_t total = 0;
     for (int32_t i = 0; i < count; ++i) total += pairs[i].length;
+    if (!run.deferWrites) {
+        // the whole chain in one send: one segment per packet run, not one per chunk
+        constexpr int32_t kInline = 64;
+        iovec inlineVec[kInline];
+        std::vector<iovec> bigVec;
+        iovec* vec = inlineVec;
+        if (count > kInline) {
+            bigVec.resize(static_cast<size_t>(count));
+            vec = bigVec.data();
+        }
+        for (int32_t i = 0; i < count; ++i) {
+            vec[i] = iovec{const_cast<uint8_t*>(pairs[i].data), pairs[i].length};
+        }
+        return run.socket.Queue(vec, count) < 0 ? -1 : static_cast<int32_t>(total);
+    }
     if (run.deferred.size() + total > kDeferredAckBytes && !run.deferred.empty()) {
-        iovec v{run.deferred.data(), run.deferred.size()};
-        bool sent = run.socket.SendAll(&v, 1, kSocketWriteLimitMs) >= 0;
-        run.deferred.clear();
+        bool sent = QueueDeferred(run);
         if (!sent) return -1;
     }
     for (int32_t i = 0; i < count; ++i) {
@@ -149,10 +167,17 @@ int32_t SetupEngineSession(EngineRun& run) {
     return mqtt::SetupSession(&run.mqtt, ReadSocket, &run, WriteSocket, &run, h);
 }
 
+bool QueueDeferred(EngineRun& run) {
+    iovec v{run.deferred.data(), run.deferred.size()};
+    bool ok = run.deferred.empty() || run.socket.Queue(&v, 1) >= 0;
+    run.deferred.clear();
+    return ok;
+}
+
 bool CommitPortOut(EngineRun& run) {
     if (run.portOut.Empty()) return true;
     const std::vector<uint8_t>& bytes = run.portOut.Bytes();
-    bool ok = run.port->Write(bytes.data(), bytes.size()) == static_cast<int>(bytes.size());
+    bool ok = run.port->WriteNoWait(bytes.data(), bytes.size()) == static_cast<int>(bytes.size());
     if (ok) {
         uint64_t dropped = run.port->DroppedBytes();
         uint64_t lost = dropped - run.portDropped;

@@ -17,10 +17,31 @@ enum class SerialStep { kIdle, kPublished, kReconnect, kStop, kPortFailed };
 
 // What the last wait saw.
 struct Wakeup {
-    bool socketReady = true;  // the first pass looks at everything that may already wait
-    bool portReady = true;    // input on the port
-    bool portAlert = false;   // hang-up or error on the port
+    bool socketReady = true;   // the first pass looks at everything that may already wait
+    bool portReady = true;     // input on the port
+    bool portAlert = false;    // hang-up or error on the port
+    bool portWritable = true;  // room for the bytes the port holds back
 };
+
+// While the broker does not take what waits for it, serial input stays in the port.
+bool BrokerBacklogged(const EngineRun& run) {
+    return run.socket.PendingOut() >= kOutgoingPause;
+}
+
+Phase ConnectionLost(EngineRun& run) {
+    CommitPortOut(run);  // a port failure shows at the next write
+    EmitFault(run, NetworkFault::kConnectionLost);
+    run.socket.Close();
+    return Phase::kReconnect;
+}
+
+// Moves on what waits for the broker; a broker that has taken nothing of it for the answer
+// limit is a lost connection.
+Phase ServeOutgoing(EngineRun& run) {
+    if (run.socket.PendingOut() > 0 && run.socket.SendPending() < 0) return ConnectionLost(run);
+    if (OutgoingStalled(run)) return ConnectionLost(run);
+    return Phase::kNext;
+}
 
 int64_t UnixUs() {
     using namespace std::chrono;
@@ -31,12 +52,9 @@ Phase Receive(EngineRun& run, bool ready) {
     if (!ready) return Phase::kNext;
     int32_t r = ReceiveFromBroker(run);
     if (r == 0 || r == mqtt::kErrNoData) return Phase::kNext;
-    // a closed or failing connection, also one seen while acknowledging: reconnect
-    if (r == mqtt::kErrReadFailed || r == mqtt::kErrAckNotSent) {
-        EmitFault(run, NetworkFault::kConnectionLost);
-        run.socket.Close();
-        return Phase::kReconnect;
-    }
+    // a closed or failing connection, also one seen while acknowledging: reconnect, after the
+    // port has what this read delivered
+    if (r == mqtt::kErrReadFailed || r == mqtt::kErrAckNotSent) return ConnectionLost(run);
     run.stopReason = StopReason::kMalformedPacket;
     return Phase::kStop;
 }
@@ -111,6 +129,7 @@ int TakeInput(EngineRun& run, int waiting) {
 // empty queue (or from the last publish), in case more follow.  Only bytes really read are ever
 // published.
 SerialStep ServeSerial(EngineRun& run, const Wakeup& wake) {
+    if (BrokerBacklogged(run)) return SerialStep::kIdle;
     const bool alert = wake.portAlert;
     // nothing new on the port and nothing gathered: no need to ask it
     if (!wake.portReady && !alert && run.gathered == 0) {
@@ -162,7 +181,10 @@ uint32_t Left(uint32_t now, uint32_t since, uint32_t limit) {
 int IdleTimeout(const EngineRun& run) {
     uint32_t now = NowMs(run);
     uint32_t t = Left(now, run.lastSendTick, kKeepAliveMs);
-    if (run.gathered > 0) t = std::min(t, Left(now, run.lastInputTick, kGatherMs));
+    if (run.gathered > 0 && !BrokerBacklogged(run)) {
+        t = std::min(t, Left(now, run.lastInputTick, kGatherMs));
+    }
+    if (run.outWaiting) t = std::min(t, Left(now, run.outProgressTick, kAnswerLimitMs));
     t = std::min(t, run.orders.NextLapseIn(now));
     return static_cast<int>(std::min<uint32_t>(t, INT_MAX));
 }
@@ -172,16 +194,21 @@ int IdleTimeout(const EngineRun& run) {
 // input.
 Wakeup WaitForWork(EngineRun& run, int timeoutMs) {
     NetPort& port = *run.port;
-    pollfd fds[4] = {{run.socket.Fd(), POLLIN, 0},
-                     {port.Fd(), port.PollEvents(), 0},
+    short socketEvents = run.socket.PendingOut() > 0 ? POLLIN | POLLOUT : POLLIN;
+    short portEvents = port.PollEvents();
+    if (BrokerBacklogged(run)) portEvents &= ~POLLIN;
+    pollfd fds[4] = {{run.socket.Fd(), socketEvents, 0},
+                     {port.Fd(), portEvents, 0},
                      {run.wake.Fd(), POLLIN, 0},
                      {port.WatchFd(), POLLIN, 0}};
     if (fds[1].events == 0) fds[1].fd = -1;
-    Wakeup w{false, false, false};
+    Wakeup w{false, false, false, false};
     if (::poll(fds, 4, timeoutMs) <= 0) return w;
-    w.socketReady = fds[0].revents != 0;
+    // room to send alone is served by ServeOutgoing, which every pass runs
+    w.socketReady = (fds[0].revents & ~POLLOUT) != 0;
     w.portReady = (fds[1].revents & POLLIN) != 0;
     w.portAlert = (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    w.portWritable = (fds[1].revents & POLLOUT) != 0;
     if (fds[3].revents != 0) port.OnWatchReady();
     return w;
 }
@@ -199,12 +226,15 @@ int FlushDue(EngineRun& run) {
     }
 }
 
+// What the CONNACK and SUBACK waits released is still in the batch: the first pass writes it.
 Phase RelayPhase(EngineRun& run) {
-    run.portOut.Clear();
     Wakeup wake;
     for (;;) {
         if (Stopping(run)) return Phase::kStop;
-        Phase p = Receive(run, wake.socketReady);
+        if (wake.portWritable && run.port->FlushOutput() < 0) break;
+        Phase p = ServeOutgoing(run);
+        if (p != Phase::kNext) return p;
+        p = Receive(run, wake.socketReady);
         if (p != Phase::kNext) return p;
         if (!CommitPortOut(run)) break;
         SerialStep sv = ServeSerial(run, wake);

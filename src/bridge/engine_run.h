@@ -30,6 +30,9 @@ inline constexpr uint32_t kKeepAliveMs = 60000;    // PINGREQ after this long wi
 inline constexpr size_t kSerialTakeBytes = 16 * kMaxHostData;
 // Acknowledgements one read may produce are held this long before they leave together.
 inline constexpr size_t kDeferredAckBytes = 8192;
+// Serial input waits in the port while this much waits for the broker: a broker that does not
+// read costs a full buffer, never a blocked loop.
+inline constexpr size_t kOutgoingPause = 64 * 1024;
 
 // Where a phase leaves the loop.
 enum class Phase { kNext, kReconnect, kStop };
@@ -97,6 +100,11 @@ struct EngineRun {
     int32_t lastReceiveResult = 0;  // of the last read from the broker, for a stop's reason
     uint16_t hostSequence = 0;      // per subscription: 0, 1, ..., 65535, 1, ...
     uint32_t lastSendTick = 0;      // last packet handed to the broker (keep-alive)
+    // Bytes wait in the socket's outgoing buffer: since outProgressTick (ms) the broker has
+    // taken none of them; SentTotal() was outSentSeen then.
+    bool outWaiting = false;
+    uint32_t outProgressTick = 0;
+    uint64_t outSentSeen = 0;
 
     // Serial bytes taken from the port and not yet published: holding them here rather than in
     // the port's queue lets the loop sleep in poll() until new bytes come.
@@ -115,6 +123,9 @@ void EmitFault(EngineRun& run, NetworkFault fault);
 bool Pause(EngineRun& run, uint32_t ms);
 // Sends `out` and releases it whatever the result; false when the send failed.
 bool SendOut(EngineRun& run);
+// True when bytes have waited for the broker, with none taken, for kAnswerLimitMs: the
+// connection is as good as lost.
+bool OutgoingStalled(EngineRun& run);
 // One read from the broker with every packet it completes handled; the acknowledgements it
 // caused go out together.  The codec's result (0, kErrNoData, or a negative code).
 int32_t ReceiveFromBroker(EngineRun& run);
@@ -135,6 +146,9 @@ int32_t SetupEngineSession(EngineRun& run);
 // Moves every packet of the order queue that is due into the pass's batch.  Packets written,
 // or -1 (the batch never fails; kept for the port's contract).
 int FlushDue(EngineRun& run);
+// Hands the held acknowledgements to the socket's outgoing buffer; false when the connection
+// failed or the buffer is full.
+bool QueueDeferred(EngineRun& run);
 // Writes what the order queue released in this pass to the port; false when the port failed.
 bool CommitPortOut(EngineRun& run);
 

@@ -28,6 +28,13 @@ public:
     // Hands all len bytes to the port: len, or -1 when the port failed (the run ends).  A
     // virtual port drops (and counts) what no program can receive instead of failing.
     virtual int Write(const uint8_t* src, size_t len) = 0;
+    // The same without ever waiting, which is what the engine uses: what the application does
+    // not take at once waits in a bounded buffer; beyond it bytes are dropped and counted.  A
+    // port whose Write() never waits needs nothing else.
+    virtual int WriteNoWait(const uint8_t* src, size_t len) { return Write(src, len); }
+    // Writes what an earlier Write() held back, as far as the port takes it now (call it when
+    // poll() reports POLLOUT): 0, or -1 when the port failed.
+    virtual int FlushOutput() { return 0; }
     // Bytes dropped so far because no program had the port open or its queue was full.
     virtual uint64_t DroppedBytes() const { return 0; }
 

@@ -146,6 +146,13 @@ uint32_t OrderQueue::NextLapseIn(uint32_t now) const {
     return next;
 }
 
+bool OrderQueue::SlotsFull(uint32_t senderKey) const {
+    for (const auto& rec : orderTable) {
+        if (rec.senderKey == senderKey) return AllTaken(rec);
+    }
+    return false;
+}
+
 void OrderQueue::Clear() {
     std::vector<SenderOrder>().swap(orderTable);
     lateCount = 0;

@@ -53,6 +53,8 @@ struct OrderQueue {
     // Writes the packets that are due, at most two per sender.  Returns how many writes were
     // made, or -1 as soon as the port fails (the run must end then).
     int Flush(uint32_t now, PortWriter& port);
+    // True when the sender's four slots are all taken: its next packet could find no room.
+    bool SlotsFull(uint32_t senderKey) const;
     // Empties the table and the late counter, as at the start of a run.
     void Clear();
     // ms until a held packet becomes due by the lapse alone (UINT32_MAX: none waits for one),

@@ -58,6 +58,8 @@ void EndRun(EngineRun& run) {
         run.stopDetail = CodecFailureText(run.lastReceiveResult);
     run.counters.NoteDisconnected();
     run.socket.Close();
+    // released packets were acknowledged to the broker: the port gets them even at a stop
+    if (run.port) CommitPortOut(run);
     run.port.reset();
     mqtt::ReleaseChain(&run.out);
     run.orders.Clear();
@@ -144,13 +146,27 @@ int32_t ReceiveFromBroker(EngineRun& run) {
     int32_t r = mqtt::ReceivePacket(&run.mqtt);
     run.lastReceiveResult = r;
     run.deferWrites = false;
-    if (!run.deferred.empty()) {
-        iovec v{run.deferred.data(), run.deferred.size()};
-        bool sent = run.socket.SendAll(&v, 1, kSocketWriteLimitMs) >= 0;
-        run.deferred.clear();
-        if (!sent && (r == 0 || r == mqtt::kErrNoData)) return mqtt::kErrAckNotSent;
-    }
+    // one flush for the whole read, whatever became of it: what was handled has been (or is
+    // about to be) acknowledged and must reach the port
+    FlushDue(run);
+    if (!QueueDeferred(run) && (r == 0 || r == mqtt::kErrNoData)) return mqtt::kErrAckNotSent;
     return r;
+}
+
+bool OutgoingStalled(EngineRun& run) {
+    if (run.socket.PendingOut() == 0) {
+        run.outWaiting = false;
+        return false;
+    }
+    uint32_t now = NowMs(run);
+    uint64_t sent = run.socket.SentTotal();
+    if (!run.outWaiting || sent != run.outSentSeen) {
+        run.outWaiting = true;
+        run.outSentSeen = sent;
+        run.outProgressTick = now;
+        return false;
+    }
+    return TickSince(now, run.outProgressTick) >= kAnswerLimitMs;
 }
 
 RelayEngine::RelayEngine(EngineEvents& events, const TickClock& clock)

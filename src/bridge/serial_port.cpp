@@ -13,6 +13,7 @@
 #include <chrono>
 #include <climits>
 #include <utility>
+#include <vector>
 
 #include "bridge/serial_line_settings.h"
 #include "common/errno_util.h"
@@ -47,7 +48,7 @@ SerialPort::~SerialPort() {
 }
 
 short SerialPort::PollEvents() const {
-    return POLLIN;
+    return held_.Empty() ? POLLIN : POLLIN | POLLOUT;
 }
 
 SerialPort::SerialPort(SerialPort&& other) noexcept = default;
@@ -59,6 +60,8 @@ SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
         path_ = std::move(other.path_);
         lastError_ = std::move(other.lastError_);
         lastErrno_ = other.lastErrno_;
+        held_ = std::move(other.held_);
+        dropped_ = other.dropped_;
     }
     return *this;
 }
@@ -104,6 +107,7 @@ bool SerialPort::Open(const std::string& name) {
 }
 
 void SerialPort::Close() {
+    held_.Clear();
     if (!fd_) return;
     ::ioctl(fd_.Get(), TIOCNXCL);
     fd_.Close();  // drops the flock too
@@ -136,6 +140,13 @@ int SerialPort::Read(uint8_t* dst, size_t len) {
 int SerialPort::Write(const uint8_t* src, size_t len) {
     if (!fd_) return Fail("not open", EBADF);
     if (len > INT_MAX) return Fail("write too large", EINVAL);
+    // what WriteNoWait() held back goes first, or the bytes would come out of order
+    if (!held_.Empty()) {
+        std::vector<uint8_t> all(held_.Front(), held_.Front() + held_.Size());
+        all.insert(all.end(), src, src + len);
+        held_.Clear();
+        return Write(all.data(), all.size()) < 0 ? -1 : static_cast<int>(len);
+    }
     const auto deadline = Clock::now() + WriteLimit(len);
     size_t done = 0;
     while (done < len) {
@@ -154,6 +165,48 @@ int SerialPort::Write(const uint8_t* src, size_t len) {
             (pfd.revents & POLLOUT) == 0)
             return Fail("port hung up", EIO);
     }
+    return static_cast<int>(len);
+}
+
+ssize_t SerialPort::WriteNow(const uint8_t* src, size_t len) {
+    size_t done = 0;
+    while (done < len) {
+        ssize_t n = ::write(fd_.Get(), src + done, len - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        // the application does not read: the line's queue is full
+        if (n < 0 && WouldBlock(errno)) break;
+        Fail("write failed", n < 0 ? errno : EIO);
+        return -1;
+    }
+    return static_cast<ssize_t>(done);
+}
+
+int SerialPort::FlushOutput() {
+    if (held_.Empty()) return 0;
+    if (!fd_) return Fail("not open", EBADF);
+    ssize_t n = WriteNow(held_.Front(), held_.Size());
+    if (n < 0) return -1;
+    held_.Drop(static_cast<size_t>(n));
+    return 0;
+}
+
+int SerialPort::WriteNoWait(const uint8_t* src, size_t len) {
+    if (!fd_) return Fail("not open", EBADF);
+    if (len > INT_MAX) return Fail("write too large", EINVAL);
+    // what was held back goes first, or the application's bytes would come out of order
+    if (FlushOutput() < 0) return -1;
+    size_t done = 0;
+    if (held_.Empty()) {
+        ssize_t n = WriteNow(src, len);
+        if (n < 0) return -1;
+        done = static_cast<size_t>(n);
+    }
+    size_t kept = held_.Append(src + done, len - done);
+    dropped_ += len - done - kept;
     return static_cast<int>(len);
 }
 

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "support/loopback_listener.h"
 #include "support/net_util.h"
 
 namespace norvex::test {
@@ -71,8 +72,22 @@ bool GroupClient::WaitMessages(size_t count, std::chrono::milliseconds limit) co
     return WaitUntil([&] { return Messages().size() >= count; }, limit);
 }
 
-ScriptedBroker::ScriptedBroker() {
+void OffsetClock::Hold() const {
+    holding.store(true);
+    WaitUntil([&] { return released.load(); }, std::chrono::seconds(5));
+    holding.store(false);
+}
+
+bool OffsetClock::WaitHeld(std::chrono::milliseconds limit) const {
+    return WaitUntil([&] { return holding.load(); }, limit);
+}
+
+ScriptedBroker::ScriptedBroker(int receiveBuffer) {
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // set before listen(): accepted connections inherit it, and the window is never larger
+    if (receiveBuffer > 0) {
+        ::setsockopt(listen_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -136,6 +151,11 @@ bool ScriptedBroker::Write(const std::vector<uint8_t>& bytes) {
 
 void ScriptedBroker::CloseConnection() {
     if (conn_ >= 0) ::close(conn_);
+    conn_ = -1;
+}
+
+void ScriptedBroker::ResetConnection() {
+    if (conn_ >= 0) CloseWithReset(conn_);
     conn_ = -1;
 }
 

@@ -61,6 +61,7 @@ class OffsetClock final : public TickClock {
 public:
     uint32_t NowMs() const override {
         calls.fetch_add(1);
+        if (holdNext.exchange(false)) Hold();
         uint32_t base = frozen.load() ? frozenAt.load() : SystemTickClock().NowMs();
         return base + offset.load(std::memory_order_relaxed);
     }
@@ -71,15 +72,32 @@ public:
     std::atomic<uint32_t> offset{0};
     std::atomic<bool> frozen{false};
     std::atomic<uint32_t> frozenAt{0};
+
+    // Holds the next caller of NowMs() (the engine, in the middle of a step) until Release() or
+    // for at most five seconds, so that a test can change the world between two of its actions.
+    void HoldNextCall() {
+        released.store(false);
+        holdNext.store(true);
+    }
+    bool WaitHeld(std::chrono::milliseconds limit) const;
+    void Release() { released.store(true); }
     // An idle engine sleeps without looking at the clock; one waiting for a window looks at it
     // every time it wakes.
     mutable std::atomic<uint64_t> calls{0};
+
+private:
+    void Hold() const;
+    mutable std::atomic<bool> holdNext{false};
+    mutable std::atomic<bool> holding{false};
+    std::atomic<bool> released{false};
 };
 
 // A TCP listener on 127.0.0.1 that plays the broker byte by byte from the test thread.
 class ScriptedBroker {
 public:
-    ScriptedBroker();
+    // receiveBuffer > 0: the connection's receive buffer is that small, so that a broker that
+    // does not read is full soon.
+    explicit ScriptedBroker(int receiveBuffer = 0);
     ~ScriptedBroker();
     int Port() const { return port_; }
     bool Accept(int timeoutMs);
@@ -90,6 +108,8 @@ public:
     bool Write(const std::vector<uint8_t>& bytes);
     // Closes the accepted connection (the listener stays).
     void CloseConnection();
+    // The same, but the engine sees a reset rather than an orderly close.
+    void ResetConnection();
 
 private:
     int listen_ = -1;
