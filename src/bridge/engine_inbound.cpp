@@ -7,6 +7,7 @@
 
 #include "bridge/client_packet.h"
 #include "bridge/engine_run.h"
+#include "bridge/iovec_array.h"
 #include "bridge/relay_status.h"
 
 namespace norvex {
@@ -131,18 +132,8 @@ int32_t WriteSocket(void* arg, const mqtt::IoVec* pairs, int32_t count) {
     for (int32_t i = 0; i < count; ++i) total += pairs[i].length;
     if (!run.deferWrites) {
         // the whole chain in one send: one segment per packet run, not one per chunk
-        constexpr int32_t kInline = 64;
-        iovec inlineVec[kInline];
-        std::vector<iovec> bigVec;
-        iovec* vec = inlineVec;
-        if (count > kInline) {
-            bigVec.resize(static_cast<size_t>(count));
-            vec = bigVec.data();
-        }
-        for (int32_t i = 0; i < count; ++i) {
-            vec[i] = iovec{const_cast<uint8_t*>(pairs[i].data), pairs[i].length};
-        }
-        return run.socket.Queue(vec, count) < 0 ? -1 : static_cast<int32_t>(total);
+        IoVecArray vec(pairs, count);
+        return run.socket.Queue(vec.Data(), count) < 0 ? -1 : static_cast<int32_t>(total);
     }
     if (run.deferred.size() + total > kDeferredAckBytes && !run.deferred.empty()) {
         bool sent = QueueDeferred(run);
