@@ -86,17 +86,14 @@ MainWindow::MainWindow(PanelConfig config, MainWindowDeps deps)
         if (service_) service_->OnTimer();
         RefreshCounters();
     });
-    deps_.tray.onActivated = [this](TrayClick click) { OnTrayActivated(click); };
-    deps_.tray.onRestoreChosen = [this] {
+    connect(&deps_.tray, &TrayIcon::activated, this, &MainWindow::OnTrayActivated);
+    connect(&deps_.tray, &TrayIcon::restoreChosen, this, [this] {
         if (tray_.OnRestoreChosen()) RestoreFromTray();
-    };
-    deps_.tray.onAboutChosen = [this] { ShowAbout(); };
+    });
+    connect(&deps_.tray, &TrayIcon::aboutChosen, this, &MainWindow::ShowAbout);
 }
 
 MainWindow::~MainWindow() {
-    deps_.tray.onActivated = nullptr;
-    deps_.tray.onRestoreChosen = nullptr;
-    deps_.tray.onAboutChosen = nullptr;
     if (busy_) QApplication::restoreOverrideCursor();
 }
 
@@ -204,11 +201,11 @@ void MainWindow::OnDetails() {
 }
 
 void MainWindow::OnStartStop() {
-    if (!service_) return;
-    service_->StartStopClicked(config_, chooser_.GroupIndex(), [this] {
-        return deps_.boxes.AskYesNo(this, QString::fromUtf8(kCaptionPrompt),
-                                    QString::fromUtf8(kTextStopQuestion));
-    });
+    if (!service_ || !service_->StartStopClicked(config_, chooser_.GroupIndex())) return;
+    if (deps_.boxes.AskYesNo(this, QString::fromUtf8(kCaptionPrompt),
+                             QString::fromUtf8(kTextStopQuestion))) {
+        service_->ConfirmStop();
+    }
 }
 
 void MainWindow::Launch() {

@@ -44,6 +44,8 @@ struct MainWindowDeps {
 // Start/Stop button, the relay list and the timer show is decided by the service behind
 // ServicePort, which tells it through the UI-thread methods below.
 class MainWindow : public QWidget {
+    Q_OBJECT
+
 public:
     MainWindow(PanelConfig config, MainWindowDeps deps);
     ~MainWindow() override;
@@ -55,7 +57,8 @@ public:
     // A termination signal: stops an active run, waits for its end and saves.
     ConfigSaveResult Shutdown();
 
-    // What the service shows; UI thread only.
+public slots:
+    // What the service shows; UI thread only (the queued view delivers them there).
     void SetStartButton(const QString& text, bool enabled);
     void EnableChoosers(bool enabled);
     void InvertStartButton();
@@ -68,6 +71,8 @@ public:
     void SetBusy(bool busy);
     // Ends the program without saving, once the message boxes still open are answered.
     void EndProgram();
+
+public:
     // Where the status line under the relay list takes its figures; shown at once, then on
     // every status-timer tick and once more when the timer stops (the run's last figures).
     void SetCounterSource(std::function<CounterSnapshot()> source);

@@ -33,8 +33,11 @@ private:
     ConfigFileRead configRead_;  // the window takes its config; the status stays
     MainWindow window_;
     QueuedPanelView view_;
+    StartCancel startCancel_;
     std::unique_ptr<GroupGateway> gateway_;
-    ServiceControl control_;  // after the window and the view it reports to: it goes first
+    // after the window, the view and the gateway: it goes first and waits for a start-up
+    // request still using the gateway on the thread pool
+    ServiceControl control_;
     ControlPort port_;
 };
 

@@ -32,12 +32,12 @@ public:
         launchGroup = groupIndex;
         return pending;
     }
-    void StartStopClicked(const PanelConfig& config, int groupIndex,
-                          const std::function<bool()>& confirmStop) override {
+    bool StartStopClicked(const PanelConfig& config, int groupIndex) override {
         clickedPort = config.netPortName;
         clickedGroup = groupIndex;
-        if (active) stopped = confirmStop();
+        return active;
     }
+    void ConfirmStop() override { stopped = true; }
     void OnTimer() override { ++ticks; }
     bool RunActive() const override { return active; }
     void StopAndWait() override { active = false, waited = true; }
@@ -235,19 +235,19 @@ private slots:
         w.ShowNotice(QStringLiteral("警告"), QStringLiteral("网络故障,重连中.."));
         QCOMPARE(rig.tray.balloons.size(), size_t(1));
         QVERIFY(w.StartStopButton()->NoticeText().isEmpty());
-        rig.tray.onActivated(TrayClick::kSingle);  // a single click does nothing
-        rig.tray.onActivated(TrayClick::kOther);
+        emit rig.tray.activated(TrayClick::kSingle);  // a single click does nothing
+        emit rig.tray.activated(TrayClick::kOther);
         QVERIFY(!w.isVisible());
-        rig.tray.onActivated(TrayClick::kDouble);
+        emit rig.tray.activated(TrayClick::kDouble);
         QVERIFY(w.isVisible() && !w.isMinimized());
         QVERIFY(!rig.tray.visible && !rig.service.inTray);
         // the icon's menu restores too, and a second minimise docks one icon again
         w.showMinimized();
         QTRY_VERIFY(!w.isVisible());
         QCOMPARE(rig.tray.shows, 2);
-        rig.tray.onRestoreChosen();
+        emit rig.tray.restoreChosen();
         QVERIFY(w.isVisible() && !w.isMinimized() && !rig.tray.visible);
-        rig.tray.onRestoreChosen();  // no icon any more: nothing
+        emit rig.tray.restoreChosen();  // no icon any more: nothing
         QCOMPARE(rig.tray.shows, 2);
 
         // a host that reports only activations restores on one
@@ -255,7 +255,7 @@ private slots:
         sni.window->show();
         sni.window->showMinimized();
         QTRY_VERIFY(!sni.window->isVisible());
-        sni.tray.onActivated(TrayClick::kSingle);
+        emit sni.tray.activated(TrayClick::kSingle);
         QVERIFY(sni.window->isVisible() && !sni.tray.visible && !sni.service.inTray);
 
         Rig noTray(Stored());

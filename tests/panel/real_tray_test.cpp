@@ -93,7 +93,8 @@ int DockedIconCount() {
 class FakeService : public ServicePort {
 public:
     bool StartAtLaunch(const PanelConfig&, int) override { return false; }
-    void StartStopClicked(const PanelConfig&, int, const std::function<bool()>&) override {}
+    bool StartStopClicked(const PanelConfig&, int) override { return false; }
+    void ConfirmStop() override {}
     void OnTimer() override {}
     bool RunActive() const override { return false; }
     void StopAndWait() override {}
