@@ -4,11 +4,16 @@
 
 namespace norvex {
 
+// The language of the panel's windows: the product's Chinese texts, or their English
+// translation.
+enum class PanelLanguage { kChinese, kEnglish };
+
 // The panel's command line (after the toolkit has taken its own options).
 struct PanelOptions {
     std::string configPath;  // --config FILE, else the user's configuration file
     bool help = false;
-    std::string error;  // not empty: the line could not be read
+    PanelLanguage language = PanelLanguage::kChinese;  // from the desktop's locale
+    std::string error;                                 // not empty: the line could not be read
 };
 
 inline constexpr char kPanelUsage[] =
@@ -17,5 +22,14 @@ inline constexpr char kPanelUsage[] =
 
 // args without the program name.
 PanelOptions ParsePanelOptions(const std::vector<std::string>& args);
+
+// The language from the values of LANGUAGE, LC_ALL, LC_MESSAGES and LANG (nullptr: unset), as
+// gettext reads them: a non-empty LANGUAGE (a colon list) decides unless the locale is C or
+// POSIX; else the first non-empty of LC_ALL, LC_MESSAGES, LANG.  English only for "en..."; every
+// other language, and the C locale, keeps the Chinese.
+PanelLanguage ChoosePanelLanguage(const char* language, const char* lcAll, const char* lcMessages,
+                                  const char* lang);
+// The same from this process's environment.
+PanelLanguage PanelLanguageFromEnvironment();
 
 }  // namespace norvex
