@@ -21,6 +21,7 @@
 #include "panel/dialog_env.h"
 #include "panel/dialog_geometry.h"
 #include "panel/monitor_window.h"
+#include "panel/shell_text.h"
 #include "panel/start_button.h"
 #include "shell/close_rule.h"
 #include "shell/config_location.h"
@@ -64,19 +65,19 @@ MainWindow::MainWindow(PanelConfig config, MainWindowDeps deps)
       chooser_(config_),
       tray_(deps_.tray.Host()),
       feed_(std::make_shared<MonitorFeed>(kMonitorLines)) {
-    setWindowTitle(QString::fromUtf8(kMainCaption));
+    setWindowTitle(tr(kMainCaption));
     setWindowIcon(AppIcon());
     setFont(DialogFont(kMainFontPoints));
     clock_.start();
     BuildControls();
     FillChoosers();
 
-    auto* about = new QAction(QString::fromUtf8(kAboutMenuText), this);
+    auto* about = new QAction(AboutMenuText(), this);
     about->setShortcut(QKeySequence(Qt::Key_F1));
     about->setShortcutContext(Qt::WindowShortcut);
     connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
     addAction(about);
-    auto* monitor = new QAction(QString::fromUtf8(kMonitorMenuText), this);
+    auto* monitor = new QAction(tr(kMonitorMenuText), this);
     connect(monitor, &QAction::triggered, this, &MainWindow::ShowMonitor);
     addAction(monitor);
     setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -105,7 +106,7 @@ void MainWindow::BuildControls() {
     setFixedSize(client.width, client.height + statusHeight + 4);
 
     auto label = [&](const char* text, MainControl c) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
+        auto* l = new QLabel(tr(text), this);
         UnitRect px = ToPixels(MainControlUnits(c), base);
         // the label's box is one text line in dialog units; let the glyphs keep their height
         l->setGeometry(px.x, px.y, px.width, std::max(px.height, l->sizeHint().height()));
@@ -121,10 +122,10 @@ void MainWindow::BuildControls() {
     PlaceChooser(appPort_, MainControl::kAppPortChooser, base);
     PlaceChooser(group_, MainControl::kGroupChooser, base);
 
-    details_ = new QPushButton(QStringLiteral("详情"), this);
+    details_ = new QPushButton(tr("详情"), this);
     Place(details_, MainControl::kDetailsButton, base);
     start_ = new norvex::StartButton(this);
-    start_->setText(QString::fromUtf8(kTextStartService));
+    start_->setText(ShellText(kTextStartService));
     Place(start_, MainControl::kStartButton, base);
 
     relays_ = new QTreeWidget(this);
@@ -180,7 +181,7 @@ void MainWindow::FillChoosers() {
 
 void MainWindow::FillGroupChooser(int select) {
     group_->clear();
-    for (const std::string& item : chooser_.Items()) group_->addItem(ToQ(item));
+    for (const std::string& item : chooser_.Items()) group_->addItem(ShellText(item));
     group_->setCurrentIndex(select);
 }
 
@@ -202,8 +203,7 @@ void MainWindow::OnDetails() {
 
 void MainWindow::OnStartStop() {
     if (!service_ || !service_->StartStopClicked(config_, chooser_.GroupIndex())) return;
-    if (deps_.boxes.AskYesNo(this, QString::fromUtf8(kCaptionPrompt),
-                             QString::fromUtf8(kTextStopQuestion))) {
+    if (deps_.boxes.AskYesNo(this, ShellText(kCaptionPrompt), ShellText(kTextStopQuestion))) {
         service_->ConfirmStop();
     }
 }
@@ -244,7 +244,7 @@ ConfigSaveResult MainWindow::Shutdown() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     CloseOutcome out = DecideClose(service_ && service_->RunActive(), [this] { return Save(); });
     if (!out.message.empty()) {
-        deps_.boxes.Inform(this, QString::fromUtf8(kPanelAppName), ToQ(out.message));
+        deps_.boxes.Inform(this, QString::fromUtf8(kPanelAppName), ShellText(out.message));
     }
     if (out.close) {
         if (tray_.InTray()) deps_.tray.Hide();
@@ -317,10 +317,28 @@ void MainWindow::SetCounterSource(std::function<CounterSnapshot()> source) {
     RefreshCounters();
 }
 
+// The figures of norvexd's stats line, in the window's language.
+QString MainWindow::CounterSummary(const CounterSnapshot& c, int64_t nowUnixMs) {
+    QString line = tr("发往群 %1 字节 %2 包；来自群 %3 字节 %4 包；丢弃重复 %5、过时 %6、"
+                      "无接收方 %7 字节；重连 %8 次；")
+                       .arg(c.serialBytesToGroup)
+                       .arg(c.packetsToGroup)
+                       .arg(c.serialBytesFromGroup)
+                       .arg(c.packetsFromGroup)
+                       .arg(c.duplicatesDropped)
+                       .arg(c.lateDropped)
+                       .arg(c.bytesNoListener)
+                       .arg(c.reconnects);
+    const int64_t seconds = LastConnectAgeSeconds(c, nowUnixMs);
+    if (seconds < 0) return line + tr("从未连接");
+    line += tr("上次连接于 %1 秒前").arg(seconds);
+    if (!c.connected) line += tr("，现已断开");
+    return line;
+}
+
 void MainWindow::RefreshCounters() {
     if (counters_) {
-        status_->setText(
-            ToQ(FormatCounterSummary(counters_(), QDateTime::currentMSecsSinceEpoch())));
+        status_->setText(CounterSummary(counters_(), QDateTime::currentMSecsSinceEpoch()));
     }
 }
 

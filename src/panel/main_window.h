@@ -112,6 +112,7 @@ private:
     void ShowWhenSettled();
     void RefreshCounters();
     ConfigSaveResult Save();
+    static QString CounterSummary(const CounterSnapshot& counters, int64_t nowUnixMs);
 
     PanelConfig config_;
     MainWindowDeps deps_;

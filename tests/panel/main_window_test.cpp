@@ -466,15 +466,15 @@ private slots:
         CounterSnapshot figures;
         figures.serialBytesToGroup = 1234, figures.packetsToGroup = 20;
         w.SetCounterSource([&] { return figures; });
-        QVERIFY(w.StatusLine()->text().startsWith("to group 1234 B in 20 pkt;"));
-        QVERIFY(w.StatusLine()->text().contains("never connected"));
+        QVERIFY(w.StatusLine()->text().startsWith(QStringLiteral("发往群 1234 字节 20 包；")));
+        QVERIFY(w.StatusLine()->text().endsWith(QStringLiteral("从未连接")));
         figures.serialBytesFromGroup = 567, figures.packetsFromGroup = 9;
         w.SetStatusTimer(true);
-        QTRY_VERIFY_WITH_TIMEOUT(w.StatusLine()->text().contains("from group 567 B in 9 pkt"),
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.StatusLine()->text().contains(QStringLiteral("来自群 567 字节 9 包")), 5000);
         figures.serialBytesToGroup = 99;
         w.SetStatusTimer(false);  // the run ended: its last figures stay
-        QVERIFY(w.StatusLine()->text().startsWith("to group 99 B in 20 pkt;"));
+        QVERIFY(w.StatusLine()->text().startsWith(QStringLiteral("发往群 99 字节 20 包；")));
     }
 
     void monitorShowsHookedLinesDropsPausesAndClears() {
@@ -499,7 +499,7 @@ private slots:
         // a reader that falls behind costs lines, counted, never a wait
         const size_t capacity = w.Feed()->lines.Capacity();
         for (size_t i = 0; i < capacity + 3; ++i) hook(record);
-        QTRY_COMPARE_WITH_TIMEOUT(m->DroppedLabel()->text(), QStringLiteral("dropped: 3"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m->DroppedLabel()->text(), QStringLiteral("丢弃：3"), 5000);
         QCOMPARE(m->Lines()->blockCount(), int(capacity + 1));
 
         QTest::mouseClick(m->PauseButton(), Qt::LeftButton);
@@ -514,7 +514,7 @@ private slots:
 
         QTest::mouseClick(m->ClearButton(), Qt::LeftButton);
         QVERIFY(m->Lines()->toPlainText().isEmpty());
-        QCOMPARE(m->DroppedLabel()->text(), QStringLiteral("dropped: 0"));
+        QCOMPARE(m->DroppedLabel()->text(), QStringLiteral("丢弃：0"));
         m->close();  // closed, the hook skips again
         hook(record);
         m->Drain();
