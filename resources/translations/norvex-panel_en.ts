@@ -184,15 +184,15 @@ The binding could not be confirmed; please note the group ID</translation>
     </message>
     <message>
         <source>网络侧串口</source>
-        <translation>Network-side port</translation>
+        <translation>Net port</translation>
     </message>
     <message>
         <source>应用端串口</source>
-        <translation>Application port</translation>
+        <translation>App port</translation>
     </message>
     <message>
         <source>当前使用的RS485设备群：</source>
-        <translation>RS485 device group in use:</translation>
+        <translation>Device group in use:</translation>
     </message>
     <message>
         <source>详情</source>
@@ -231,7 +231,7 @@ The binding could not be confirmed; please note the group ID</translation>
     </message>
     <message>
         <source>虚拟RS485网络代理服务器-控制面板</source>
-        <translation>Virtual RS485 Network Proxy Server - Control Panel</translation>
+        <translation>RS485 proxy control panel</translation>
     </message>
     <message>
         <source>确定</source>
