@@ -249,7 +249,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (out.close) {
         if (tray_.InTray()) deps_.tray.Hide();
         event->accept();
-        if (deps_.onClosed) deps_.onClosed();
+        emit closed();
     } else {
         event->ignore();
     }
@@ -388,7 +388,7 @@ void MainWindow::EndProgram() {
     showPending_ = false;
     if (tray_.InTray()) deps_.tray.Hide();
     hide();
-    if (deps_.onClosed) deps_.onClosed();
+    emit closed();
 }
 
 void MainWindow::ShowNotice(const QString& title, const QString& text) {

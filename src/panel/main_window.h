@@ -33,8 +33,6 @@ struct MainWindowDeps {
     GroupDialogs& dialogs;
     std::string configPath;
     std::vector<SerialPortEntry> ports;
-    // The window closed (the close rule let it): the program ends.
-    std::function<void()> onClosed;
     // Why the configuration file was not read whole (empty when it was, or was missing): such a
     // file is never rewritten on closing, or the groups it holds beyond what was read would go.
     std::string keepFileReason;
@@ -94,6 +92,10 @@ public:
     void ShowAbout();
     void ShowMonitor();
     MonitorWindow* Monitor() const { return monitor_; }
+
+signals:
+    // The window closed (the close rule let it) or the program is to end: the program ends.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

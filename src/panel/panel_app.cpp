@@ -18,13 +18,12 @@ std::string KeepFileReason(const ConfigFileRead& read) {
 
 }  // namespace
 
-PanelApp::PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
-                   std::function<void()> onClosed)
+PanelApp::PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray)
     : env_{GroupServiceEndpoints::FromEnvironment(), boxes},
       dialogs_(env_),
       configRead_(ReadPanelConfigFile(configPath)),
-      window_(std::move(configRead_.config), {boxes, tray, dialogs_, configPath, EnumSerialPorts(),
-                                              std::move(onClosed), KeepFileReason(configRead_)}),
+      window_(std::move(configRead_.config),
+              {boxes, tray, dialogs_, configPath, EnumSerialPorts(), KeepFileReason(configRead_)}),
       view_(&window_),
       gateway_(MakeHttpGroupGateway(startCancel_.Fd())),
       control_(view_, *gateway_, kPanelAppName,

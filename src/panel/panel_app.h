@@ -19,8 +19,8 @@ namespace norvex {
 // group service, the broker and the serial ports are those of the environment.
 class PanelApp {
 public:
-    PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
-             std::function<void()> onClosed);
+    // The window's closed() signal tells the program to end.
+    PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray);
 
     MainWindow& Window() { return window_; }
     ServiceControl& Control() { return control_; }

@@ -44,7 +44,9 @@ int main(int argc, char** argv) {
         std::fputs("norvex-panel: no English translation found; the texts stay Chinese\n", stderr);
     QtMessageBoxes boxes;
     QtTrayIcon tray;
-    PanelApp panel(options.configPath, boxes, tray, [] { QApplication::quit(); });
+    PanelApp panel(options.configPath, boxes, tray);
+    QObject::connect(&panel.Window(), &MainWindow::closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
     SignalPipe signalPipe([&](int) {
         if (panel.Window().Shutdown() != ConfigSaveResult::kOk) {
             std::fprintf(stderr, "norvex-panel: the configuration could not be saved to %s\n",

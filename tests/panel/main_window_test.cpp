@@ -79,9 +79,9 @@ class MainWindowTest : public QObject {
                      TrayHost host = TrayHost::kXEmbed, std::string keepFileReason = {}) {
             tray.host = host;
             window = std::make_unique<MainWindow>(
-                std::move(config),
-                MainWindowDeps{boxes, tray, dialogs, Path(), std::move(ports),
-                               [this] { closed = true; }, std::move(keepFileReason)});
+                std::move(config), MainWindowDeps{boxes, tray, dialogs, Path(), std::move(ports),
+                                                  std::move(keepFileReason)});
+            connect(window.get(), &MainWindow::closed, [this] { closed = true; });
             window->Attach(&service);
         }
         std::string Path() const { return dir.filePath("cfg/NorvexPanel.cfg").toStdString(); }
@@ -375,9 +375,8 @@ private slots:
         test::FakeTray tray;
         test::FakeDialogs dialogs;
         bool closed = false;
-        MainWindow w(Stored(), {boxes, tray, dialogs, "/proc/norvex/NorvexPanel.cfg", {}, [&] {
-                                    closed = true;
-                                }});
+        MainWindow w(Stored(), {boxes, tray, dialogs, "/proc/norvex/NorvexPanel.cfg", {}});
+        connect(&w, &MainWindow::closed, [&] { closed = true; });
         w.show();
         QVERIFY(w.close());
         QVERIFY(closed);

@@ -72,7 +72,7 @@ private slots:
         test::RecordingBoxes boxes;
         test::FakeDialogs dialogs;
         test::IdleService service;
-        MainWindow w(PanelConfig{}, {boxes, tray, dialogs, "/nonexistent/NorvexPanel.cfg", {}, {}});
+        MainWindow w(PanelConfig{}, {boxes, tray, dialogs, "/nonexistent/NorvexPanel.cfg", {}});
         w.Attach(&service);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));

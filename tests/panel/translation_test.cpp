@@ -25,8 +25,7 @@ struct Panel {
     test::RecordingBoxes boxes;
     test::FakeTray tray;
     test::FakeDialogs dialogs;
-    MainWindow window{PanelConfig{},
-                      {boxes, tray, dialogs, "/nonexistent/NorvexPanel.cfg", {}, {}}};
+    MainWindow window{PanelConfig{}, {boxes, tray, dialogs, "/nonexistent/NorvexPanel.cfg", {}}};
 };
 
 CounterSnapshot Figures() {

@@ -78,7 +78,7 @@ std::string Env(const char* name, const char* fallback) {
 bool SaveLiveMain(const std::string& configPath, const QString& dir) {
     QtMessageBoxes boxes;
     NoTray tray;
-    PanelApp app(configPath, boxes, tray, {});
+    PanelApp app(configPath, boxes, tray);
     app.Launch();
     QTreeWidget* list = app.Window().RelayList();
     auto online = [list] {
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
     config.groups = {{group, "demo group", password}};
     MainWindow main(
         config,
-        {boxes, tray, dialogs, "/dev/null", {{"pty", "/tmp/ttyApp"}, {"pty", "/tmp/ttyNet"}}, {}});
+        {boxes, tray, dialogs, "/dev/null", {{"pty", "/tmp/ttyApp"}, {"pty", "/tmp/ttyNet"}}});
     main.SetStartButton(ShellText(kTextRunning), true);
     main.EnableChoosers(false);
     main.AddRelayRow({"1", "√", "89860000000000000001", "860000000000001"});
