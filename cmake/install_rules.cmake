@@ -44,4 +44,9 @@ if(TARGET norvex-panel)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT panel)
   install(FILES resources/norvex-panel.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT panel)
+  # found by the panel beside its executable's ../share (panel_translation.cpp)
+  if(NORVEX_PANEL_QM_FILES)
+    install(FILES ${NORVEX_PANEL_QM_FILES}
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/norvex-panel/translations COMPONENT panel)
+  endif()
 endif()

@@ -11,6 +11,8 @@ pkgs=(build-essential cmake ninja-build pkg-config clang clang-format libclang-r
       libcurl4-openssl-dev libssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev
       socat
       qt6-base-dev qt6-svg-dev xvfb xauth x11-utils trayer fonts-wqy-microhei  # the panel and its tests
+      qt6-l10n-tools  # lrelease: the panel's English translation
+      dbus dbus-x11 python3-dbus python3-gi  # the panel's StatusNotifierItem tray test (a private bus)
       file help2man systemd)  # packaging: CPack's dependency scan, man pages, unit checks
 # node and npm for aedes in the full-stack test; a machine that has them already (not from
 # Debian) keeps its own, which Debian's npm would conflict with

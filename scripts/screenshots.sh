@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Renders the control panel's windows into docs/screenshots/ under a private X server (Xvfb):
-# main.png, login.png, new-group.png, details.png, about.png.  A private mosquitto, norvex-groupd
+# Renders the control panel's windows into docs/screenshots/ under a private X server (Xvfb), in
+# both languages: main.png, monitor.png, login.png, new-group.png, details.png, about.png in the
+# Chinese of the C locale, and main-en.png and so on in English (an en_US locale).  A private mosquitto, norvex-groupd
 # holding a demo group of two relays, a virtual serial-port pair and relay-sim make the system
 # the main window runs on; it is taken once both relays read "√".
 set -euo pipefail
@@ -57,5 +58,8 @@ group=$(echo demo123 | "$build/tools/norvex-group/norvex-group" create --name "D
 pids+=($!)
 
 mkdir -p docs/screenshots
-NORVEX_SHOT_GROUP=$group NORVEX_SHOT_PASSWORD=demo123 NORVEX_SHOT_CONFIG="$work/NorvexPanel.cfg" \
-  xvfb-run -a -s "-screen 0 1280x800x24" "$build/tools/panel-shots/panel-shots" "$root/docs/screenshots"
+for lang in C.UTF-8 en_US.UTF-8; do
+  env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=$lang \
+    NORVEX_SHOT_GROUP=$group NORVEX_SHOT_PASSWORD=demo123 NORVEX_SHOT_CONFIG="$work/NorvexPanel.cfg" \
+    xvfb-run -a -s "-screen 0 1280x800x24" "$build/tools/panel-shots/panel-shots" "$root/docs/screenshots"
+done

@@ -8,8 +8,12 @@
 
 namespace norvex {
 
+QString AboutMenuText() {
+    return AboutBox::tr(kAboutMenuText);
+}
+
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("关于 NorvexPanel"));
+    setWindowTitle(tr("关于 NorvexPanel"));
     setFont(DialogFont(9));
     DialogBaseUnits base = BaseUnitsOf(font());
     auto place = [&](QWidget* w, UnitRect units) {
@@ -21,13 +25,13 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     int side = std::min(iconPx.width, iconPx.height);
     icon->setPixmap(AppIcon().pixmap(side, side));
     place(icon, {14, 14, 21, 20});
-    auto* version = new QLabel(QStringLiteral("NorvexPanel，1.0 版"), this);
+    auto* version = new QLabel(tr("NorvexPanel，1.0 版"), this);
     version->setTextFormat(Qt::PlainText);
     place(version, {42, 14, 114, 8});
-    auto* line3 = new QLabel(QStringLiteral("虚拟RS485网络代理服务器-控制面板"), this);
+    auto* line3 = new QLabel(tr("虚拟RS485网络代理服务器-控制面板"), this);
     line3->setTextFormat(Qt::PlainText);
     place(line3, {42, 26, 114, 8});
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* ok = new QPushButton(tr("确定"), this);
     ok->setDefault(true);
     place(ok, {113, 41, 50, 14});
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -11,13 +11,14 @@
 #include "panel/busy_scope.h"
 #include "panel/dialog_geometry.h"
 #include "panel/off_thread.h"
+#include "panel/shell_text.h"
 
 namespace norvex {
 
 DetailsDialog::DetailsDialog(const GroupDetailsView& view, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QString::fromUtf8(msg::kDetailsCaption));
+    setWindowTitle(ShellText(msg::kDetailsCaption));
     setFont(DialogFont(8));
-    auto* close = new QPushButton(QStringLiteral("关闭"), this);
+    auto* close = new QPushButton(tr("关闭"), this);
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     id_ = new QLineEdit(ToQ(view.id), this);
@@ -30,7 +31,7 @@ DetailsDialog::DetailsDialog(const GroupDetailsView& view, QWidget* parent) : QD
     for (const auto& [label, edit] : rows) {
         edit->setReadOnly(true);
         edit->setCursorPosition(0);
-        grid->addWidget(new QLabel(QString::fromUtf8(label), this), r, 0);
+        grid->addWidget(new QLabel(tr(label), this), r, 0);
         grid->addWidget(edit, r, 1);
         ++r;
     }
@@ -61,7 +62,7 @@ void OpenGroupDetails(QWidget* opener, DialogEnv& env, const std::string& id,
         [opener, &env, busy, after](GroupDetailsView view) mutable {
             busy.reset();
             if (view.closeAtOnce) {
-                env.boxes.Inform(opener, env.appName, ToQ(view.message));
+                env.boxes.Inform(opener, env.appName, ShellText(view.message));
             } else {
                 DetailsDialog dialog(view, opener);
                 dialog.exec();

@@ -11,6 +11,8 @@ namespace norvex {
 
 // "群详情": a group's ID, name and creation time, read-only.
 class DetailsDialog : public QDialog {
+    Q_OBJECT
+
 public:
     DetailsDialog(const GroupDetailsView& view, QWidget* parent);
 

@@ -13,25 +13,26 @@
 #include "panel/dialog_geometry.h"
 #include "panel/new_group_dialog.h"
 #include "panel/off_thread.h"
+#include "panel/shell_text.h"
 
 namespace norvex {
 
 LoginDialog::LoginDialog(DialogEnv& env, QWidget* parent) : QDialog(parent), env_(env) {
-    setWindowTitle(QString::fromUtf8(msg::kLoginCaption));
+    setWindowTitle(ShellText(msg::kLoginCaption));
     setFont(DialogFont(8));
-    ok_ = new QPushButton(QStringLiteral("确定"), this);
+    ok_ = new QPushButton(tr("确定"), this);
     ok_->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    auto* cancel = new QPushButton(tr("取消"), this);
     id_ = new QLineEdit(this);
     password_ = new QLineEdit(this);
     password_->setEchoMode(QLineEdit::Password);
-    new_ = new QPushButton(QStringLiteral("新建..."), this);
+    new_ = new QPushButton(tr("新建..."), this);
     new_->setAutoDefault(false);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("群ID"), this), 0, 0);
+    grid->addWidget(new QLabel(tr("群ID"), this), 0, 0);
     grid->addWidget(id_, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("群密码"), this), 1, 0);
+    grid->addWidget(new QLabel(tr("群密码"), this), 1, 0);
     grid->addWidget(password_, 1, 1);
     grid->addWidget(new_, 2, 1, Qt::AlignLeft);
     auto* buttons = new QVBoxLayout;
@@ -62,7 +63,7 @@ void LoginDialog::OnOk() {
         [this, busy](GroupLoginResult result) mutable {
             busy.reset();
             if (!result.accepted) {
-                env_.boxes.Inform(this, env_.appName, ToQ(result.message));
+                env_.boxes.Inform(this, env_.appName, ShellText(result.message));
                 return;
             }
             group_ = {result.id, result.name, result.password};

@@ -12,6 +12,8 @@ namespace norvex {
 // "登录到RS485设备群": checks a group's ID and password off the UI thread and hands back the
 // group, its name as the service knows it.  "新建..." creates a group and fills the boxes.
 class LoginDialog : public QDialog {
+    Q_OBJECT
+
 public:
     LoginDialog(DialogEnv& env, QWidget* parent);
 

@@ -21,6 +21,7 @@
 #include "panel/dialog_env.h"
 #include "panel/dialog_geometry.h"
 #include "panel/monitor_window.h"
+#include "panel/shell_text.h"
 #include "panel/start_button.h"
 #include "shell/close_rule.h"
 #include "shell/config_location.h"
@@ -64,19 +65,19 @@ MainWindow::MainWindow(PanelConfig config, MainWindowDeps deps)
       chooser_(config_),
       tray_(deps_.tray.Host()),
       feed_(std::make_shared<MonitorFeed>(kMonitorLines)) {
-    setWindowTitle(QString::fromUtf8(kMainCaption));
+    setWindowTitle(tr(kMainCaption));
     setWindowIcon(AppIcon());
     setFont(DialogFont(kMainFontPoints));
     clock_.start();
     BuildControls();
     FillChoosers();
 
-    auto* about = new QAction(QString::fromUtf8(kAboutMenuText), this);
+    auto* about = new QAction(AboutMenuText(), this);
     about->setShortcut(QKeySequence(Qt::Key_F1));
     about->setShortcutContext(Qt::WindowShortcut);
     connect(about, &QAction::triggered, this, &MainWindow::ShowAbout);
     addAction(about);
-    auto* monitor = new QAction(QString::fromUtf8(kMonitorMenuText), this);
+    auto* monitor = new QAction(tr(kMonitorMenuText), this);
     connect(monitor, &QAction::triggered, this, &MainWindow::ShowMonitor);
     addAction(monitor);
     setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -86,17 +87,14 @@ MainWindow::MainWindow(PanelConfig config, MainWindowDeps deps)
         if (service_) service_->OnTimer();
         RefreshCounters();
     });
-    deps_.tray.onActivated = [this](TrayClick click) { OnTrayActivated(click); };
-    deps_.tray.onRestoreChosen = [this] {
+    connect(&deps_.tray, &TrayIcon::activated, this, &MainWindow::OnTrayActivated);
+    connect(&deps_.tray, &TrayIcon::restoreChosen, this, [this] {
         if (tray_.OnRestoreChosen()) RestoreFromTray();
-    };
-    deps_.tray.onAboutChosen = [this] { ShowAbout(); };
+    });
+    connect(&deps_.tray, &TrayIcon::aboutChosen, this, &MainWindow::ShowAbout);
 }
 
 MainWindow::~MainWindow() {
-    deps_.tray.onActivated = nullptr;
-    deps_.tray.onRestoreChosen = nullptr;
-    deps_.tray.onAboutChosen = nullptr;
     if (busy_) QApplication::restoreOverrideCursor();
 }
 
@@ -108,7 +106,7 @@ void MainWindow::BuildControls() {
     setFixedSize(client.width, client.height + statusHeight + 4);
 
     auto label = [&](const char* text, MainControl c) {
-        auto* l = new QLabel(QString::fromUtf8(text), this);
+        auto* l = new QLabel(tr(text), this);
         UnitRect px = ToPixels(MainControlUnits(c), base);
         // the label's box is one text line in dialog units; let the glyphs keep their height
         l->setGeometry(px.x, px.y, px.width, std::max(px.height, l->sizeHint().height()));
@@ -124,10 +122,10 @@ void MainWindow::BuildControls() {
     PlaceChooser(appPort_, MainControl::kAppPortChooser, base);
     PlaceChooser(group_, MainControl::kGroupChooser, base);
 
-    details_ = new QPushButton(QStringLiteral("详情"), this);
+    details_ = new QPushButton(tr("详情"), this);
     Place(details_, MainControl::kDetailsButton, base);
     start_ = new norvex::StartButton(this);
-    start_->setText(QString::fromUtf8(kTextStartService));
+    start_->setText(ShellText(kTextStartService));
     Place(start_, MainControl::kStartButton, base);
 
     relays_ = new QTreeWidget(this);
@@ -183,7 +181,7 @@ void MainWindow::FillChoosers() {
 
 void MainWindow::FillGroupChooser(int select) {
     group_->clear();
-    for (const std::string& item : chooser_.Items()) group_->addItem(ToQ(item));
+    for (const std::string& item : chooser_.Items()) group_->addItem(ShellText(item));
     group_->setCurrentIndex(select);
 }
 
@@ -204,11 +202,10 @@ void MainWindow::OnDetails() {
 }
 
 void MainWindow::OnStartStop() {
-    if (!service_) return;
-    service_->StartStopClicked(config_, chooser_.GroupIndex(), [this] {
-        return deps_.boxes.AskYesNo(this, QString::fromUtf8(kCaptionPrompt),
-                                    QString::fromUtf8(kTextStopQuestion));
-    });
+    if (!service_ || !service_->StartStopClicked(config_, chooser_.GroupIndex())) return;
+    if (deps_.boxes.AskYesNo(this, ShellText(kCaptionPrompt), ShellText(kTextStopQuestion))) {
+        service_->ConfirmStop();
+    }
 }
 
 void MainWindow::Launch() {
@@ -247,12 +244,12 @@ ConfigSaveResult MainWindow::Shutdown() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     CloseOutcome out = DecideClose(service_ && service_->RunActive(), [this] { return Save(); });
     if (!out.message.empty()) {
-        deps_.boxes.Inform(this, QString::fromUtf8(kPanelAppName), ToQ(out.message));
+        deps_.boxes.Inform(this, QString::fromUtf8(kPanelAppName), ShellText(out.message));
     }
     if (out.close) {
         if (tray_.InTray()) deps_.tray.Hide();
         event->accept();
-        if (deps_.onClosed) deps_.onClosed();
+        emit closed();
     } else {
         event->ignore();
     }
@@ -320,10 +317,31 @@ void MainWindow::SetCounterSource(std::function<CounterSnapshot()> source) {
     RefreshCounters();
 }
 
+// The figures of norvexd's stats line, in the window's language.
+QString MainWindow::CounterSummary(const CounterSnapshot& c, int64_t nowUnixMs) {
+    QString line = tr("发往群 %1 字节 %2 包；来自群 %3 字节 %4 包；丢弃重复 %5、过时 %6、"
+                      "无接收方 %7 字节")
+                       .arg(c.serialBytesToGroup)
+                       .arg(c.packetsToGroup)
+                       .arg(c.serialBytesFromGroup)
+                       .arg(c.packetsFromGroup)
+                       .arg(c.duplicatesDropped)
+                       .arg(c.lateDropped)
+                       .arg(c.bytesNoListener);
+    // only the request/response timings give these up, so the usual line stays as short
+    if (c.missingGivenUp > 0) line += tr("，放弃缺失 %1 包").arg(c.missingGivenUp);
+    if (c.staleBytesDropped > 0) line += tr("，过期 %1 字节").arg(c.staleBytesDropped);
+    line += tr("；重连 %1 次；").arg(c.reconnects);
+    const int64_t seconds = LastConnectAgeSeconds(c, nowUnixMs);
+    if (seconds < 0) return line + tr("从未连接");
+    line += tr("上次连接于 %1 秒前").arg(seconds);
+    if (!c.connected) line += tr("，现已断开");
+    return line;
+}
+
 void MainWindow::RefreshCounters() {
     if (counters_) {
-        status_->setText(
-            ToQ(FormatCounterSummary(counters_(), QDateTime::currentMSecsSinceEpoch())));
+        status_->setText(CounterSummary(counters_(), QDateTime::currentMSecsSinceEpoch()));
     }
 }
 
@@ -373,7 +391,7 @@ void MainWindow::EndProgram() {
     showPending_ = false;
     if (tray_.InTray()) deps_.tray.Hide();
     hide();
-    if (deps_.onClosed) deps_.onClosed();
+    emit closed();
 }
 
 void MainWindow::ShowNotice(const QString& title, const QString& text) {

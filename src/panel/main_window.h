@@ -33,8 +33,6 @@ struct MainWindowDeps {
     GroupDialogs& dialogs;
     std::string configPath;
     std::vector<SerialPortEntry> ports;
-    // The window closed (the close rule let it): the program ends.
-    std::function<void()> onClosed;
     // Why the configuration file was not read whole (empty when it was, or was missing): such a
     // file is never rewritten on closing, or the groups it holds beyond what was read would go.
     std::string keepFileReason;
@@ -44,6 +42,8 @@ struct MainWindowDeps {
 // Start/Stop button, the relay list and the timer show is decided by the service behind
 // ServicePort, which tells it through the UI-thread methods below.
 class MainWindow : public QWidget {
+    Q_OBJECT
+
 public:
     MainWindow(PanelConfig config, MainWindowDeps deps);
     ~MainWindow() override;
@@ -55,7 +55,8 @@ public:
     // A termination signal: stops an active run, waits for its end and saves.
     ConfigSaveResult Shutdown();
 
-    // What the service shows; UI thread only.
+public slots:
+    // What the service shows; UI thread only (the queued view delivers them there).
     void SetStartButton(const QString& text, bool enabled);
     void EnableChoosers(bool enabled);
     void InvertStartButton();
@@ -68,6 +69,8 @@ public:
     void SetBusy(bool busy);
     // Ends the program without saving, once the message boxes still open are answered.
     void EndProgram();
+
+public:
     // Where the status line under the relay list takes its figures; shown at once, then on
     // every status-timer tick and once more when the timer stops (the run's last figures).
     void SetCounterSource(std::function<CounterSnapshot()> source);
@@ -90,6 +93,10 @@ public:
     void ShowMonitor();
     MonitorWindow* Monitor() const { return monitor_; }
 
+signals:
+    // The window closed (the close rule let it) or the program is to end: the program ends.
+    void closed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -107,6 +114,7 @@ private:
     void ShowWhenSettled();
     void RefreshCounters();
     ConfigSaveResult Save();
+    static QString CounterSummary(const CounterSnapshot& counters, int64_t nowUnixMs);
 
     PanelConfig config_;
     MainWindowDeps deps_;

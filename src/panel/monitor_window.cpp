@@ -29,16 +29,16 @@ TraceHook MonitorHook(std::shared_ptr<MonitorFeed> feed) {
 MonitorWindow::MonitorWindow(std::shared_ptr<MonitorFeed> feed, MessageBoxes& boxes,
                              QWidget* parent)
     : QWidget(parent, Qt::Window), feed_(std::move(feed)), boxes_(boxes) {
-    setWindowTitle(QStringLiteral("NorvexPanel 数据监视"));
+    setWindowTitle(tr("NorvexPanel 数据监视"));
     text_ = new QPlainTextEdit(this);
     text_->setReadOnly(true);
     text_->setMaximumBlockCount(kHistoryLines);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setFont(QFont(QStringLiteral("monospace")));
-    pause_ = new QPushButton(QStringLiteral("Pause"), this);
+    pause_ = new QPushButton(tr("暂停"), this);
     pause_->setCheckable(true);
-    clear_ = new QPushButton(QStringLiteral("Clear"), this);
-    save_ = new QPushButton(QStringLiteral("Save…"), this);
+    clear_ = new QPushButton(tr("清除"), this);
+    save_ = new QPushButton(tr("保存…"), this);
     dropped_ = new QLabel(this);
 
     auto* buttons = new QHBoxLayout;
@@ -96,7 +96,7 @@ void MonitorWindow::Drain() {
 }
 
 void MonitorWindow::ShowDropped() {
-    dropped_->setText(QStringLiteral("dropped: %1").arg(feed_->lines.Dropped() - droppedBefore_));
+    dropped_->setText(tr("丢弃：%1").arg(feed_->lines.Dropped() - droppedBefore_));
 }
 
 void MonitorWindow::OnPause() {
@@ -111,14 +111,14 @@ void MonitorWindow::OnClear() {
 }
 
 void MonitorWindow::OnSave() {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save"));
+    QString path = QFileDialog::getSaveFileName(this, tr("保存"));
     if (path.isEmpty()) return;
     QSaveFile file(path);
     QByteArray bytes = text_->toPlainText().toUtf8();
     if (!bytes.isEmpty()) bytes += '\n';
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        boxes_.Inform(this, windowTitle(),
-                      QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()), true);
+        boxes_.Inform(this, windowTitle(), tr("无法写入 %1：%2").arg(path, file.errorString()),
+                      true);
     }
 }
 

@@ -31,6 +31,8 @@ TraceHook MonitorHook(std::shared_ptr<MonitorFeed> feed);
 // The byte monitor: the trace lines live, a bounded history, Pause, Clear and Save, and how
 // many lines the window could not take in time.
 class MonitorWindow : public QWidget {
+    Q_OBJECT
+
 public:
     MonitorWindow(std::shared_ptr<MonitorFeed> feed, MessageBoxes& boxes, QWidget* parent);
 

@@ -12,15 +12,16 @@
 #include "panel/details_dialog.h"
 #include "panel/dialog_geometry.h"
 #include "panel/off_thread.h"
+#include "panel/shell_text.h"
 
 namespace norvex {
 
 NewGroupDialog::NewGroupDialog(DialogEnv& env, QWidget* parent) : QDialog(parent), env_(env) {
-    setWindowTitle(QString::fromUtf8(msg::kNewGroupCaption));
+    setWindowTitle(ShellText(msg::kNewGroupCaption));
     setFont(DialogFont(8));
-    ok_ = new QPushButton(QStringLiteral("确定"), this);
+    ok_ = new QPushButton(tr("确定"), this);
     ok_->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    auto* cancel = new QPushButton(tr("取消"), this);
     name_ = new QLineEdit(this);
     password1_ = new QLineEdit(this);
     password2_ = new QLineEdit(this);
@@ -32,7 +33,7 @@ NewGroupDialog::NewGroupDialog(DialogEnv& env, QWidget* parent) : QDialog(parent
         {"群名称", name_}, {"群密码", password1_}, {"确认密码", password2_}};
     int r = 0;
     for (const auto& [label, edit] : rows) {
-        grid->addWidget(new QLabel(QString::fromUtf8(label), this), r, 0);
+        grid->addWidget(new QLabel(tr(label), this), r, 0);
         grid->addWidget(edit, r, 1);
         ++r;
     }
@@ -60,7 +61,7 @@ void NewGroupDialog::OnOk() {
     // the validation needs no network: its message comes at once
     std::string invalid = ValidateNewGroup(name, password, confirm);
     if (!invalid.empty()) {
-        env_.boxes.Inform(this, env_.appName, ToQ(invalid));
+        env_.boxes.Inform(this, env_.appName, ShellText(invalid));
         return;
     }
     auto busy = std::make_shared<BusyScope>(this);
@@ -82,12 +83,12 @@ void NewGroupDialog::OnOk() {
 void NewGroupDialog::OnCreated(NewGroupResult made) {
     if (!made.groupId.empty()) groupId_ = ToQ(made.groupId);
     if (!made.created) {
-        env_.boxes.Inform(this, env_.appName, ToQ(made.message), made.stopIcon);
+        env_.boxes.Inform(this, env_.appName, ShellText(made.message), made.stopIcon);
         if (closeAsked_) reject();
         return;
     }
     // a group that exists is shown and handed back even when a close was asked for
-    if (!made.note.empty()) env_.boxes.Inform(this, env_.appName, ToQ(made.note));
+    if (!made.note.empty()) env_.boxes.Inform(this, env_.appName, ShellText(made.note));
     password_ = ToQ(made.password);
     OpenGroupDetails(this, env_, made.groupId, made.detailsPassword, [this] { accept(); });
 }

@@ -13,6 +13,8 @@ namespace norvex {
 // shows its details and ends with OK, handing back the group ID and the password as typed.
 // A close asked for while the creation runs waits for it: a group it made is never dropped.
 class NewGroupDialog : public QDialog {
+    Q_OBJECT
+
 public:
     NewGroupDialog(DialogEnv& env, QWidget* parent);
 

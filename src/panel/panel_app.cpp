@@ -19,19 +19,19 @@ std::string KeepFileReason(const ConfigFileRead& read) {
 }  // namespace
 
 PanelApp::PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
-                   std::function<void()> onClosed, const RelayTuning& tuning)
+                   const RelayTuning& tuning)
     : env_{GroupServiceEndpoints::FromEnvironment(), boxes},
       dialogs_(env_),
       configRead_(ReadPanelConfigFile(configPath)),
-      window_(std::move(configRead_.config), {boxes, tray, dialogs_, configPath, EnumSerialPorts(),
-                                              std::move(onClosed), KeepFileReason(configRead_)}),
+      window_(std::move(configRead_.config),
+              {boxes, tray, dialogs_, configPath, EnumSerialPorts(), KeepFileReason(configRead_)}),
       view_(&window_),
-      gateway_(MakeHttpGroupGateway()),
+      gateway_(MakeHttpGroupGateway(startCancel_.Fd())),
       control_(
           view_, *gateway_, kPanelAppName,
           ServiceSite{BrokerFromEnv().host, BrokerFromEnv().port, ProductIdFromEnv(), {}, tuning},
           SystemTickClock(), MakeQtOffThread(&window_)),
-      port_(control_) {
+      port_(control_, startCancel_) {
     window_.Attach(&port_);
     // before any run: the hook may only be set while the engine is idle
     control_.Engine().SetTraceHook(MonitorHook(window_.Feed()));

@@ -19,8 +19,9 @@ namespace norvex {
 // group service, the broker and the serial ports are those of the environment.
 class PanelApp {
 public:
+    // The window's closed() signal tells the program to end.
     PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
-             std::function<void()> onClosed, const RelayTuning& tuning = {});
+             const RelayTuning& tuning = {});
 
     MainWindow& Window() { return window_; }
     ServiceControl& Control() { return control_; }
@@ -33,8 +34,11 @@ private:
     ConfigFileRead configRead_;  // the window takes its config; the status stays
     MainWindow window_;
     QueuedPanelView view_;
+    StartCancel startCancel_;
     std::unique_ptr<GroupGateway> gateway_;
-    ServiceControl control_;  // after the window and the view it reports to: it goes first
+    // after the window, the view and the gateway: it goes first and waits for a start-up
+    // request still using the gateway on the thread pool
+    ServiceControl control_;
     ControlPort port_;
 };
 

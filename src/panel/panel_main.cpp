@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "panel/panel_app.h"
+#include "panel/panel_translation.h"
 #include "panel/qt_ui_ports.h"
 #include "panel/signal_pipe.h"
 #include "shell/panel_options.h"
@@ -37,10 +38,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // before the first window or box: every text is chosen in the desktop's language
+    std::unique_ptr<QTranslator> translation = InstallPanelTranslation(options.language);
+    if (options.language == PanelLanguage::kEnglish && !translation)
+        std::fputs("norvex-panel: no English translation found; the texts stay Chinese\n", stderr);
     QtMessageBoxes boxes;
     QtTrayIcon tray;
-    PanelApp panel(
-        options.configPath, boxes, tray, [] { QApplication::quit(); }, options.tuning);
+    PanelApp panel(options.configPath, boxes, tray, options.tuning);
+    QObject::connect(&panel.Window(), &MainWindow::closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
     SignalPipe signalPipe([&](int) {
         if (panel.Window().Shutdown() != ConfigSaveResult::kOk) {
             std::fprintf(stderr, "norvex-panel: the configuration could not be saved to %s\n",

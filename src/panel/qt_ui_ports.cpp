@@ -9,6 +9,7 @@
 
 #include "panel/about_box.h"
 #include "panel/app_icon.h"
+#include "panel/shell_text.h"
 
 namespace norvex {
 namespace {
@@ -56,20 +57,13 @@ bool QtMessageBoxes::AskYesNo(QWidget* parent, const QString& caption, const QSt
 
 QtTrayIcon::QtTrayIcon() : host_(DetectTrayHost()) {
     icon_.setIcon(AppIcon());
-    icon_.setToolTip(QString::fromUtf8(kTrayTip));
-    QObject::connect(menu_.addAction(QString::fromUtf8(kTrayRestoreText)), &QAction::triggered,
-                     [this] {
-                         if (onRestoreChosen) onRestoreChosen();
-                     });
-    QObject::connect(menu_.addAction(QString::fromUtf8(kAboutMenuText)), &QAction::triggered,
-                     [this] {
-                         if (onAboutChosen) onAboutChosen();
-                     });
+    icon_.setToolTip(ShellText(kTrayTip));
+    connect(menu_.addAction(ShellText(kTrayRestoreText)), &QAction::triggered, this,
+            &TrayIcon::restoreChosen);
+    connect(menu_.addAction(AboutMenuText()), &QAction::triggered, this, &TrayIcon::aboutChosen);
     icon_.setContextMenu(&menu_);
-    QObject::connect(&icon_, &QSystemTrayIcon::activated,
-                     [this](QSystemTrayIcon::ActivationReason why) {
-                         if (onActivated) onActivated(ClickOf(why));
-                     });
+    connect(&icon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason why) { emit activated(ClickOf(why)); });
 }
 
 void QtTrayIcon::ShowBalloon(const QString& title, const QString& text) {

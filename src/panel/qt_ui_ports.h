@@ -16,6 +16,8 @@ public:
 
 // The real notification-area icon.
 class QtTrayIcon : public TrayIcon {
+    Q_OBJECT
+
 public:
     QtTrayIcon();
     bool Available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }

@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include "panel/shell_text.h"
+
 namespace norvex {
 
 template <typename F>
@@ -16,7 +18,7 @@ void QueuedPanelView::Post(F&& f) {
 }
 
 void QueuedPanelView::SetStartButton(const std::string& text, bool enabled) {
-    Post([t = ToQ(text), enabled](MainWindow& w) { w.SetStartButton(t, enabled); });
+    Post([t = ShellText(text), enabled](MainWindow& w) { w.SetStartButton(t, enabled); });
 }
 
 void QueuedPanelView::EnableChoosers(bool enabled) {
@@ -44,11 +46,11 @@ void QueuedPanelView::SetRelayCell(int row, RelayColumn column, const std::strin
 }
 
 void QueuedPanelView::ShowMessage(const std::string& caption, const std::string& text) {
-    Post([c = ToQ(caption), t = ToQ(text)](MainWindow& w) { w.ShowMessage(c, t); });
+    Post([c = ShellText(caption), t = ShellText(text)](MainWindow& w) { w.ShowMessage(c, t); });
 }
 
 void QueuedPanelView::ShowNotice(const std::string& title, const std::string& text) {
-    Post([c = ToQ(title), t = ToQ(text)](MainWindow& w) { w.ShowNotice(c, t); });
+    Post([c = ShellText(title), t = ShellText(text)](MainWindow& w) { w.ShowNotice(c, t); });
 }
 
 // The window has no place for the diagnostic lines of a close watcher.

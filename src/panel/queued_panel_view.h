@@ -9,7 +9,8 @@ namespace norvex {
 // The service control's view of the main window.  Calls come from the UI thread and from the
 // engine's thread; each is queued to the UI thread and returns at once, never waiting for it
 // (the UI thread joins the engine on a stop, so a blocking hop could deadlock).  Queued
-// delivery keeps the calls in the order they were made.
+// delivery keeps the calls in the order they were made.  The control's texts are shown in the
+// window's language (ShellText).
 class QueuedPanelView : public PanelView {
 public:
     explicit QueuedPanelView(MainWindow* window) : window_(window) {}

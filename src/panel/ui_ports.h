@@ -1,6 +1,6 @@
 #pragma once
+#include <QObject>
 #include <QString>
-#include <functional>
 #include <optional>
 
 #include "shell/panel_config.h"
@@ -22,20 +22,23 @@ public:
 };
 
 // The notification-area icon.
-class TrayIcon {
+class TrayIcon : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~TrayIcon() = default;
     virtual bool Available() const = 0;
     // Which clicks the desktop's tray reports (fixed for the process).
     virtual TrayHost Host() const = 0;
     virtual void Show() = 0;
     virtual void Hide() = 0;
     virtual void ShowBalloon(const QString& title, const QString& text) = 0;
+
+signals:
     // The icon was clicked.
-    std::function<void(TrayClick)> onActivated;
+    void activated(norvex::TrayClick click);
     // The icon's context menu: its restore entry and its about entry.
-    std::function<void()> onRestoreChosen;
-    std::function<void()> onAboutChosen;
+    void restoreChosen();
+    void aboutChosen();
 };
 
 // The Start/Stop control as the window drives it (the service control behind it decides
@@ -46,8 +49,10 @@ public:
     // The start action once, as at start-up.  True when its web requests still run: the
     // control then ends it with SetBusy(false).
     virtual bool StartAtLaunch(const PanelConfig& config, int groupIndex) = 0;
-    virtual void StartStopClicked(const PanelConfig& config, int groupIndex,
-                                  const std::function<bool()>& confirmStop) = 0;
+    // The click on Start/Stop; true when a run is active and the stop question is to be asked.
+    virtual bool StartStopClicked(const PanelConfig& config, int groupIndex) = 0;
+    // The stop question was answered yes (nothing happens if the run has ended meanwhile).
+    virtual void ConfirmStop() = 0;
     virtual void OnTimer() = 0;
     virtual bool RunActive() const = 0;
     // Asks an active run to end (a stop without the question) and waits for its end.

@@ -1,10 +1,48 @@
 #include "shell/panel_options.h"
 
 #include <cstdlib>
+#include <string_view>
 
 #include "shell/config_location.h"
 
 namespace norvex {
+namespace {
+
+bool Set(const char* value) {
+    return value != nullptr && *value != '\0';
+}
+
+PanelLanguage LanguageOf(std::string_view name) {
+    return name.starts_with("en") ? PanelLanguage::kEnglish : PanelLanguage::kChinese;
+}
+
+}  // namespace
+
+PanelLanguage ChoosePanelLanguage(const char* language, const char* lcAll, const char* lcMessages,
+                                  const char* lang) {
+    const char* locale = Set(lcAll) ? lcAll : Set(lcMessages) ? lcMessages : lang;
+    if (!Set(locale)) locale = "C";
+    const std::string_view localeName = locale;
+    const bool plain = localeName == "C" || localeName == "POSIX" || localeName.starts_with("C.");
+    if (Set(language) && !plain) {
+        // the first entry there is a text for: English, or Chinese (the texts' own language)
+        std::string_view list = language;
+        while (!list.empty()) {
+            const size_t colon = list.find(':');
+            const std::string_view entry = list.substr(0, colon);
+            if (entry.starts_with("en")) return PanelLanguage::kEnglish;
+            if (entry.starts_with("zh")) return PanelLanguage::kChinese;
+            list = colon == std::string_view::npos ? std::string_view() : list.substr(colon + 1);
+        }
+        return PanelLanguage::kChinese;
+    }
+    return LanguageOf(localeName);
+}
+
+PanelLanguage PanelLanguageFromEnvironment() {
+    return ChoosePanelLanguage(std::getenv("LANGUAGE"), std::getenv("LC_ALL"),
+                               std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
 
 PanelOptions ParsePanelOptions(const std::vector<std::string>& args) {
     return ParsePanelOptions(args, [](const char* name) { return std::getenv(name); });
@@ -31,6 +69,8 @@ PanelOptions ParsePanelOptions(const std::vector<std::string>& args, const EnvLo
         if (!o.error.empty()) return o;
         o.tuning = ResolveTuning(choice);
     }
+    o.language =
+        ChoosePanelLanguage(env("LANGUAGE"), env("LC_ALL"), env("LC_MESSAGES"), env("LANG"));
     if (o.configPath.empty()) {
         o.configPath = UserPanelConfigPath();
         if (o.configPath.empty()) o.error = "no HOME or XDG_CONFIG_HOME: give --config FILE";

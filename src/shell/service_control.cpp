@@ -57,21 +57,35 @@ ServiceControl::ServiceControl(PanelView& view, GroupGateway& groups, std::strin
 ServiceControl::~ServiceControl() {
     engine_.RequestStop();
     engine_.Join();
+    std::unique_lock lock(requestsMutex_);
+    requestsDone_.wait(lock, [this] { return requestsInFlight_ == 0; });
+}
+
+void ServiceControl::RunRequest(std::function<void()> work, std::function<void()> done) {
+    {
+        std::lock_guard lock(requestsMutex_);
+        ++requestsInFlight_;
+    }
+    offThread_(
+        [this, work = std::move(work)] {
+            work();
+            // the last touch of this object on the request's thread
+            std::lock_guard lock(requestsMutex_);
+            --requestsInFlight_;
+            requestsDone_.notify_all();
+        },
+        std::move(done));
 }
 
 bool ServiceControl::RunActive() const {
     return starting_ || engine_.Active();
 }
 
-void ServiceControl::OnStartStopClicked(const PanelConfig& config, int groupIndex,
-                                        const std::function<bool()>& confirmStop) {
-    if (starting_) return;
-    if (engine_.Active()) {
-        // the run may end by itself while the question is open: then there is nothing to stop
-        if (confirmStop()) RequestStop();
-        return;
-    }
+ClickStep ServiceControl::OnStartStopClicked(const PanelConfig& config, int groupIndex) {
+    if (starting_) return ClickStep::kDone;
+    if (engine_.Active()) return ClickStep::kAskStop;
     Start(config, groupIndex);
+    return ClickStep::kDone;
 }
 
 StartOutcome ServiceControl::Start(const PanelConfig& config, int groupIndex) {
@@ -87,7 +101,7 @@ StartOutcome ServiceControl::Start(const PanelConfig& config, int groupIndex) {
     starting_ = true;
     view_.SetBusy(true);
     GroupGateway& groups = groups_;
-    offThread_(
+    RunRequest(
         [job, &groups] {
             job->serial = groups.FetchGroupSerial(job->group.id, job->group.password);
         },
@@ -118,7 +132,7 @@ void ServiceControl::CheckGroupDone(const std::shared_ptr<StartJob>& job) {
     view_.EnableChoosers(false);
     view_.SetStartButton(kTextStarting, false);
     GroupGateway& groups = groups_;
-    offThread_(
+    RunRequest(
         [job, &groups] { job->devicesOutcome = groups.FetchDevices(job->group.id, job->devices); },
         [this, job] { DevicesDone(job); });
 }

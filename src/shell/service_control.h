@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -25,6 +26,12 @@ enum class StartOutcome {
     kBusy,           // a run is still active, ending or starting; nothing changed
     kEngineNotStarted,  // the engine could not be started; the panel is handed back
     kCancelled          // a stop came during the web requests; nothing was started
+};
+
+// What a click on Start/Stop leaves to the caller.
+enum class ClickStep {
+    kDone,     // the start action ran (or nothing could be done)
+    kAskStop,  // a run is active: ask the stop question, and on yes call RequestStop
 };
 
 // Asked when a start-up web request has ended: true when a stop came meanwhile (the request
@@ -54,14 +61,16 @@ public:
     // appName is the caption of message boxes.
     ServiceControl(PanelView& view, GroupGateway& groups, std::string appName, ServiceSite site,
                    const TickClock& clock = SystemTickClock(), OffThread offThread = {});
-    ~ServiceControl();  // stops and joins an active run
+    // Stops and joins an active run, and waits for a start-up web request still under way on
+    // another thread (it uses the gateway, which its owner may destroy next).
+    ~ServiceControl();
     ServiceControl(const ServiceControl&) = delete;
     ServiceControl& operator=(const ServiceControl&) = delete;
 
-    // The click on Start/Stop: the start action when no run is active; otherwise asks
-    // confirmStop and, on yes, stops the run if it is still active then.
-    void OnStartStopClicked(const PanelConfig& config, int groupIndex,
-                            const std::function<bool()>& confirmStop);
+    // The click on Start/Stop: the start action when no run is active; otherwise kAskStop.  The
+    // caller asks in its own way (a window's dialog, a test's answer) and calls RequestStop on
+    // yes, which does nothing if the run has ended by itself meanwhile.
+    ClickStep OnStartStopClicked(const PanelConfig& config, int groupIndex);
     // The start action for the group at groupIndex, with the ports of config.
     StartOutcome Start(const PanelConfig& config, int groupIndex);
     // A confirmed stop: "正在停止..." on a disabled button, timer off, the engine asked to end.
@@ -98,6 +107,8 @@ private:
     void DevicesDone(const std::shared_ptr<StartJob>& job);
     StartOutcome Launch(const std::shared_ptr<StartJob>& job);
     bool GiveUpIfCancelled(const std::shared_ptr<StartJob>& job);
+    // Runs a blocking request through offThread_, counted so that the destructor can wait.
+    void RunRequest(std::function<void()> work, std::function<void()> done);
 
     void OnState(const EngineStatus& status) override;
     void OnRelayHeard(const RelayHeard& heard) override;
@@ -114,6 +125,9 @@ private:
     OffThread offThread_;
     StartCancelled startCancelled_;
     std::unique_ptr<ReportQueue> reports_;
+    std::mutex requestsMutex_;
+    std::condition_variable requestsDone_;
+    int requestsInFlight_ = 0;  // under requestsMutex_
     // Orders the view calls of a stop request against those of the run's own end, which come
     // from the engine's thread: "正在停止..." must never land after "已停止，点击运行".
     std::mutex viewMutex_;

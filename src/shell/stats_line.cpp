@@ -19,12 +19,17 @@ std::string FormatCounterSummary(const CounterSnapshot& c, int64_t nowUnixMs) {
     if (c.missingGivenUp > 0) line += ", " + std::to_string(c.missingGivenUp) + " missing given up";
     if (c.staleBytesDropped > 0) line += ", " + std::to_string(c.staleBytesDropped) + " B stale";
     line += "; " + std::to_string(c.reconnects) + " reconnects; ";
-    if (c.lastConnectUnixMs <= 0) return line + "never connected";
-    // a clock set back must not show a negative age
-    int64_t seconds = std::max<int64_t>(0, (nowUnixMs - c.lastConnectUnixMs) / 1000);
+    const int64_t seconds = LastConnectAgeSeconds(c, nowUnixMs);
+    if (seconds < 0) return line + "never connected";
     line += "last connect " + std::to_string(seconds) + " s ago";
     if (!c.connected) line += ", now disconnected";
     return line;
+}
+
+int64_t LastConnectAgeSeconds(const CounterSnapshot& c, int64_t nowUnixMs) {
+    if (c.lastConnectUnixMs <= 0) return -1;
+    // a clock set back must not show a negative age
+    return std::max<int64_t>(0, (nowUnixMs - c.lastConnectUnixMs) / 1000);
 }
 
 std::string FormatStatsLine(const CounterSnapshot& counters, int64_t nowUnixMs) {

@@ -14,6 +14,10 @@ namespace norvex {
 // Bytes are serial data bytes: no MQTT framing, no sequence numbers.
 std::string FormatCounterSummary(const CounterSnapshot& counters, int64_t nowUnixMs);
 
+// Whole seconds since the last connect (never negative: a clock set back shows 0), or -1 before
+// the first connect.
+int64_t LastConnectAgeSeconds(const CounterSnapshot& counters, int64_t nowUnixMs);
+
 // "stats: " and the summary: what norvexd prints on stderr.
 std::string FormatStatsLine(const CounterSnapshot& counters, int64_t nowUnixMs);
 

@@ -167,9 +167,9 @@ TEST_F(EngineDelivery, ApplicationThatDoesNotReadHoldsNothingUp) {
     Bytes burst;
     for (uint16_t n = 1; n <= kPackets; ++n) burst = Cat({burst, DataPublish(n, 64)});
     ASSERT_TRUE(broker.Write(burst));
-    Bytes acks = broker.Read(4u * kPackets, 20000);
-    ASSERT_EQ(acks.size(), 4u * kPackets);
-    EXPECT_EQ(Bytes(acks.end() - 4, acks.end()), PubAck(kPackets));
+    Bytes acked = broker.Read(4u * kPackets, 20000);
+    ASSERT_EQ(acked.size(), 4u * kPackets);
+    EXPECT_EQ(Bytes(acked.end() - 4, acked.end()), PubAck(kPackets));
     ASSERT_TRUE(
         WaitUntil([&] { return engine.Counters().Snapshot().packetsFromGroup == kPackets; }, 5s));
     auto c = engine.Counters().Snapshot();

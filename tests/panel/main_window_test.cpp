@@ -32,12 +32,12 @@ public:
         launchGroup = groupIndex;
         return pending;
     }
-    void StartStopClicked(const PanelConfig& config, int groupIndex,
-                          const std::function<bool()>& confirmStop) override {
+    bool StartStopClicked(const PanelConfig& config, int groupIndex) override {
         clickedPort = config.netPortName;
         clickedGroup = groupIndex;
-        if (active) stopped = confirmStop();
+        return active;
     }
+    void ConfirmStop() override { stopped = true; }
     void OnTimer() override { ++ticks; }
     bool RunActive() const override { return active; }
     void StopAndWait() override { active = false, waited = true; }
@@ -79,9 +79,9 @@ class MainWindowTest : public QObject {
                      TrayHost host = TrayHost::kXEmbed, std::string keepFileReason = {}) {
             tray.host = host;
             window = std::make_unique<MainWindow>(
-                std::move(config),
-                MainWindowDeps{boxes, tray, dialogs, Path(), std::move(ports),
-                               [this] { closed = true; }, std::move(keepFileReason)});
+                std::move(config), MainWindowDeps{boxes, tray, dialogs, Path(), std::move(ports),
+                                                  std::move(keepFileReason)});
+            connect(window.get(), &MainWindow::closed, [this] { closed = true; });
             window->Attach(&service);
         }
         std::string Path() const { return dir.filePath("cfg/NorvexPanel.cfg").toStdString(); }
@@ -235,19 +235,19 @@ private slots:
         w.ShowNotice(QStringLiteral("警告"), QStringLiteral("网络故障,重连中.."));
         QCOMPARE(rig.tray.balloons.size(), size_t(1));
         QVERIFY(w.StartStopButton()->NoticeText().isEmpty());
-        rig.tray.onActivated(TrayClick::kSingle);  // a single click does nothing
-        rig.tray.onActivated(TrayClick::kOther);
+        emit rig.tray.activated(TrayClick::kSingle);  // a single click does nothing
+        emit rig.tray.activated(TrayClick::kOther);
         QVERIFY(!w.isVisible());
-        rig.tray.onActivated(TrayClick::kDouble);
+        emit rig.tray.activated(TrayClick::kDouble);
         QVERIFY(w.isVisible() && !w.isMinimized());
         QVERIFY(!rig.tray.visible && !rig.service.inTray);
         // the icon's menu restores too, and a second minimise docks one icon again
         w.showMinimized();
         QTRY_VERIFY(!w.isVisible());
         QCOMPARE(rig.tray.shows, 2);
-        rig.tray.onRestoreChosen();
+        emit rig.tray.restoreChosen();
         QVERIFY(w.isVisible() && !w.isMinimized() && !rig.tray.visible);
-        rig.tray.onRestoreChosen();  // no icon any more: nothing
+        emit rig.tray.restoreChosen();  // no icon any more: nothing
         QCOMPARE(rig.tray.shows, 2);
 
         // a host that reports only activations restores on one
@@ -255,7 +255,7 @@ private slots:
         sni.window->show();
         sni.window->showMinimized();
         QTRY_VERIFY(!sni.window->isVisible());
-        sni.tray.onActivated(TrayClick::kSingle);
+        emit sni.tray.activated(TrayClick::kSingle);
         QVERIFY(sni.window->isVisible() && !sni.tray.visible && !sni.service.inTray);
 
         Rig noTray(Stored());
@@ -375,9 +375,8 @@ private slots:
         test::FakeTray tray;
         test::FakeDialogs dialogs;
         bool closed = false;
-        MainWindow w(Stored(), {boxes, tray, dialogs, "/proc/norvex/NorvexPanel.cfg", {}, [&] {
-                                    closed = true;
-                                }});
+        MainWindow w(Stored(), {boxes, tray, dialogs, "/proc/norvex/NorvexPanel.cfg", {}});
+        connect(&w, &MainWindow::closed, [&] { closed = true; });
         w.show();
         QVERIFY(w.close());
         QVERIFY(closed);
@@ -466,15 +465,15 @@ private slots:
         CounterSnapshot figures;
         figures.serialBytesToGroup = 1234, figures.packetsToGroup = 20;
         w.SetCounterSource([&] { return figures; });
-        QVERIFY(w.StatusLine()->text().startsWith("to group 1234 B in 20 pkt;"));
-        QVERIFY(w.StatusLine()->text().contains("never connected"));
+        QVERIFY(w.StatusLine()->text().startsWith(QStringLiteral("发往群 1234 字节 20 包；")));
+        QVERIFY(w.StatusLine()->text().endsWith(QStringLiteral("从未连接")));
         figures.serialBytesFromGroup = 567, figures.packetsFromGroup = 9;
         w.SetStatusTimer(true);
-        QTRY_VERIFY_WITH_TIMEOUT(w.StatusLine()->text().contains("from group 567 B in 9 pkt"),
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            w.StatusLine()->text().contains(QStringLiteral("来自群 567 字节 9 包")), 5000);
         figures.serialBytesToGroup = 99;
         w.SetStatusTimer(false);  // the run ended: its last figures stay
-        QVERIFY(w.StatusLine()->text().startsWith("to group 99 B in 20 pkt;"));
+        QVERIFY(w.StatusLine()->text().startsWith(QStringLiteral("发往群 99 字节 20 包；")));
     }
 
     void monitorShowsHookedLinesDropsPausesAndClears() {
@@ -499,7 +498,7 @@ private slots:
         // a reader that falls behind costs lines, counted, never a wait
         const size_t capacity = w.Feed()->lines.Capacity();
         for (size_t i = 0; i < capacity + 3; ++i) hook(record);
-        QTRY_COMPARE_WITH_TIMEOUT(m->DroppedLabel()->text(), QStringLiteral("dropped: 3"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m->DroppedLabel()->text(), QStringLiteral("丢弃：3"), 5000);
         QCOMPARE(m->Lines()->blockCount(), int(capacity + 1));
 
         QTest::mouseClick(m->PauseButton(), Qt::LeftButton);
@@ -514,7 +513,7 @@ private slots:
 
         QTest::mouseClick(m->ClearButton(), Qt::LeftButton);
         QVERIFY(m->Lines()->toPlainText().isEmpty());
-        QCOMPARE(m->DroppedLabel()->text(), QStringLiteral("dropped: 0"));
+        QCOMPARE(m->DroppedLabel()->text(), QStringLiteral("丢弃：0"));
         m->close();  // closed, the hook skips again
         hook(record);
         m->Drain();

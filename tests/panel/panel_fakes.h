@@ -66,6 +66,18 @@ public:
     std::vector<GroupRecord> details;
 };
 
+// A service that never runs: the window's tray and keys without a control behind them.
+class IdleService : public ServicePort {
+public:
+    bool StartAtLaunch(const PanelConfig&, int) override { return false; }
+    bool StartStopClicked(const PanelConfig&, int) override { return false; }
+    void ConfirmStop() override {}
+    void OnTimer() override {}
+    bool RunActive() const override { return false; }
+    void StopAndWait() override {}
+    void SetInTray(bool) override {}
+};
+
 // Runs `act` on the first modal dialog of type T once it shows (bounded).
 template <typename T>
 void WhenModal(std::function<void(T*)> act, int triesLeft = 500) {

@@ -47,8 +47,9 @@ private slots:
         test::RecordingBoxes boxes;
         test::FakeTray tray;
         bool closed = false;
-        PanelApp app(rig.ConfigPath(), boxes, tray, [&] { closed = true; });
+        PanelApp app(rig.ConfigPath(), boxes, tray);
         MainWindow& w = app.Window();
+        connect(&w, &MainWindow::closed, [&] { closed = true; });
         QCOMPARE(w.NetPortChooser()->currentText(), QString::fromStdString(pty.SlavePath()));
         app.Launch();
 
@@ -103,7 +104,7 @@ private slots:
 
         test::RecordingBoxes boxes;
         test::FakeTray tray;
-        PanelApp app(rig.ConfigPath(), boxes, tray, {});
+        PanelApp app(rig.ConfigPath(), boxes, tray);
         MainWindow& w = app.Window();
         app.Launch();
         QTRY_COMPARE_WITH_TIMEOUT(w.StartStopButton()->text(), QStringLiteral("运行中，点击停止"),

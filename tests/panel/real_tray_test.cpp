@@ -1,8 +1,6 @@
 // The tray on a real X server: a private Xvfb with trayer as its XEmbed tray.  Minimising docks
 // exactly one icon in trayer's window; a single click leaves the window hidden, a double click on
 // the docked icon restores it and takes the icon away.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -10,58 +8,29 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 #include "panel/main_window.h"
 #include "panel/qt_ui_ports.h"
 #include "panel_fakes.h"
 #include "support/child_process.h"
+#include "support/private_display.h"
 
 namespace norvex {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char kXvfb[] = "/usr/bin/Xvfb";
 constexpr char kTrayer[] = "/usr/bin/trayer";
 constexpr char kXwininfo[] = "/usr/bin/xwininfo";
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-template <typename F>
-bool WaitFor(F done, std::chrono::milliseconds limit) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-// A private X server on the first free display from :70, and an XEmbed tray on it.
+// A private X server and an XEmbed tray on it.
 struct XSession {
-    test::ChildProcess server, tray;
-    std::string display;
+    test::PrivateDisplay display;
+    test::ChildProcess tray;
 
     bool Start() {
-        for (int n = 70; n < 100 && display.empty(); ++n) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (Exists(socket) || Exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-            const std::string name = ":" + std::to_string(n);
-            if (!server.Start({kXvfb, name, "-nolisten", "tcp", "-screen", "0", "800x600x24"}))
-                return false;
-            if (WaitFor([&] { return Exists(socket); }, 10s)) {
-                display = name;
-            } else {
-                server.Stop();
-            }
-        }
-        if (display.empty()) return false;
-        ::setenv("DISPLAY", display.c_str(), 1);
-        return tray.Start({kTrayer, "--edge", "top", "--widthtype", "pixel", "--width", "200"});
+        return display.Start() &&
+               tray.Start({kTrayer, "--edge", "top", "--widthtype", "pixel", "--width", "200"});
     }
 };
 
@@ -90,16 +59,6 @@ int DockedIconCount() {
     return n;
 }
 
-class FakeService : public ServicePort {
-public:
-    bool StartAtLaunch(const PanelConfig&, int) override { return false; }
-    void StartStopClicked(const PanelConfig&, int, const std::function<bool()>&) override {}
-    void OnTimer() override {}
-    bool RunActive() const override { return false; }
-    void StopAndWait() override {}
-    void SetInTray(bool) override {}
-};
-
 }  // namespace
 
 class RealTrayTest : public QObject {
@@ -112,8 +71,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(tray.Available(), 10000);
         test::RecordingBoxes boxes;
         test::FakeDialogs dialogs;
-        FakeService service;
-        MainWindow w(PanelConfig{}, {boxes, tray, dialogs, "/nonexistent/NorvexPanel.cfg", {}, {}});
+        test::IdleService service;
+        MainWindow w(PanelConfig{}, {boxes, tray, dialogs, "/nonexistent/NorvexPanel.cfg", {}});
         w.Attach(&service);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -143,8 +102,9 @@ private slots:
 }  // namespace norvex
 
 int main(int argc, char** argv) {
-    if (!norvex::Exists(norvex::kXvfb) || !norvex::Exists(norvex::kTrayer) ||
-        !norvex::Exists(norvex::kXwininfo)) {
+    using norvex::test::PathExists;
+    if (!PathExists(norvex::test::PrivateDisplay::kXvfb) || !PathExists(norvex::kTrayer) ||
+        !PathExists(norvex::kXwininfo)) {
         std::fputs("SKIP: Xvfb, trayer or xwininfo is not installed\n", stderr);
         return 0;
     }

@@ -9,6 +9,7 @@
 #include "shell/close_rule.h"
 #include "shell/config_location.h"
 #include "shell/dialog_units.h"
+#include "shell/filled_text.h"
 #include "shell/panel_options.h"
 #include "shell/tray_model.h"
 
@@ -95,6 +96,62 @@ TEST(ConfigLocation, CreatesMissingDirectoriesPrivateAndLeavesExistingOnes) {
     fs::remove_all(root);
 }
 
+TEST(PanelOptions, EnglishOnlyForAnEnglishDesktop) {
+    const auto zh = PanelLanguage::kChinese, en = PanelLanguage::kEnglish;
+    struct Case {
+        const char *language, *lcAll, *lcMessages, *lang;
+        PanelLanguage expected;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, nullptr, nullptr, zh},           // nothing set: the C locale
+        {nullptr, nullptr, nullptr, "C", zh},               //
+        {nullptr, nullptr, nullptr, "C.UTF-8", zh},         //
+        {nullptr, nullptr, nullptr, "en_GB.UTF-8", en},     //
+        {nullptr, nullptr, nullptr, "zh_CN.UTF-8", zh},     //
+        {nullptr, nullptr, nullptr, "de_DE.UTF-8", zh},     // no German: the texts' own
+        {nullptr, nullptr, "en_US.UTF-8", "zh_CN", en},     // LC_MESSAGES before LANG
+        {nullptr, "zh_TW.UTF-8", "en_US.UTF-8", "en", zh},  // LC_ALL before both
+        {nullptr, "", "", "en_US.UTF-8", en},               // empty is unset
+        {"en_US", nullptr, nullptr, "zh_CN.UTF-8", en},     // LANGUAGE first
+        {"de:en", nullptr, nullptr, "zh_CN.UTF-8", en},     // its first entry with texts
+        {"zh_CN:en", nullptr, nullptr, "en_US.UTF-8", zh},  //
+        {"fr", nullptr, nullptr, "en_US.UTF-8", zh},        // none with texts: the source
+        {"", nullptr, nullptr, "en_US.UTF-8", en},          // empty LANGUAGE is unset
+        {"en", "C", nullptr, nullptr, zh},                  // the C locale ignores LANGUAGE
+        {"en", nullptr, nullptr, "POSIX", zh},              //
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ChoosePanelLanguage(c.language, c.lcAll, c.lcMessages, c.lang), c.expected)
+            << (c.language ? c.language : "-") << " " << (c.lcAll ? c.lcAll : "-") << " "
+            << (c.lcMessages ? c.lcMessages : "-") << " " << (c.lang ? c.lang : "-");
+    }
+}
+
+TEST(FilledText, TemplateAndValuesComeBack) {
+    const std::string_view patterns[] = {"Group:%s(%s) ID或密码不对！", "串口(%s)打开错误", "未知"};
+    struct Case {
+        const char* text;
+        const char* pattern;  // nullptr: no match
+        std::vector<std::string> values;
+    };
+    const Case cases[] = {
+        {"Group:7(g1) ID或密码不对！", "Group:%s(%s) ID或密码不对！", {"7", "g1"}},
+        {"Group:(g) ID或密码不对！", "Group:%s(%s) ID或密码不对！", {"", "g"}},
+        {"串口(/dev/tnt0)打开错误", "串口(%s)打开错误", {"/dev/tnt0"}},
+        {"串口(/dev/tnt0)打开错", nullptr, {}},   // the tail differs
+        {"未知", nullptr, {}},                    // no mark: not a filled text
+        {"Group:7 ID或密码不对！", nullptr, {}},  // a literal between the marks is missing
+    };
+    for (const Case& c : cases) {
+        std::optional<FilledText> m = MatchFilledText(c.text, patterns);
+        ASSERT_EQ(m.has_value(), c.pattern != nullptr) << c.text;
+        if (!m) continue;
+        EXPECT_EQ(m->pattern, c.pattern);
+        EXPECT_EQ(m->values, c.values);
+        EXPECT_EQ(FillText(m->pattern, m->values), c.text);
+    }
+}
+
 TEST(PanelOptions, ConfigFileOrTheUsersDefault) {
     EXPECT_EQ(ParsePanelOptions({"--config", "/etc/n.cfg"}).configPath, "/etc/n.cfg");
     EXPECT_EQ(ParsePanelOptions({"--config=/etc/n.cfg"}).configPath, "/etc/n.cfg");
@@ -144,7 +201,9 @@ TEST(TrayModel, XEmbedRestoresOnADoubleClickAnActivationOnlyHostOnAnyActivation)
         EXPECT_EQ(tray.OnIconActivated(c.click), c.restores)
             << static_cast<int>(c.host) << "/" << static_cast<int>(c.click);
         EXPECT_EQ(tray.InTray(), !c.restores);
-        if (c.restores) EXPECT_FALSE(tray.OnIconActivated(c.click));  // the icon is gone
+        if (c.restores) {
+            EXPECT_FALSE(tray.OnIconActivated(c.click));  // the icon is gone
+        }
     }
 }
 

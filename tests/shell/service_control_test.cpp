@@ -148,11 +148,13 @@ TEST_F(ControlTest, StopQuestionAnsweredNoThenYes) {
     ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
     ASSERT_TRUE(WaitUntil([&] { return view.Count(kRunning) == 1; }, 5s));
     size_t before = view.Calls().size();
-    control.OnStartStopClicked(OneGroup(pty.SlavePath()), 0, [] { return false; });
+    // answered no: nothing changes
+    EXPECT_EQ(control.OnStartStopClicked(OneGroup(pty.SlavePath()), 0), ClickStep::kAskStop);
     EXPECT_EQ(view.Calls().size(), before);
     EXPECT_TRUE(control.TimerActive());
 
-    control.OnStartStopClicked(OneGroup(pty.SlavePath()), 0, [] { return true; });
+    EXPECT_EQ(control.OnStartStopClicked(OneGroup(pty.SlavePath()), 0), ClickStep::kAskStop);
+    control.RequestStop();
     control.JoinEngine();
     auto calls = view.Calls();
     std::vector<std::string> tail(calls.end() - 4, calls.end());
@@ -164,11 +166,10 @@ TEST_F(ControlTest, StopQuestionAnsweredNoThenYes) {
 TEST_F(ControlTest, YesAfterTheRunEndedLeavesThePanelAsTheEndLeftIt) {
     ServiceControl control(view, groups, "app", Site(unreachable));
     ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
-    control.OnStartStopClicked(OneGroup(pty.SlavePath()), 0, [&] {
-        control.Engine().RequestStop();  // stands for a port failure while the box is open
-        control.JoinEngine();
-        return true;
-    });
+    ASSERT_EQ(control.OnStartStopClicked(OneGroup(pty.SlavePath()), 0), ClickStep::kAskStop);
+    control.Engine().RequestStop();  // stands for a port failure while the question is open
+    control.JoinEngine();
+    control.RequestStop();  // the answer yes
     EXPECT_EQ(view.Last(), "choosers|1");
     EXPECT_EQ(view.Count(kStopping), 0u);
     EXPECT_EQ(view.Count(kStopped), 1u);
