@@ -26,8 +26,10 @@ Attempt TcpConnect(EngineRun& run) {
         if (Stopping(run)) return Attempt::kStopped;
         uint32_t spent = TickSince(NowMs(run), start);
         if (spent > kAnswerLimitMs) return Attempt::kFailed;
-        pollfd fds[2] = {{sock.Fd(), sock.ConnectEvents(), 0}, {run.wake.Fd(), POLLIN, 0}};
-        ::poll(fds, 2, static_cast<int>(kAnswerLimitMs + 1 - spent));
+        pollfd fds[4] = {{sock.Fd(), sock.ConnectEvents(), 0}, {run.wake.Fd(), POLLIN, 0}};
+        WatchPortWhileDown(run, fds + 2);
+        ::poll(fds, 4, static_cast<int>(kAnswerLimitMs + 1 - spent));
+        ServePortWhileDown(run, fds + 2);
     }
 }
 
@@ -44,8 +46,11 @@ AckWait WaitForAck(EngineRun& run, const bool* seen) {
         // bytes already decrypted are not announced by poll()
         if (!run.socket.HasPendingInput()) {
             short events = run.socket.PendingOut() > 0 ? POLLIN | POLLOUT : POLLIN;
-            pollfd fds[2] = {{run.socket.Fd(), events, 0}, {run.wake.Fd(), POLLIN, 0}};
-            if (::poll(fds, 2, static_cast<int>(kAnswerLimitMs + 1 - spent)) <= 0) continue;
+            pollfd fds[4] = {{run.socket.Fd(), events, 0}, {run.wake.Fd(), POLLIN, 0}};
+            WatchPortWhileDown(run, fds + 2);
+            int ready = ::poll(fds, 4, static_cast<int>(kAnswerLimitMs + 1 - spent));
+            ServePortWhileDown(run, fds + 2);
+            if (ready <= 0) continue;
             if ((fds[0].revents & ~POLLOUT) == 0) continue;
         }
         int32_t r = ReceiveFromBroker(run);

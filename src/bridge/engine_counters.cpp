@@ -13,6 +13,8 @@ CounterSnapshot EngineCounters::Snapshot() const {
     s.duplicatesDropped = duplicatesDropped_.load(r);
     s.lateDropped = lateDropped_.load(r);
     s.bytesNoListener = bytesNoListener_.load(r);
+    s.missingGivenUp = missingGivenUp_.load(r);
+    s.staleBytesDropped = staleBytesDropped_.load(r);
     s.reconnects = reconnects_.load(r);
     s.subscriptions = subscriptions_.load(r);
     s.lastConnectUnixMs = lastConnectUnixMs_.load(r);

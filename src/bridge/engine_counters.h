@@ -19,6 +19,8 @@ struct CounterSnapshot {
     uint64_t lateDropped = 0;           // relay packets older than the next one due
     uint64_t bytesNoListener = 0;       // relay bytes dropped: nobody had the port open, or the
                                         // application left 64 KiB unread
+    uint64_t missingGivenUp = 0;        // relay packet numbers never received and skipped
+    uint64_t staleBytesDropped = 0;     // serial bytes that waited too long for the broker
     uint64_t reconnects = 0;            // subscriptions after the first of a run
     uint64_t subscriptions = 0;         // completed subscriptions, all runs
     int64_t lastConnectUnixMs = 0;      // wall-clock time of the last completed subscription
@@ -36,6 +38,8 @@ public:
     void AddDuplicate() { Add(duplicatesDropped_, 1); }
     void AddLate() { Add(lateDropped_, 1); }
     void AddNoListener(size_t bytes) { Add(bytesNoListener_, bytes); }
+    void AddGivenUp(uint64_t numbers) { Add(missingGivenUp_, numbers); }
+    void AddStale(size_t bytes) { Add(staleBytesDropped_, bytes); }
     void NoteSubscribed(bool reconnect, int64_t unixMs);
     void NoteDisconnected() { connected_.store(false, std::memory_order_relaxed); }
 
@@ -51,6 +55,8 @@ private:
     std::atomic<uint64_t> duplicatesDropped_{0};
     std::atomic<uint64_t> lateDropped_{0};
     std::atomic<uint64_t> bytesNoListener_{0};
+    std::atomic<uint64_t> missingGivenUp_{0};
+    std::atomic<uint64_t> staleBytesDropped_{0};
     std::atomic<uint64_t> reconnects_{0};
     std::atomic<uint64_t> subscriptions_{0};
     std::atomic<int64_t> lastConnectUnixMs_{0};

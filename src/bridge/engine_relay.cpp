@@ -110,29 +110,41 @@ SerialStep SendPublished(EngineRun& run, bool built) {
     return SerialStep::kPublished;
 }
 
-// Moves what the port has into the gather buffer, as far as it has room.  -1: the port failed.
+// How long gathered bytes wait for company, and from when: by default from when the first of
+// them was seen; with an idle gather from when the last came.
+uint32_t GatherWindowMs(const EngineRun& run) {
+    return run.config.tuning.gatherIdleMs > 0 ? run.config.tuning.gatherIdleMs : kGatherMs;
+}
+
+void NoteInput(EngineRun& run, size_t got) {
+    if (got == 0) return;
+    if (!run.gathering || run.config.tuning.gatherIdleMs > 0) run.lastInputTick = NowMs(run);
+    run.gathering = true;
+}
+
+// Moves what was held through an outage, then what the port has, into the gather buffer, as far
+// as it has room.  -1: the port failed.
 int TakeInput(EngineRun& run, int waiting) {
+    size_t moved = TakeHeldInput(run);
+    NoteInput(run, moved);
     size_t room = sizeof run.gather - run.gathered;
-    if (waiting <= 0 || room == 0) return 0;
+    if (waiting <= 0 || room == 0 || !run.held.empty()) return static_cast<int>(moved);
     int got =
         run.port->Read(run.gather + run.gathered, std::min(room, static_cast<size_t>(waiting)));
     if (got < 0) return -1;
-    if (got > 0 && !run.gathering) {
-        run.gathering = true;
-        run.lastInputTick = NowMs(run);
-    }
+    NoteInput(run, static_cast<size_t>(got));
     run.gathered += static_cast<size_t>(got);
-    return got;
+    return got + static_cast<int>(moved);
 }
 
 // 64 bytes go out at once; fewer wait kGatherMs from the moment input was first seen after an
-// empty queue (or from the last publish), in case more follow.  Only bytes really read are ever
-// published.
+// empty queue (or from the last publish), in case more follow; with an idle gather they wait
+// until the port has been quiet for that long.  Only bytes really read are ever published.
 SerialStep ServeSerial(EngineRun& run, const Wakeup& wake) {
     if (BrokerBacklogged(run)) return SerialStep::kIdle;
     const bool alert = wake.portAlert;
     // nothing new on the port and nothing gathered: no need to ask it
-    if (!wake.portReady && !alert && run.gathered == 0) {
+    if (!wake.portReady && !alert && run.gathered == 0 && run.held.empty()) {
         run.gathering = false;  // the next byte opens a new window when it is read
         return SerialStep::kIdle;
     }
@@ -153,7 +165,7 @@ SerialStep ServeSerial(EngineRun& run, const Wakeup& wake) {
         return SerialStep::kIdle;
     }
     // the port hung up behind the bytes it gave: send them before it is found dead
-    if (alert || TickSince(NowMs(run), run.lastInputTick) >= kGatherMs) {
+    if (alert || TickSince(NowMs(run), run.lastInputTick) >= GatherWindowMs(run)) {
         return SendPublished(run, AppendFront(run, run.gathered));
     }
     return SerialStep::kIdle;
@@ -182,8 +194,9 @@ int IdleTimeout(const EngineRun& run) {
     uint32_t now = NowMs(run);
     uint32_t t = Left(now, run.lastSendTick, kKeepAliveMs);
     if (run.gathered > 0 && !BrokerBacklogged(run)) {
-        t = std::min(t, Left(now, run.lastInputTick, kGatherMs));
+        t = std::min(t, Left(now, run.lastInputTick, GatherWindowMs(run)));
     }
+    if (!run.held.empty() && !BrokerBacklogged(run)) t = 0;  // the gather buffer had no room
     if (run.outWaiting) t = std::min(t, Left(now, run.outProgressTick, kAnswerLimitMs));
     t = std::min(t, run.orders.NextLapseIn(now));
     return static_cast<int>(std::min<uint32_t>(t, INT_MAX));
@@ -221,6 +234,7 @@ int FlushDue(EngineRun& run) {
     int total = 0;
     for (;;) {
         int n = run.orders.Flush(now, run.portOut);
+        run.counters.AddGivenUp(run.orders.TakeGivenUp());
         if (n <= 0) return n < 0 ? n : total;
         total += n;
     }
@@ -228,6 +242,7 @@ int FlushDue(EngineRun& run) {
 
 // What the CONNACK and SUBACK waits released is still in the batch: the first pass writes it.
 Phase RelayPhase(EngineRun& run) {
+    DropStaleInput(run);
     Wakeup wake;
     for (;;) {
         if (Stopping(run)) return Phase::kStop;

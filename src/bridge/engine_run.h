@@ -1,7 +1,10 @@
 #pragma once
+#include <poll.h>
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +36,15 @@ inline constexpr size_t kDeferredAckBytes = 8192;
 // Serial input waits in the port while this much waits for the broker: a broker that does not
 // read costs a full buffer, never a blocked loop.
 inline constexpr size_t kOutgoingPause = 64 * 1024;
+// Most serial input held, with the time it was read, while the link is down and stale input is
+// to be dropped; the rest waits in the port.
+inline constexpr size_t kHeldInputBytes = 64 * 1024;
+
+// Serial bytes read while the link was down, and when (ms).
+struct HeldInput {
+    uint32_t tick = 0;
+    std::vector<uint8_t> bytes;
+};
 
 // Where a phase leaves the loop.
 enum class Phase { kNext, kReconnect, kStop };
@@ -111,7 +123,14 @@ struct EngineRun {
     uint8_t gather[kSerialTakeBytes] = {};
     size_t gathered = 0;
     bool gathering = false;      // the gather window is open, since lastInputTick
-    uint32_t lastInputTick = 0;  // serial input last seen empty, first seen, or published
+    uint32_t lastInputTick = 0;  // serial input last seen empty, first (or, with an idle gather,
+                                 // last) seen, or published
+
+    // Input read while the link was down (tuning.dropStaleMs only), oldest first; it goes out
+    // after the gathered bytes and before what the port holds.
+    std::deque<HeldInput> held;
+    size_t heldBytes = 0;
+    bool portWatchOff = false;  // the port failed or hung up during this outage: left alone
 };
 
 // Small steps shared by the phases (relay_engine.cpp).
@@ -129,6 +148,16 @@ bool OutgoingStalled(EngineRun& run);
 // One read from the broker with every packet it completes handled; the acknowledgements it
 // caused go out together.  The codec's result (0, kErrNoData, or a negative code).
 int32_t ReceiveFromBroker(EngineRun& run);
+
+// While the link is down (tuning.dropStaleMs only), the port is read so that the age of its
+// input is known (engine_outage.cpp).  WatchPortWhileDown fills two poll() entries (fd -1 when
+// there is nothing to watch); ServePortWhileDown reads what they reported.
+void WatchPortWhileDown(EngineRun& run, pollfd* two);
+void ServePortWhileDown(EngineRun& run, const pollfd* two);
+// When the link is back: drops, and counts, the input that waited longer than the limit.
+void DropStaleInput(EngineRun& run);
+// Moves held input behind the gathered bytes, as far as the gather buffer has room; the count.
+size_t TakeHeldInput(EngineRun& run);
 
 // A short text for a codec result code ("out of memory"), for the reasons a run reports.
 std::string CodecFailureText(int32_t code);

@@ -8,9 +8,11 @@ namespace norvex {
 
 namespace {
 
-void StoreSlot(SenderOrder& rec, int slot, uint16_t number, const uint8_t* data, int count) {
+void StoreSlot(SenderOrder& rec, int slot, uint16_t number, const uint8_t* data, int count,
+               uint32_t now) {
     count = std::clamp(count, 0, kOrderSlotBytes);
     rec.slotNumber[slot] = number;
+    rec.slotTick[slot] = now;
     if (count > 0) std::memcpy(rec.slotData[slot], data, static_cast<size_t>(count));
     rec.slotLength[slot] = count;
 }
@@ -36,8 +38,15 @@ void ResetSender(OrderQueue& q, SenderOrder& rec, const uint8_t* data, int count
     q.lateCount = 0;
     for (int32_t& len : rec.slotLength) len = 0;
     rec.expectedNumber = 0;
-    StoreSlot(rec, 0, 0, data, count);
+    StoreSlot(rec, 0, 0, data, count, now);
     rec.lastActivityTick = now;
+}
+
+int TakenWithNumber(const SenderOrder& rec, uint16_t number) {
+    for (int i = 0; i < kOrderSlots; ++i) {
+        if (rec.slotLength[i] != 0 && rec.slotNumber[i] == number) return i;
+    }
+    return -1;
 }
 
 bool AllFree(const SenderOrder& rec) {
@@ -59,15 +68,28 @@ int EarliestTaken(const SenderOrder& rec) {
     return pick;
 }
 
-int TakenWithNumber(const SenderOrder& rec, uint16_t number) {
+// Since when the longest-held packet of a sender has waited (ms); the sender holds one.
+uint32_t OldestHeldTick(const SenderOrder& rec, uint32_t now) {
+    uint32_t oldest = now;
     for (int i = 0; i < kOrderSlots; ++i) {
-        if (rec.slotLength[i] != 0 && rec.slotNumber[i] == number) return i;
+        if (rec.slotLength[i] != 0 && now - rec.slotTick[i] > now - oldest)
+            oldest = rec.slotTick[i];
     }
-    return -1;
+    return oldest;
 }
 
-bool WriteSlot(SenderOrder& rec, int slot, uint32_t now, PortWriter& port) {
+// A packet has waited reorderWaitMs behind the one expected: the wait for that one ends.
+bool WaitEnded(const SenderOrder& rec, uint32_t waitMs, uint32_t now) {
+    if (waitMs == 0 || rec.expectedNumber == 0 || AllFree(rec)) return false;
+    if (TakenWithNumber(rec, rec.expectedNumber) >= 0) return false;
+    return now - OldestHeldTick(rec, now) >= waitMs;
+}
+
+bool WriteSlot(OrderQueue& q, SenderOrder& rec, int slot, uint32_t now, PortWriter& port) {
     int len = rec.slotLength[slot];
+    // writing past the expected number gives up every number in between
+    int32_t skipped = SeqDistance(rec.slotNumber[slot], rec.expectedNumber);
+    if (rec.expectedNumber != 0 && skipped > 0) q.givenUp += static_cast<uint64_t>(skipped);
     if (port.WriteBytes(rec.slotData[slot], static_cast<size_t>(len)) != len) return false;
     rec.slotLength[slot] = 0;
     rec.lastActivityTick = now;
@@ -94,7 +116,7 @@ InsertResult OrderQueue::Insert(uint32_t senderKey, uint16_t number, const uint8
         SenderOrder fresh;
         fresh.senderKey = senderKey;
         fresh.lastActivityTick = now;
-        StoreSlot(fresh, 0, number, data, count);
+        StoreSlot(fresh, 0, number, data, count, now);
         q.orderTable.push_back(fresh);
         return InsertResult::kStored;
     }
@@ -110,7 +132,7 @@ InsertResult OrderQueue::Insert(uint32_t senderKey, uint16_t number, const uint8
     q.lateCount = 0;
     if (slot < 0) return InsertResult::kNoSlot;
     bool repeat = rec->slotLength[slot] != 0;
-    StoreSlot(*rec, slot, number, data, count);
+    StoreSlot(*rec, slot, number, data, count, now);
     return repeat ? InsertResult::kDuplicate : InsertResult::kStored;
 }
 
@@ -120,16 +142,16 @@ int OrderQueue::Flush(uint32_t now, PortWriter& port) {
     for (auto& rec : q.orderTable) {
         if (AllFree(rec)) rec.lastActivityTick = now;
         if (now - rec.lastActivityTick > kOrderLapseMs) rec.expectedNumber = 0;
-        if (rec.expectedNumber == 0 || AllTaken(rec)) {
+        if (rec.expectedNumber == 0 || AllTaken(rec) || WaitEnded(rec, reorderWaitMs, now)) {
             int pick = EarliestTaken(rec);
             if (pick >= 0) {
-                if (!WriteSlot(rec, pick, now, port)) return -1;
+                if (!WriteSlot(q, rec, pick, now, port)) return -1;
                 ++writes;
             }
         }
         int due = TakenWithNumber(rec, rec.expectedNumber);
         if (due >= 0) {
-            if (!WriteSlot(rec, due, now, port)) return -1;
+            if (!WriteSlot(q, rec, due, now, port)) return -1;
             ++writes;
         }
     }
@@ -142,6 +164,10 @@ uint32_t OrderQueue::NextLapseIn(uint32_t now) const {
         if (rec.expectedNumber == 0 || AllFree(rec) || AllTaken(rec)) continue;
         uint32_t idle = now - rec.lastActivityTick;
         next = std::min(next, idle > kOrderLapseMs ? 0u : kOrderLapseMs + 1 - idle);
+        if (reorderWaitMs > 0) {
+            uint32_t held = now - OldestHeldTick(rec, now);
+            next = std::min(next, held >= reorderWaitMs ? 0u : reorderWaitMs - held);
+        }
     }
     return next;
 }

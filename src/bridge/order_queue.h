@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace norvex {
@@ -21,6 +22,7 @@ struct SenderOrder {
     uint16_t slotNumber[kOrderSlots] = {};
     uint8_t slotData[kOrderSlots][kOrderSlotBytes] = {};
     int32_t slotLength[kOrderSlots] = {};  // 0: slot free
+    uint32_t slotTick[kOrderSlots] = {};   // ms: when each slot's packet was stored
 };
 
 // Where flushed packets go: the serial port in the service, a recorder in tests.  Returns the
@@ -46,6 +48,10 @@ enum class InsertResult {
 struct OrderQueue {
     std::vector<SenderOrder> orderTable;  // one record per sender, in order of first arrival
     uint32_t lateCount = 0;               // late packets (any sender) since the last packet stored
+    // > 0: a packet held this long (ms) behind a missing one ends the wait for it.
+    uint32_t reorderWaitMs = 0;
+    // Packet numbers skipped because they never came, since the last TakeGivenUp().
+    uint64_t givenUp = 0;
 
     // Stores or drops one packet of `count` (0..64) bytes; `now` in ms.
     InsertResult Insert(uint32_t senderKey, uint16_t number, const uint8_t* data, int count,
@@ -55,9 +61,12 @@ struct OrderQueue {
     int Flush(uint32_t now, PortWriter& port);
     // True when the sender's four slots are all taken: its next packet could find no room.
     bool SlotsFull(uint32_t senderKey) const;
+    // The count of numbers given up since the last call; resets it.
+    uint64_t TakeGivenUp() { return std::exchange(givenUp, 0); }
     // Empties the table and the late counter, as at the start of a run.
     void Clear();
-    // ms until a held packet becomes due by the lapse alone (UINT32_MAX: none waits for one),
+    // ms until a held packet becomes due by the lapse or the reorder wait alone (UINT32_MAX:
+    // none waits for one),
     // so that the caller can sleep until then instead of looking on a fixed beat.
     uint32_t NextLapseIn(uint32_t now) const;
 };

@@ -36,6 +36,7 @@ bool BeginRun(EngineRun& run) {
         return false;
     }
     run.portDropped = run.port->DroppedBytes();
+    run.orders.reorderWaitMs = run.config.tuning.reorderWaitMs;
     Emit(run, {.state = EngineState::kPortOpen});
     return true;
 }
@@ -65,6 +66,9 @@ void EndRun(EngineRun& run) {
     run.orders.Clear();
     run.portOut.Clear();
     run.gathered = 0;
+    run.held.clear();
+    run.heldBytes = 0;
+    run.portWatchOff = false;
     if (run.stopRequested.load(std::memory_order_acquire) &&
         (run.stopReason == StopReason::kNone || run.stopReason == StopReason::kUserStop)) {
         run.stopReason = StopReason::kUserStop;
@@ -128,8 +132,10 @@ bool Pause(EngineRun& run, uint32_t ms) {
         if (Stopping(run)) return false;
         uint32_t spent = TickSince(NowMs(run), start);
         if (spent >= ms) return true;
-        pollfd pfd{run.wake.Fd(), POLLIN, 0};
-        ::poll(&pfd, 1, static_cast<int>(ms - spent));
+        pollfd fds[3] = {{run.wake.Fd(), POLLIN, 0}};
+        WatchPortWhileDown(run, fds + 1);
+        ::poll(fds, 3, static_cast<int>(ms - spent));
+        ServePortWhileDown(run, fds + 1);
     }
 }
 

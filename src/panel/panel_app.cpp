@@ -19,7 +19,7 @@ std::string KeepFileReason(const ConfigFileRead& read) {
 }  // namespace
 
 PanelApp::PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
-                   std::function<void()> onClosed)
+                   std::function<void()> onClosed, const RelayTuning& tuning)
     : env_{GroupServiceEndpoints::FromEnvironment(), boxes},
       dialogs_(env_),
       configRead_(ReadPanelConfigFile(configPath)),
@@ -27,9 +27,10 @@ PanelApp::PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon&
                                               std::move(onClosed), KeepFileReason(configRead_)}),
       view_(&window_),
       gateway_(MakeHttpGroupGateway()),
-      control_(view_, *gateway_, kPanelAppName,
-               ServiceSite{BrokerFromEnv().host, BrokerFromEnv().port, ProductIdFromEnv()},
-               SystemTickClock(), MakeQtOffThread(&window_)),
+      control_(
+          view_, *gateway_, kPanelAppName,
+          ServiceSite{BrokerFromEnv().host, BrokerFromEnv().port, ProductIdFromEnv(), {}, tuning},
+          SystemTickClock(), MakeQtOffThread(&window_)),
       port_(control_) {
     window_.Attach(&port_);
     // before any run: the hook may only be set while the engine is idle

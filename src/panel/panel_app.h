@@ -20,7 +20,7 @@ namespace norvex {
 class PanelApp {
 public:
     PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
-             std::function<void()> onClosed);
+             std::function<void()> onClosed, const RelayTuning& tuning = {});
 
     MainWindow& Window() { return window_; }
     ServiceControl& Control() { return control_; }

@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
 
     QtMessageBoxes boxes;
     QtTrayIcon tray;
-    PanelApp panel(options.configPath, boxes, tray, [] { QApplication::quit(); });
+    PanelApp panel(
+        options.configPath, boxes, tray, [] { QApplication::quit(); }, options.tuning);
     SignalPipe signalPipe([&](int) {
         if (panel.Window().Shutdown() != ConfigSaveResult::kOk) {
             std::fprintf(stderr, "norvex-panel: the configuration could not be saved to %s\n",

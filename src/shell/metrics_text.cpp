@@ -76,6 +76,18 @@ std::string FormatMetrics(const MetricsInput& in) {
     Counter(out, "norvex_no_listener_dropped_bytes_total",
             "Relay bytes dropped because no program had the port open or read it.",
             c.bytesNoListener);
+    // present once counted: the usual timings seldom give them cause, and then the file stays
+    // as it was
+    if (c.missingGivenUp > 0) {
+        Counter(out, "norvex_missing_given_up_total",
+                "Relay packet numbers given up: later packets were written without them.",
+                c.missingGivenUp);
+    }
+    if (c.staleBytesDropped > 0) {
+        Counter(out, "norvex_stale_dropped_bytes_total",
+                "Serial bytes dropped because they waited too long for the broker.",
+                c.staleBytesDropped);
+    }
     Counter(out, "norvex_reconnects_total", "Subscriptions after the first of a run.",
             c.reconnects);
     Gauge(out, "norvex_connected", "1 while subscribed to the group and relaying, else 0.", "",

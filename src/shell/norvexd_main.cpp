@@ -116,7 +116,7 @@ RunEnd RunService(const std::string& configPath, const NorvexdOptions& o, Servic
     StderrPanel panel;
 
     BrokerEndpoint broker = BrokerFromEnv();
-    ServiceSite site{broker.host, broker.port, ProductIdFromEnv(), o.virtualPortAccess};
+    ServiceSite site{broker.host, broker.port, ProductIdFromEnv(), o.virtualPortAccess, o.tuning};
     // a stop or reload signal cuts the start-up requests short
     std::unique_ptr<GroupGateway> groups = MakeHttpGroupGateway(signals.StopFd());
 

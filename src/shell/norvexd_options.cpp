@@ -26,6 +26,23 @@ const char kNorvexdUsage[] =
     "  --trace-file FILE          the same, appended to FILE\n"
     "  --metrics-file PATH        keep PATH up to date (every 2 s) in the Prometheus text\n"
     "                             format, for the node_exporter textfile collector\n"
+    "  --profile request-response\n"
+    "                             timing for request/response protocols (Modbus RTU and the\n"
+    "                             like): --reorder-wait 100 --gather-idle 2 --drop-stale 1000;\n"
+    "                             each of those, given as well, overrides the profile's value\n"
+    "  --reorder-wait MS          a relay packet held behind a missing one is written once it\n"
+    "                             has waited MS (1-180000); the missing one is given up and\n"
+    "                             counted (default: only when four wait, or after 180 s)\n"
+    "  --gather-idle MS           serial input is published once the port has been quiet for MS\n"
+    "                             (1-1000), or at 64 bytes (default: 20 ms after it was first\n"
+    "                             seen)\n"
+    "  --drop-stale MS            serial input that waited longer than MS (1-3600000) for the\n"
+    "                             broker is discarded, and counted, when the link is back\n"
+    "                             (default: all of it is sent then)\n"
+    "                             The stats line and the metrics file count what these give up\n"
+    "                             once there is any: \"N missing given up\" (relay packets, as\n"
+    "                             norvex_missing_given_up_total) and \"N B stale\" (serial\n"
+    "                             bytes, as norvex_stale_dropped_bytes_total)\n"
     "\n"
     "The configuration defaults to NorvexPanel.cfg beside the executable; norvexd only reads it\n"
     "(norvex-group adds groups).  SIGINT or SIGTERM stops the service, also while its start-up\n"
@@ -37,7 +54,9 @@ const char kNorvexdUsage[] =
     "NORVEX_GROUP_SERVICE (host:port, 127.0.0.1:50001), NORVEX_SERIAL_PORTS (extra port paths\n"
     "or globs, colon-separated, such as socat's pty links: \"/tmp/ttyV*\").\n"
     "USB adapters are listed by their /dev/serial/by-id names, which stay with the adapter when\n"
-    "it is plugged in again; a configured kernel name (/dev/ttyUSB0) keeps working as it is.\n";
+    "it is plugged in again; a configured kernel name (/dev/ttyUSB0) keeps working as it is.\n"
+    "NORVEX_PROFILE, NORVEX_REORDER_WAIT_MS, NORVEX_GATHER_IDLE_MS and NORVEX_DROP_STALE_MS give\n"
+    "--profile and the three timings when the command line does not.\n";
 
 namespace {
 
@@ -66,8 +85,10 @@ bool ParseSeconds(const std::string& text, int& seconds) {
 }
 
 // Stores one option's value; an empty result means it was accepted, else why not.
-std::string TakeValue(std::string_view name, const std::string& value, NorvexdOptions& o) {
+std::string TakeValue(std::string_view name, const std::string& value, NorvexdOptions& o,
+                      TuningChoice& tuning) {
     if (value.empty()) return std::string(name) + " needs a value";
+    if (IsTuningOption(name)) return TakeTuningOption(name, value, tuning);
     if (name == "--config") {
         o.configPath = value;
     } else if (name == "--virtual-port") {
@@ -95,13 +116,19 @@ bool TakesValue(std::string_view name) {
           "--stats-interval", "--trace-file", "--metrics-file"}) {
         if (name == v) return true;
     }
-    return false;
+    return IsTuningOption(name);
 }
 
 }  // namespace
 
 NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv) {
+    return ParseNorvexdOptions(argc, argv, [](const char* name) { return std::getenv(name); });
+}
+
+NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv, const EnvLookup& env) {
     NorvexdOptions o;
+    TuningChoice fromEnv;
+    TuningChoice fromLine;
     auto bad = [&o](std::string why) {
         o.action = NorvexdOptions::Action::kBadUsage;
         o.error = std::move(why);
@@ -119,7 +146,7 @@ NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv) {
                 // "--virtual-port --trace" lacks a path; it does not name one "--trace"
                 value = argv[++i];
             }
-            std::string why = TakeValue(name, value, o);
+            std::string why = TakeValue(name, value, o, fromLine);
             if (!why.empty()) return bad(why);
         } else if (a == "--help" || a == "-h") {
             o.action = NorvexdOptions::Action::kHelp;
@@ -133,6 +160,12 @@ NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv) {
             return bad("unknown option " + std::string(a));
         }
     }
+    // the environment only matters for a run: --help works whatever it holds
+    if (o.action == NorvexdOptions::Action::kRun) {
+        std::string why = TuningFromEnv(env, fromEnv);
+        if (!why.empty()) return bad(why);
+    }
+    o.tuning = ResolveTuning(fromEnv, fromLine);
     return o;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 #include <string>
 
+#include "bridge/engine_config.h"
 #include "bridge/net_port.h"
+#include "shell/tuning_options.h"
 
 namespace norvex {
 
@@ -17,10 +19,14 @@ struct NorvexdOptions {
     bool trace = false;                    // --trace, or --trace-file
     std::string traceFile;                 // empty: the trace goes to stderr
     std::string metricsFile;               // empty: no metrics file
-    std::string error;                     // for kBadUsage
+    RelayTuning tuning;  // --profile and its timings over the NORVEX_* ones; default: all 0
+    std::string error;   // for kBadUsage
 };
 
+// The command line over the environment's defaults (looked up through env; the process
+// environment when none is given).
 NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv);
+NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv, const EnvLookup& env);
 
 // The network-side port a run uses: "pty:PATH" under --virtual-port, else configured.
 std::string NetPortName(const NorvexdOptions& options, const std::string& configured);

@@ -1,10 +1,16 @@
 #include "shell/panel_options.h"
 
+#include <cstdlib>
+
 #include "shell/config_location.h"
 
 namespace norvex {
 
 PanelOptions ParsePanelOptions(const std::vector<std::string>& args) {
+    return ParsePanelOptions(args, [](const char* name) { return std::getenv(name); });
+}
+
+PanelOptions ParsePanelOptions(const std::vector<std::string>& args, const EnvLookup& env) {
     PanelOptions o;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -18,6 +24,12 @@ PanelOptions ParsePanelOptions(const std::vector<std::string>& args) {
             o.error = "unknown or incomplete option: " + a;
             return o;
         }
+    }
+    if (!o.help) {
+        TuningChoice choice;
+        o.error = TuningFromEnv(env, choice);
+        if (!o.error.empty()) return o;
+        o.tuning = ResolveTuning(choice);
     }
     if (o.configPath.empty()) {
         o.configPath = UserPanelConfigPath();

@@ -2,20 +2,29 @@
 #include <string>
 #include <vector>
 
+#include "bridge/engine_config.h"
+#include "shell/tuning_options.h"
+
 namespace norvex {
 
 // The panel's command line (after the toolkit has taken its own options).
 struct PanelOptions {
     std::string configPath;  // --config FILE, else the user's configuration file
     bool help = false;
-    std::string error;  // not empty: the line could not be read
+    // NORVEX_PROFILE, NORVEX_REORDER_WAIT_MS, NORVEX_GATHER_IDLE_MS, NORVEX_DROP_STALE_MS
+    RelayTuning tuning;
+    std::string error;  // not empty: the line (or one of those variables) could not be read
 };
 
 inline constexpr char kPanelUsage[] =
     "usage: norvex-panel [--config FILE]\n"
-    "  --config FILE  configuration file (default: $XDG_CONFIG_HOME/norvex/NorvexPanel.cfg)\n";
+    "  --config FILE  configuration file (default: $XDG_CONFIG_HOME/norvex/NorvexPanel.cfg)\n"
+    "Environment: NORVEX_PROFILE=request-response, NORVEX_REORDER_WAIT_MS, NORVEX_GATHER_IDLE_MS,\n"
+    "NORVEX_DROP_STALE_MS: the timings of norvexd's --profile, --reorder-wait, --gather-idle and\n"
+    "--drop-stale.\n";
 
-// args without the program name.
+// args without the program name; the environment through env (the process's when none given).
 PanelOptions ParsePanelOptions(const std::vector<std::string>& args);
+PanelOptions ParsePanelOptions(const std::vector<std::string>& args, const EnvLookup& env);
 
 }  // namespace norvex

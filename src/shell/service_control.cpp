@@ -151,6 +151,7 @@ StartOutcome ServiceControl::Launch(const std::shared_ptr<StartJob>& job) {
     config.groupSerial = *job->serial;
     config.portName = job->netPortName;
     config.virtualPort = site_.virtualPort;
+    config.tuning = site_.tuning;
     for (const StartDevice& d : job->devices) config.relays.push_back({d.devid, d.iccid, d.imei});
     portName_ = config.portName;
     groupId_ = config.groupId;

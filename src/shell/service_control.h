@@ -42,6 +42,7 @@ struct ServiceSite {
     int brokerPort = 6002;
     std::string productId;
     VirtualPortOptions virtualPort;  // for a network-side port named "pty:PATH"
+    RelayTuning tuning;              // the request/response timings; default: none
 };
 
 // The Start/Stop button, the status timer and the engine's events, without any window: the

@@ -28,30 +28,8 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-// A QoS 1 PUBLISH on the data topic carrying packet `number` of kSender: `width` bytes of
-// `number`'s low byte, so the port shows which packets came and in which order.  Packet id =
-// number.
 Bytes DataPublish(uint16_t number, size_t width = 1) {
-    char head[16];
-    std::snprintf(head, sizeof head, "%08X,%04X,", kSender, number);
-    std::string payload = head;
-    for (size_t i = 0; i < width; ++i) {
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", number & 0xFF);
-        payload += hex;
-    }
-    std::string topic = std::string("/group/") + kGroupId + "/client";
-    size_t len = 2 + topic.size() + 2 + payload.size();
-    Bytes b = {0x32};
-    for (; len >= 0x80; len >>= 7) b.push_back(static_cast<uint8_t>(0x80 | (len & 0x7F)));
-    b.push_back(static_cast<uint8_t>(len));
-    b.push_back(0);
-    b.push_back(static_cast<uint8_t>(topic.size()));
-    b.insert(b.end(), topic.begin(), topic.end());
-    b.push_back(static_cast<uint8_t>(number >> 8));
-    b.push_back(static_cast<uint8_t>(number & 0xFF));
-    b.insert(b.end(), payload.begin(), payload.end());
-    return b;
+    return test::DataPublish(kSender, number, width);
 }
 
 Bytes Publishes(std::initializer_list<uint16_t> numbers) {

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "support/loopback_listener.h"
 #include "support/net_util.h"
 
@@ -157,6 +159,29 @@ void ScriptedBroker::CloseConnection() {
 void ScriptedBroker::ResetConnection() {
     if (conn_ >= 0) CloseWithReset(conn_);
     conn_ = -1;
+}
+
+std::vector<uint8_t> DataPublish(uint32_t sender, uint16_t number, size_t width) {
+    char head[16];
+    std::snprintf(head, sizeof head, "%08X,%04X,", sender, number);
+    std::string payload = head;
+    for (size_t i = 0; i < width; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", number & 0xFF);
+        payload += hex;
+    }
+    std::string topic = std::string("/group/") + kGroupId + "/client";
+    size_t len = 2 + topic.size() + 2 + payload.size();
+    std::vector<uint8_t> b = {0x32};
+    for (; len >= 0x80; len >>= 7) b.push_back(static_cast<uint8_t>(0x80 | (len & 0x7F)));
+    b.push_back(static_cast<uint8_t>(len));
+    b.push_back(0);
+    b.push_back(static_cast<uint8_t>(topic.size()));
+    b.insert(b.end(), topic.begin(), topic.end());
+    b.push_back(static_cast<uint8_t>(number >> 8));
+    b.push_back(static_cast<uint8_t>(number & 0xFF));
+    b.insert(b.end(), payload.begin(), payload.end());
+    return b;
 }
 
 void EngineFixture::SetUp() {

@@ -120,6 +120,11 @@ private:
 inline constexpr char kGroupId[] = "G4711";
 inline constexpr char kGroupSerial[] = "77";
 
+// A QoS 1 PUBLISH on the data topic carrying packet `number` of `sender`: `width` bytes of
+// `number`'s low byte, so the port shows which packets came and in which order.  Packet id =
+// number.
+std::vector<uint8_t> DataPublish(uint32_t sender, uint16_t number, size_t width = 1);
+
 // An engine wired to a pty and a broker port, with its events recorded.
 class EngineFixture : public ::testing::Test {
 protected:

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
+
+#include "shell/panel_options.h"
 
 namespace norvex {
 namespace {
@@ -108,10 +111,79 @@ TEST(NorvexdOptions, RefusedCommandLinesSayWhy) {
     }
 }
 
+// The profile sets three timings; each given on its own wins over it whatever the order, and
+// the command line wins over the environment.  Anything else is refused by name.
+TEST(NorvexdOptions, ProfileTimingsAndTheirOverrides) {
+    using Env = std::map<std::string, std::string>;
+    struct Case {
+        std::vector<const char*> args;
+        Env env;
+        RelayTuning want;
+        const char* errorHas;  // nullptr: accepted
+    };
+    const RelayTuning none{};
+    const Case cases[] = {
+        {{}, {}, none, nullptr},
+        {{"--profile", "request-response"}, {}, {100, 2, 1000}, nullptr},
+        {{"--gather-idle=5", "--profile=request-response"}, {}, {100, 5, 1000}, nullptr},
+        {{"--profile", "request-response", "--drop-stale", "3600000"},
+         {},
+         {100, 2, 3600000},
+         nullptr},
+        {{"--reorder-wait", "180000"}, {}, {180000, 0, 0}, nullptr},
+        {{},
+         {{"NORVEX_PROFILE", "request-response"}, {"NORVEX_GATHER_IDLE_MS", "7"}},
+         {100, 7, 1000},
+         nullptr},
+        {{"--gather-idle", "3"},
+         {{"NORVEX_GATHER_IDLE_MS", "7"}, {"NORVEX_DROP_STALE_MS", "9"}},
+         {0, 3, 9},
+         nullptr},
+        {{"--profile", "request-response"},
+         {{"NORVEX_REORDER_WAIT_MS", "50"}},
+         {100, 2, 1000},
+         nullptr},
+        {{"--profile", "modbus"}, {}, none, "--profile knows one profile, request-response"},
+        {{"--reorder-wait", "0"}, {}, none, "--reorder-wait needs milliseconds from 1 to 180000"},
+        {{"--gather-idle", "1001"}, {}, none, "--gather-idle needs milliseconds from 1 to 1000"},
+        {{"--drop-stale", "1s"}, {}, none, "--drop-stale needs milliseconds from 1 to 3600000"},
+        {{"--drop-stale"}, {}, none, "--drop-stale needs a value"},
+        {{}, {{"NORVEX_DROP_STALE_MS", "-1"}}, none, "NORVEX_DROP_STALE_MS needs milliseconds"},
+        {{}, {{"NORVEX_PROFILE", "fast"}}, none, "NORVEX_PROFILE knows one profile"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args) + " " + ::testing::PrintToString(c.env));
+        EnvLookup env = [&c](const char* name) {
+            auto it = c.env.find(name);
+            return it == c.env.end() ? nullptr : it->second.c_str();
+        };
+        std::vector<const char*> args = c.args;
+        args.insert(args.begin(), "norvexd");
+        NorvexdOptions o = ParseNorvexdOptions(static_cast<int>(args.size()), args.data(), env);
+        if (c.errorHas) {
+            EXPECT_EQ(o.action, Action::kBadUsage);
+            EXPECT_NE(o.error.find(c.errorHas), std::string::npos) << o.error;
+            continue;
+        }
+        ASSERT_EQ(o.action, Action::kRun) << o.error;
+        EXPECT_EQ(o.tuning.reorderWaitMs, c.want.reorderWaitMs);
+        EXPECT_EQ(o.tuning.gatherIdleMs, c.want.gatherIdleMs);
+        EXPECT_EQ(o.tuning.dropStaleMs, c.want.dropStaleMs);
+        // the panel reads the same variables, and only them
+        if (!c.args.empty()) continue;
+        PanelOptions p = ParsePanelOptions({"--config", "x.cfg"}, env);
+        ASSERT_TRUE(p.error.empty()) << p.error;
+        EXPECT_EQ(p.tuning.reorderWaitMs, c.want.reorderWaitMs);
+        EXPECT_EQ(p.tuning.gatherIdleMs, c.want.gatherIdleMs);
+        EXPECT_EQ(p.tuning.dropStaleMs, c.want.dropStaleMs);
+    }
+}
+
 TEST(NorvexdOptions, UsageNamesEveryOption) {
     for (const char* name :
          {"--virtual-port ", "--virtual-port-group", "--virtual-port-mode", "--stats-interval",
-          "--trace ", "--trace-file", "--metrics-file", "--config", "--list-ports"}) {
+          "--trace ", "--trace-file", "--metrics-file", "--config", "--list-ports", "--profile",
+          "--reorder-wait", "--gather-idle", "--drop-stale", "NORVEX_PROFILE"}) {
         EXPECT_NE(std::string(kNorvexdUsage).find(name), std::string::npos) << name;
     }
 }

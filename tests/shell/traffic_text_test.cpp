@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/metrics_text.h"
 #include "shell/stats_line.h"
 #include "shell/trace_line.h"
 
@@ -58,6 +59,23 @@ TEST(StatsLine, ShowsEveryCounterAndTheTimeSinceTheLastConnect) {
         EXPECT_EQ(FormatStatsLine(c.counters, kNowMs), c.line);
         EXPECT_EQ("stats: " + FormatCounterSummary(c.counters, kNowMs), c.line);
     }
+}
+
+// The request/response timings' counts join the drops once they happened, in the line and in
+// the metrics file.
+TEST(StatsLine, GivenUpAndStaleCountsShowOnceTheyHappen) {
+    CounterSnapshot c = Counters(1, 1, 2, 2, 0, 1, 0, 0, 0, false);
+    c.missingGivenUp = 3;
+    c.staleBytesDropped = 40;
+    EXPECT_EQ(FormatStatsLine(c, kNowMs),
+              "stats: to group 1 B in 1 pkt; from group 2 B in 2 pkt; dropped 0 duplicate, 1 late, "
+              "0 B with no listener, 3 missing given up, 40 B stale; 0 reconnects; never "
+              "connected");
+    MetricsInput in;
+    in.counters = c;
+    const std::string text = FormatMetrics(in);
+    EXPECT_NE(text.find("\nnorvex_missing_given_up_total 3\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nnorvex_stale_dropped_bytes_total 40\n"), std::string::npos) << text;
 }
 
 TEST(TraceLine, AModbusExchangeReadsLineByLine) {
