@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <algorithm>
+#include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "modbus_rig.h"
@@ -72,6 +76,119 @@ TEST(ModbusEndToEnd, ReadsAndWritesReachTheAddressedSlaveOnlyAndFullFramesPassBo
     // answers counted: unit 1 one write and one read, unit 2 two writes and one read
     EXPECT_EQ(regs1[0], 2);
     EXPECT_EQ(regs2[0], 3);
+}
+
+// mbpoll polling both units without end: holding registers 0 and 1 of each, every 50 ms, a
+// second to answer (the profile's stale limit, so that no request outlives its poll).
+const std::vector<std::string> kPollBoth = {"-a", "1,2", "-r", "1", "-c", "2", "-l", "50"};
+constexpr size_t kSteadyPolls = 10;
+
+std::vector<MbpollPoll> PollsOf(const std::vector<MbpollPoll>& polls, int unit) {
+    std::vector<MbpollPoll> out;
+    for (const MbpollPoll& p : polls)
+        if (p.unit == unit) out.push_back(p);
+    return out;
+}
+
+size_t CountFalse(const std::vector<bool>& v) {
+    return static_cast<size_t>(std::count(v.begin(), v.end(), false));
+}
+
+// Loses relay 1's next answer while both units are polled; the polls of unit 1 from then on.
+std::vector<bool> LoseOneAnswer(ModbusRig& rig, MbpollPoller& poller, size_t pollsAfter) {
+    EXPECT_TRUE(poller.WaitPolls(kSteadyPolls, 20s));
+    std::vector<MbpollPoll> steadyPolls = poller.Polls();
+    EXPECT_TRUE(rig.Relay(1).Signal(SIGUSR2));
+    EXPECT_TRUE(poller.WaitPolls(steadyPolls.size() + pollsAfter, 60s));
+    std::vector<bool> fresh = FreshAnswers(poller.Polls(), 1);
+    size_t steady = PollsOf(steadyPolls, 1).size();
+    EXPECT_EQ(CountFalse(std::vector<bool>(fresh.begin(), fresh.begin() + steady)), 0u)
+        << "polling was not steady before the loss";
+    return std::vector<bool>(fresh.begin() + steady, fresh.end());
+}
+
+// Writes register 10 of unit 1 while the broker is down, then brings the broker back and
+// waits 1.5 s; whether the slave carried the write out.
+bool WriteDuringOutageExecuted(ModbusRig& rig, long value) {
+    rig.Group().Broker().Stop();
+    std::this_thread::sleep_for(200ms);
+    std::string out;
+    EXPECT_NE(RunMbpoll(rig.Port(), WriteArgs(1, 11), &out, {value}), 0)
+        << "the write cannot be answered while the broker is down\n"
+        << out;
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(rig.Group().Broker().Start());
+    EXPECT_TRUE(rig.WaitConnected(2, 20s)) << rig.NorvexdLog();
+    std::this_thread::sleep_for(1500ms);
+    std::vector<long> regs = rig.Slave(1).Registers();
+    EXPECT_EQ(regs.size(), 125u);
+    return regs.size() > 10 && regs[10] == value;
+}
+
+// Kills the broker for 1.5 s while both units are polled; the polls after it is back.
+std::vector<MbpollPoll> PollThroughOutage(ModbusRig& rig, MbpollPoller& poller) {
+    EXPECT_TRUE(poller.WaitPolls(kSteadyPolls, 20s));
+    rig.Group().Broker().Stop();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(rig.Group().Broker().Start());
+    EXPECT_TRUE(rig.WaitConnected(2, 20s)) << rig.NorvexdLog();
+    size_t back = poller.Polls().size();
+    EXPECT_TRUE(poller.WaitPolls(back + 20, 30s));
+    std::vector<MbpollPoll> polls = poller.Polls();
+    return std::vector<MbpollPoll>(polls.begin() + back, polls.end());
+}
+
+TEST(ModbusEndToEnd, WithTheProfilePollingRecoversFromALostAnswerAndAnOutageDropsItsWrite) {
+    ModbusRig rig({{"--profile", "request-response"}});
+    ASSERT_TRUE(rig.Ok()) << rig.Why();
+    {
+        MbpollPoller poller(rig.Port(), kPollBoth, rig.Group().Scratch("mbpoll-loss.log"));
+        ASSERT_TRUE(poller.Started());
+        std::vector<bool> after = LoseOneAnswer(rig, poller, 20);
+        // the lost answer's poll fails; the next answer is written once the wait for the lost
+        // one is over, in time for its own poll
+        EXPECT_LE(CountFalse(after), 2u);
+        ASSERT_GE(after.size(), 5u);
+        EXPECT_EQ(CountFalse(std::vector<bool>(after.end() - 5, after.end())), 0u);
+    }
+    {
+        MbpollPoller poller(rig.Port(), kPollBoth, rig.Group().Scratch("mbpoll-outage.log"));
+        ASSERT_TRUE(poller.Started());
+        std::vector<MbpollPoll> back = PollThroughOutage(rig, poller);
+        ASSERT_GE(back.size(), 12u);
+        for (auto p = back.end() - 12; p != back.end(); ++p)
+            EXPECT_TRUE(p->Ok()) << "unit " << p->unit << ": " << p->failure;
+    }
+    EXPECT_FALSE(WriteDuringOutageExecuted(rig, 4242))
+        << "a write its master was told had failed was carried out";
+    EXPECT_TRUE(rig.Slave(1).Writes().empty());
+}
+
+// Without the profile the ordered delivery holds a relay's packets behind a lost one until four
+// wait: the lost answer's poll and the next three of that unit fail.  What follows is printed.
+TEST(ModbusEndToEnd, WithoutTheProfileALostAnswerHoldsTheNextThreeInTheFourSlots) {
+    ModbusRig rig({});
+    ASSERT_TRUE(rig.Ok()) << rig.Why();
+    {
+        MbpollPoller poller(rig.Port(), kPollBoth, rig.Group().Scratch("mbpoll-loss.log"));
+        ASSERT_TRUE(poller.Started());
+        std::vector<bool> after = LoseOneAnswer(rig, poller, 24);
+        ASSERT_GE(after.size(), 4u);
+        EXPECT_EQ(CountFalse(std::vector<bool>(after.begin(), after.begin() + 4)), 4u);
+        std::cout << "without the profile, after one lost answer: " << CountFalse(after) << " of "
+                  << after.size() << " polls of unit 1 without a fresh answer\n";
+    }
+    {
+        MbpollPoller poller(rig.Port(), kPollBoth, rig.Group().Scratch("mbpoll-outage.log"));
+        ASSERT_TRUE(poller.Started());
+        std::vector<MbpollPoll> back = PollThroughOutage(rig, poller);
+        size_t failed = 0;
+        for (const MbpollPoll& p : back) failed += p.Ok() ? 0 : 1;
+        std::cout << "without the profile, after a 1.5 s outage: " << failed << " of "
+                  << back.size() << " polls failed\n";
+    }
+    std::cout << "without the profile, a write sent during an outage was "
+              << (WriteDuringOutageExecuted(rig, 4343) ? "" : "not ") << "carried out\n";
 }
 
 }  // namespace
