@@ -16,7 +16,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr char kConnectedText[] = "button: 运行中，点击停止";
-constexpr char kRelayReadyText[] = "ready";
 constexpr auto kStartLimit = 20s;
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -147,8 +146,7 @@ ModbusRig::ModbusRig(const ModbusRigOptions& options) : port_(group_.Scratch("tt
         why_ = "norvexd did not start";
         return;
     }
-    // norvexd shows its running text once when it starts and once per broker connection
-    if (!WaitConnected(1, kStartLimit)) {
+    if (!WaitBrokerLink(1, kStartLimit) || !WaitAnswers(kStartLimit)) {
         why_ = "norvexd or the relays did not connect";
         return;
     }
@@ -175,28 +173,23 @@ bool ModbusRig::StartRelay(int unit) {
         group_.Env(), group_.Scratch("relay" + std::to_string(unit) + ".log"));
 }
 
-size_t ModbusRig::NorvexdConnects() const {
+// norvexd shows its running text once when it starts and once per broker connection
+size_t ModbusRig::BrokerLinks() const {
     size_t shown = CountOf(NorvexdLog(), kConnectedText);
     return shown > 0 ? shown - 1 : 0;
 }
 
-size_t ModbusRig::RelayConnects(int unit) const {
-    return CountOf(ReadTextFile(group_.Scratch("relay" + std::to_string(unit) + ".log")),
-                   kRelayReadyText);
+bool ModbusRig::WaitBrokerLink(size_t times, std::chrono::milliseconds limit) {
+    return WaitUntil([&] { return BrokerLinks() >= times; }, limit);
 }
 
-bool ModbusRig::WaitConnected(size_t times, std::chrono::milliseconds limit) {
-    return WaitUntil(
-        [&] {
-            return NorvexdConnects() >= times && RelayConnects(1) >= times &&
-                   RelayConnects(2) >= times;
-        },
-        limit);
-}
-
-bool ModbusRig::RestartBroker() {
-    size_t next = std::min({NorvexdConnects(), RelayConnects(1), RelayConnects(2)}) + 1;
-    return group_.Broker().Restart() && WaitConnected(next, kStartLimit);
+bool ModbusRig::WaitAnswers(std::chrono::milliseconds limit) {
+    auto answers = [&](int unit) {
+        std::string out;
+        return RunMbpoll(port_, {"-a", std::to_string(unit), "-c", "1", "-o", "0.3", "-1"}, &out) ==
+               0;
+    };
+    return WaitUntil([&] { return answers(1) && answers(2); }, limit);
 }
 
 std::vector<std::string> MbpollCommand(const std::string& port,

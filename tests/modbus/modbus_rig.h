@@ -66,23 +66,22 @@ public:
     ChildProcess& Relay(int unit) { return *relays_.at(unit - 1); }
     ChildProcess& Norvexd() { return norvexd_; }
     std::string NorvexdLog() const;
-    // Restarts the broker and waits until norvexd and both relays are back on it.
-    bool RestartBroker();
-    // Waits until norvexd and both relays are connected and subscribed (connects counted from
-    // the start of the rig: norvexd's n-th and each relay's n-th).
-    bool WaitConnected(size_t times, std::chrono::milliseconds limit);
+    // norvexd's broker connections since the rig started.
+    size_t BrokerLinks() const;
+    // Waits for norvexd's n-th broker connection since the rig started.
+    bool WaitBrokerLink(size_t times, std::chrono::milliseconds limit);
+    // Waits until both slaves answer a read through the whole chain (relays connected and
+    // subscribed); the port must be free.
+    bool WaitAnswers(std::chrono::milliseconds limit);
 
 private:
     bool StartRelay(int unit);
-    size_t NorvexdConnects() const;
-    size_t RelayConnects(int unit) const;
 
     GroupRig group_;
     std::string port_;
     std::vector<std::unique_ptr<ModbusSlave>> slaves_;
     std::vector<std::unique_ptr<ChildProcess>> relays_;
     ChildProcess norvexd_;
-    size_t connects_ = 0;
     std::string why_;
     bool ok_ = false;
 };
