@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "support/net_util.h"
@@ -164,13 +165,18 @@ std::string ModbusRig::NorvexdLog() const {
 }
 
 bool ModbusRig::StartRelay(int unit) {
+    const std::string name = "relay" + std::to_string(unit);
+    const std::string config = group_.Scratch(name + ".conf");
+    std::ofstream(config) << "broker = " << group_.Broker().HostPort() << "\n"
+                          << "group = " << group_.GroupId() << "\n"
+                          << "device = " << unit << "\n"
+                          << "port = " << slaves_.back()->Link() << "\n"
+                          << "speed = 115200\n"
+                          << "reconnect_pause_ms = 200\n"
+                          << "ping_interval_s = 1\n";
     relays_.push_back(std::make_unique<ChildProcess>());
-    const std::string& line = slaves_.back()->Link();
-    return relays_.back()->Start(
-        {ProgramPath("relay-sim"), "--group", group_.GroupId(), "--devids", std::to_string(unit),
-         "--no-echo", "--ping-ms", "1000", "--broker", group_.Broker().HostPort(), "--data-in",
-         line, "--host-out", line},
-        group_.Env(), group_.Scratch("relay" + std::to_string(unit) + ".log"));
+    return relays_.back()->Start({NORVEX_RELAY_BIN, "--config", config}, {},
+                                 group_.Scratch(name + ".log"));
 }
 
 // norvexd shows its running text once when it starts and once per broker connection
