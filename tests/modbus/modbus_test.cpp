@@ -2,12 +2,15 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "modbus_rig.h"
+#include "support/net_util.h"
+#include "support/text_file.h"
 
 namespace norvex::test {
 namespace {
@@ -144,6 +147,23 @@ std::vector<MbpollPoll> PollThroughOutage(ModbusRig& rig, MbpollPoller& poller) 
     return std::vector<MbpollPoll>(polls.begin() + back, polls.end());
 }
 
+// norvexd's count of serial bytes dropped as stale, from a stats line asked for now; -1 when
+// none came.
+long StaleBytes(ModbusRig& rig) {
+    size_t before = CountOf(rig.NorvexdLog(), "stats: ");
+    if (!rig.Norvexd().Signal(SIGUSR1) ||
+        !WaitUntil([&] { return CountOf(rig.NorvexdLog(), "stats: ") > before; }, 5s)) {
+        return -1;
+    }
+    std::string log = rig.NorvexdLog();
+    std::string line = log.substr(log.rfind("stats: "));
+    line = line.substr(0, line.find('\n'));
+    size_t at = line.find(" B stale");
+    if (at == std::string::npos) return 0;  // shown once there is any
+    size_t start = line.rfind(' ', at - 1) + 1;
+    return std::atol(line.c_str() + start);
+}
+
 TEST(ModbusEndToEnd, WithTheProfilePollingRecoversFromALostAnswerAndAnOutageDropsItsWrite) {
     ModbusRig rig({{"--profile", "request-response"}});
     ASSERT_TRUE(rig.Ok()) << rig.Why();
@@ -166,10 +186,20 @@ TEST(ModbusEndToEnd, WithTheProfilePollingRecoversFromALostAnswerAndAnOutageDrop
         ASSERT_GE(back.size(), 12u);
         for (auto p = back.end() - 12; p != back.end(); ++p)
             EXPECT_TRUE(p->Ok()) << "unit " << p->unit << ": " << p->failure;
+        size_t failed = 0;
+        for (const MbpollPoll& p : back) failed += p.Ok() ? 0 : 1;
+        std::cout << "with the profile, after a 1.5 s outage: " << failed << " of " << back.size()
+                  << " polls failed\n";
     }
+    long staleBefore = StaleBytes(rig);
     EXPECT_FALSE(WriteDuringOutageExecuted(rig, 4242))
         << "a write its master was told had failed was carried out";
     EXPECT_TRUE(rig.Slave(1).Writes().empty());
+    // and it was norvexd that dropped it, not a relay that was not back yet
+    long staleAfter = StaleBytes(rig);
+    EXPECT_GT(staleAfter, staleBefore) << rig.NorvexdLog();
+    std::cout << "with the profile, stale bytes dropped: " << staleBefore << " after the outage, "
+              << staleAfter << " after the write\n";
 }
 
 // Without the profile the ordered delivery holds a relay's packets behind a lost one until four
