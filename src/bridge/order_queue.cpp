@@ -85,11 +85,16 @@ bool WaitEnded(const SenderOrder& rec, uint32_t waitMs, uint32_t now) {
     return now - OldestHeldTick(rec, now) >= waitMs;
 }
 
-bool WriteSlot(OrderQueue& q, SenderOrder& rec, int slot, uint32_t now, PortWriter& port) {
-    int len = rec.slotLength[slot];
-    // writing past the expected number gives up every number in between
+// Writing past the expected number gives up every number in between.  Only the reorder wait's
+// give-ups are counted: the full-slots and lapse rules are the default delivery's, whose stats
+// line stays as it always was.
+void CountGivenUp(OrderQueue& q, const SenderOrder& rec, int slot) {
     int32_t skipped = SeqDistance(rec.slotNumber[slot], rec.expectedNumber);
     if (rec.expectedNumber != 0 && skipped > 0) q.givenUp += static_cast<uint64_t>(skipped);
+}
+
+bool WriteSlot(SenderOrder& rec, int slot, uint32_t now, PortWriter& port) {
+    int len = rec.slotLength[slot];
     if (port.WriteBytes(rec.slotData[slot], static_cast<size_t>(len)) != len) return false;
     rec.slotLength[slot] = 0;
     rec.lastActivityTick = now;
@@ -142,16 +147,18 @@ int OrderQueue::Flush(uint32_t now, PortWriter& port) {
     for (auto& rec : q.orderTable) {
         if (AllFree(rec)) rec.lastActivityTick = now;
         if (now - rec.lastActivityTick > kOrderLapseMs) rec.expectedNumber = 0;
-        if (rec.expectedNumber == 0 || AllTaken(rec) || WaitEnded(rec, reorderWaitMs, now)) {
+        bool waitEnded = WaitEnded(rec, reorderWaitMs, now);
+        if (rec.expectedNumber == 0 || AllTaken(rec) || waitEnded) {
             int pick = EarliestTaken(rec);
             if (pick >= 0) {
-                if (!WriteSlot(q, rec, pick, now, port)) return -1;
+                if (waitEnded && !AllTaken(rec)) CountGivenUp(q, rec, pick);
+                if (!WriteSlot(rec, pick, now, port)) return -1;
                 ++writes;
             }
         }
         int due = TakenWithNumber(rec, rec.expectedNumber);
         if (due >= 0) {
-            if (!WriteSlot(q, rec, due, now, port)) return -1;
+            if (!WriteSlot(rec, due, now, port)) return -1;
             ++writes;
         }
     }
