@@ -3,7 +3,7 @@
 #   panel   the Qt panel, its desktop entry and icon (package norvex-panel)
 include(GNUInstallDirs)
 
-foreach(program norvexd norvex-group norvex-groupd relay-sim)
+foreach(program norvexd norvex-group norvex-groupd norvex-relay relay-sim)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT norvex)
   endif()
@@ -29,9 +29,12 @@ foreach(variant default instance)
   configure_file(resources/systemd/norvexd.service.in ${unit_dir}/${unit} @ONLY)
 endforeach()
 configure_file(resources/systemd/norvex-groupd.service.in ${unit_dir}/norvex-groupd.service @ONLY)
+configure_file(resources/systemd/norvex-relay@.service.in ${unit_dir}/norvex-relay@.service @ONLY)
 install(FILES ${unit_dir}/norvexd.service ${unit_dir}/norvexd@.service
-              ${unit_dir}/norvex-groupd.service
+              ${unit_dir}/norvex-groupd.service ${unit_dir}/norvex-relay@.service
         DESTINATION lib/systemd/system COMPONENT norvex)
+# norvex-relay's documented configuration, to copy to /etc/norvex/relay-NAME.conf
+install(FILES resources/relay.conf.example DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT norvex)
 
 include(cmake/man_pages.cmake)
 

@@ -24,8 +24,9 @@ norvexd holds one end of a serial port or a virtual serial-port pair open
 and makes it a member of a device group on an MQTT broker: what the
 application writes goes to the group's cellular relays, and what they send
 comes back out of the port in order.  Also norvex-group (adds groups to the
-configuration), norvex-groupd (a group web service) and relay-sim
-(simulated relays), with systemd units for the two services.")
+configuration), norvex-groupd (a group web service), norvex-relay (the
+relay end for a Linux computer with a serial line) and relay-sim
+(simulated relays), with systemd units for the services.")
 set(dir ${PROJECT_SOURCE_DIR}/resources/debian)
 set(CPACK_DEBIAN_NORVEX_PACKAGE_CONTROL_EXTRA ${dir}/postinst ${dir}/prerm ${dir}/postrm)
 

@@ -9,7 +9,7 @@ pkgs=(build-essential cmake ninja-build pkg-config clang clang-format libclang-r
       libgtest-dev libgmock-dev libbenchmark-dev
       mosquitto mosquitto-clients libmosquitto-dev
       libcurl4-openssl-dev libssl-dev libcjson-dev libcpp-httplib-dev libsqlite3-dev libsodium-dev
-      socat
+      socat libmodbus-dev mbpoll  # mbpoll and libmodbus: the Modbus end-to-end test
       qt6-base-dev qt6-svg-dev xvfb xauth x11-utils trayer fonts-wqy-microhei  # the panel and its tests
       qt6-l10n-tools  # lrelease: the panel's English translation
       dbus dbus-x11 python3-dbus python3-gi  # the panel's StatusNotifierItem tray test (a private bus)

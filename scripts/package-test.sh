@@ -33,7 +33,7 @@ apt install "$deb"
 # dependencies are computed from the binaries, not listed by hand
 check "Depends names libc6" eval "dpkg-query -W -f='\${Depends}' norvex | grep -q libc6"
 check "norvexd --version" test "$(norvexd --version)" = "norvexd $version"
-for program in norvexd norvex-group norvex-groupd relay-sim; do
+for program in norvexd norvex-group norvex-groupd norvex-relay relay-sim; do
     check "$program --help" eval "$program --help >/dev/null"
     check "man page of $program" test -s "/usr/share/man/man1/$program.1.gz"
 done
@@ -42,13 +42,15 @@ done
 verify() {
     local out
     out=$(cd "$unit_dir" && systemd-analyze verify --man=no norvexd.service norvex-groupd.service \
-          norvexd@verify.service 2>&1) && [ -z "$out" ] && return 0
+          norvexd@verify.service norvex-relay@verify.service 2>&1) && [ -z "$out" ] && return 0
     echo "$out" >&2
     return 1
 }
 check "systemd-analyze verify" verify
 # 2.0 or lower on systemd's exposure scale (the threshold counts tenths)
-for unit in norvexd.service norvexd@.service norvex-groupd.service; do
+check "norvex-relay@.service installed" test -s "$unit_dir/norvex-relay@.service"
+check "relay.conf.example installed" test -s /usr/share/doc/norvex/relay.conf.example
+for unit in norvexd.service norvexd@.service norvex-groupd.service norvex-relay@.service; do
     check "exposure of $unit" eval "systemd-analyze security --offline=true --threshold=20 \
         $unit_dir/$unit >/dev/null"
 done

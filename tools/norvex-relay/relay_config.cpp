@@ -1,0 +1,177 @@
+#include "relay_config.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "common/host_port.h"
+
+namespace norvex::relay {
+
+const char* const kUsage =
+    "Usage: norvex-relay [--config FILE] [options]\n"
+    "The relay end of a Norvex device group on a Linux computer with a serial port: what the\n"
+    "group's host sends goes out of the serial line, what the line receives goes to the group.\n"
+    "\n"
+    "  --config FILE     configuration file (default /etc/norvex/relay.conf)\n"
+    "  --port PATH       serial port, overrides the file's \"port\"\n"
+    "  --broker HOST[:PORT]  broker, overrides the file's \"broker\"\n"
+    "  --group ID        group ID, overrides the file's \"group\"\n"
+    "  --device N        device number, overrides the file's \"device\"\n"
+    "  --help            this text\n"
+    "  --version         the version\n"
+    "\n"
+    "Signals: SIGUSR1 prints the counters (a \"stats:\" line on stderr), as does the exit.\n"
+    "Test hook: SIGUSR2 makes the next client-data packet use up its packet number without\n"
+    "being published (one lost answer, for end-to-end tests of the host's ordered delivery).\n";
+
+namespace {
+
+bool ToInt(const std::string& s, long lo, long hi, long& out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(s.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+template <typename T>
+bool SetInt(const std::string& v, long lo, long hi, T& out) {
+    long n = 0;
+    if (!ToInt(v, lo, hi, n)) return false;
+    out = static_cast<T>(n);
+    return true;
+}
+
+bool SetBool(const std::string& v, bool& out) {
+    if (v == "1" || v == "yes" || v == "true" || v == "on") return out = true, true;
+    if (v == "0" || v == "no" || v == "false" || v == "off") return out = false, true;
+    return false;
+}
+
+bool SetBroker(const std::string& v, RelayConfig& c) {
+    auto hp = ParseHostPort(v, 1883);
+    if (!hp) return false;
+    c.brokerHost = hp->host;
+    c.brokerPort = hp->port;
+    return true;
+}
+
+bool SetParity(const std::string& v, char& out) {
+    if (v == "none" || v == "N") return out = 'N', true;
+    if (v == "even" || v == "E") return out = 'E', true;
+    if (v == "odd" || v == "O") return out = 'O', true;
+    return false;
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos) return {};
+    size_t e = s.find_last_not_of(" \t\r");
+    return s.substr(b, e - b + 1);
+}
+
+// One key; false for an unknown key or a bad value.
+bool SetKey(const std::string& k, const std::string& v, RelayConfig& c) {
+    constexpr long kMaxInt = std::numeric_limits<int>::max();
+    if (k == "broker") return SetBroker(v, c);
+    if (k == "group") return !v.empty() && (c.group = v, true);
+    if (k == "client_id") return c.clientId = v, true;
+    if (k == "user") return c.userName = v, true;
+    if (k == "password") return c.password = v, true;
+    if (k == "reconnect_pause_ms") return SetInt(v, 100, 3600000, c.reconnectPauseMs);
+    if (k == "tls") return SetBool(v, c.tls);
+    if (k == "tls_ca") return c.tlsCaFile = v, true;
+    if (k == "tls_cert") return c.tlsCertFile = v, true;
+    if (k == "tls_key") return c.tlsKeyFile = v, true;
+    if (k == "port") return !v.empty() && (c.port = v, true);
+    if (k == "speed") return SetInt(v, 50, 4000000, c.speed);
+    if (k == "data_bits") return SetInt(v, 5, 8, c.dataBits);
+    if (k == "parity") return SetParity(v, c.parity);
+    if (k == "stop_bits") return SetInt(v, 1, 2, c.stopBits);
+    if (k == "rs485") return SetBool(v, c.rs485);
+    if (k == "gather_idle_ms") return SetInt(v, 0, 60000, c.gatherIdleMs);
+    if (k == "device") return SetInt(v, 0, kMaxInt, c.device);
+    if (k == "sender_key") return SetInt(v, 0, 0xFFFFFFFFl, c.senderKey);
+    if (k == "info_text") return v.size() <= 31 && (c.infoText = v, true);
+    if (k == "iccid") return v.size() <= 31 && (c.iccid = v, true);
+    if (k == "imei") return v.size() <= 31 && (c.imei = v, true);
+    if (k == "ping_interval_s") return SetInt(v, 1, 86400, c.pingIntervalS);
+    return false;
+}
+
+}  // namespace
+
+bool ReadConfigFile(const std::string& path, RelayConfig& cfg, std::string& err) {
+    std::ifstream in(path);
+    if (!in) {
+        err = path + ": cannot open";
+        return false;
+    }
+    std::string line;
+    for (int no = 1; std::getline(in, line); ++no) {
+        size_t hash = line.find('#');
+        if (hash != std::string::npos) line.erase(hash);
+        line = Trim(line);
+        if (line.empty()) continue;
+        size_t eq = line.find('=');
+        std::string key = eq == std::string::npos ? line : Trim(line.substr(0, eq));
+        std::string value = eq == std::string::npos ? "" : Trim(line.substr(eq + 1));
+        if (eq == std::string::npos || !SetKey(key, value, cfg)) {
+            err = path + ":" + std::to_string(no) + ": bad line \"" + line + "\"";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseOptions(int argc, char** argv, Options& opt, std::string& err) {
+    // the file first, so that the command line overrides it
+    std::vector<std::pair<std::string, std::string>> overrides;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            opt.help = true;
+            return true;
+        }
+        if (a == "--version") {
+            opt.version = true;
+            return true;
+        }
+        if (i + 1 >= argc) {
+            err = "option " + a + " needs a value or is unknown";
+            return false;
+        }
+        std::string v = argv[++i];
+        if (a == "--config")
+            opt.configPath = v;
+        else if (a == "--port" || a == "--broker" || a == "--group" || a == "--device")
+            overrides.emplace_back(a.substr(2), v);
+        else {
+            err = "unknown option " + a;
+            return false;
+        }
+    }
+    if (!ReadConfigFile(opt.configPath, opt.config, err)) return false;
+    for (const auto& [k, v] : overrides) {
+        if (!SetKey(k, v, opt.config)) {
+            err = "bad value for --" + k + ": " + v;
+            return false;
+        }
+    }
+    RelayConfig& c = opt.config;
+    if (c.group.empty() || c.port.empty()) {
+        err = "the configuration names no group or no port";
+        return false;
+    }
+    if (c.clientId.empty()) c.clientId = "relay-" + c.group + "-" + std::to_string(c.device);
+    if (c.senderKey == 0) c.senderKey = static_cast<uint32_t>(c.device);
+    return true;
+}
+
+}  // namespace norvex::relay

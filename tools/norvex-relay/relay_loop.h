@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bridge/tick_clock.h"
+#include "group_link.h"
+#include "line_port.h"
+#include "relay_config.h"
+#include "relay_core.h"
+#include "relay_stats.h"
+
+namespace norvex::relay {
+
+// One relay: the serial line, the group link and what goes between them, in one poll loop on
+// the calling thread.  Signals come in through a signalfd.
+class RelayLoop {
+public:
+    RelayLoop(RelayConfig cfg, std::string configPath, const TickClock& clock);
+    // Runs until SIGTERM or SIGINT; 0, or 1 when the MQTT client could not be set up.
+    int Run(int signalFd);
+    const RelayCounters& Counters();
+
+private:
+    void OpenLineWhenDue(uint32_t now);
+    void ReadLine(uint32_t now);
+    void SendPacket(const std::vector<uint8_t>& bytes);
+    void OnHost(const uint8_t* payload, size_t len);
+    void OnSubscribed();
+    void Reload();
+    // false: stop
+    bool OnSignal(int signalFd);
+    int Timeout(uint32_t now) const;
+
+    RelayConfig cfg_;
+    const std::string configPath_;
+    const TickClock& clock_;
+    LinePort line_;
+    GroupLink link_;
+    HostSequence hostSequence_;
+    PacketCounter numbers_;
+    SerialGather gather_;
+    RelayCounters counters_;
+    bool skipNext_ = false;  // test hook: the next packet number goes unpublished
+    bool lineWasOpen_ = false;
+    std::string lastLineError_;
+    uint32_t lineRetryAt_ = 0;
+    uint32_t lineBackoffMs_ = 0;
+    uint32_t nextPingAt_ = 0;
+};
+
+}  // namespace norvex::relay
