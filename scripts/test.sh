@@ -38,7 +38,7 @@ if [ "${NORVEX_SKIP_TSAN:-0}" != 1 ]; then
         -DNORVEX_SANITIZE=thread -DNORVEX_BUILD_BENCH=OFF
   cmake --build build/tsan -j "$jobs"
   install_aedes build/tsan
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp \
     ctest --test-dir build/tsan --output-on-failure -j "$jobs" -LE 'fuzz|panel'
 fi
 

@@ -96,7 +96,7 @@ TEST_F(RelayProgramTest, CarriesBytesBothWaysAndCountsWhatItSkipped) {
     EXPECT_FALSE(Has("/group/G1/client 00000007,0001,33"));
 
     relay_.Signal(SIGTERM);
-    EXPECT_EQ(relay_.Wait(5s), 0);
+    EXPECT_EQ(relay_.Wait(5s), 0) << Log();
     EXPECT_NE(Log().find("from group 6 B in 3 pkt; host 1 gaps, 0 restarts"), std::string::npos)
         << Log();
 }
