@@ -14,7 +14,6 @@
 #include <string>
 #include <utility>
 
-#include "bridge/broker_tls_env.h"
 #include "bridge/gather_list.h"
 #include "bridge/tls_link.h"
 #include "common/errno_util.h"
@@ -47,8 +46,6 @@ int SocketError(int fd) {
 }
 
 }  // namespace
-
-BrokerSocket::BrokerSocket() : BrokerSocket(BrokerTlsFromEnv()) {}
 
 BrokerSocket::BrokerSocket(TlsSettings tls)
     : tlsSettings_(std::move(tls)), outgoing_(kOutgoingLimit) {}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "bridge/byte_queue.h"
 #include "bridge/tls_settings.h"
@@ -28,9 +29,8 @@ class TlsLink;
 // poll(); drain them first while HasPendingInput() is true.
 class BrokerSocket {
 public:
-    // TLS as the environment says (BrokerTlsFromEnv): plain TCP unless NORVEX_BROKER_TLS is set.
-    BrokerSocket();
-    explicit BrokerSocket(TlsSettings tls);
+    // Plain TCP unless tls.enabled.
+    explicit BrokerSocket(TlsSettings tls = {});
     ~BrokerSocket();
     BrokerSocket(const BrokerSocket&) = delete;
     BrokerSocket& operator=(const BrokerSocket&) = delete;
@@ -49,6 +49,8 @@ public:
     short ConnectEvents() const;
     // Harmless when nothing is open.
     void Close();
+    // The settings of the next BeginConnect; an open connection keeps those it was made with.
+    void SetTls(TlsSettings tls) { tlsSettings_ = std::move(tls); }
 
     bool IsOpen() const { return static_cast<bool>(fd_); }
     bool IsConnected() const { return IsOpen() && connected_; }

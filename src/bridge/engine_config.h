@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bridge/net_port.h"
+#include "bridge/tls_settings.h"
 
 namespace norvex {
 
@@ -32,6 +33,7 @@ struct RelayTuning {
 struct EngineConfig {
     std::string brokerHost = "127.0.0.1";  // a numeric IPv4 or IPv6 address
     int brokerPort = 6002;
+    TlsSettings brokerTls;           // how the link to the broker is secured; plain TCP by default
     std::string groupId;             // client identifier and the name in the topics
     std::string groupSerial;         // the MQTT password follows from it
     std::string productId;           // MQTT user name

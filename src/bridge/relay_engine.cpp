@@ -198,6 +198,7 @@ bool RelayEngine::Start(const EngineConfig& config) {
         relays_.push_back(d);
     }
     run.config = config;
+    run.socket.SetTls(config.brokerTls);  // the socket is closed between runs
     run.ids = BuildRelayIdentity(config.groupId, config.groupSerial, config.productId);
     run.stopReason = StopReason::kNone;
     run.stopDetail.clear();

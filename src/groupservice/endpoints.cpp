@@ -1,7 +1,5 @@
 #include "groupservice/endpoints.h"
 
-#include <cstdlib>
-
 namespace norvex {
 
 namespace {
@@ -11,29 +9,21 @@ constexpr const char* kDefaultOnenetApi = "127.0.0.1:50001";
 // A registration URL without a port goes to the HTTP port.
 constexpr uint16_t kHttpPort = 80;
 
-const char* EnvOrNull(const char* name) {
-    const char* v = std::getenv(name);
-    return (v && *v) ? v : nullptr;
+bool Given(const char* value) {
+    return value != nullptr && *value != '\0';
 }
 
 }  // namespace
 
-HostPort GroupServiceFromEnvironment() {
-    if (const char* env = EnvOrNull("NORVEX_GROUP_SERVICE")) {
-        if (auto hp = ParseHostPort(env, kGroupServicePort)) return *hp;
-    }
-    return HostPort{"127.0.0.1", kGroupServicePort};
-}
-
-std::string OnenetApiFromEnvironment() {
-    const char* env = EnvOrNull("NORVEX_ONENET_API");
-    return env && ParseHostPort(env, kHttpPort) ? std::string(env) : std::string(kDefaultOnenetApi);
-}
-
-GroupServiceEndpoints GroupServiceEndpoints::FromEnvironment() {
+GroupServiceEndpoints ReadGroupServiceEndpoints(const char* groupService, const char* onenetApi) {
     GroupServiceEndpoints e;
-    e.groupService = GroupServiceFromEnvironment();
-    e.onenetApi = OnenetApiFromEnvironment();
+    e.groupService = HostPort{"127.0.0.1", kGroupServicePort};
+    if (Given(groupService)) {
+        if (auto hp = ParseHostPort(groupService, kGroupServicePort)) e.groupService = *hp;
+    }
+    e.onenetApi = Given(onenetApi) && ParseHostPort(onenetApi, kHttpPort)
+                      ? std::string(onenetApi)
+                      : std::string(kDefaultOnenetApi);
     return e;
 }
 

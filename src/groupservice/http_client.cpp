@@ -151,8 +151,6 @@ bool SplitHttpUrl(std::string_view url, HttpUrlParts* out) {
     return true;
 }
 
-HttpClient::HttpClient() : groupService_(GroupServiceFromEnvironment()) {}
-
 HttpClient::HttpClient(HostPort groupService) : groupService_(std::move(groupService)) {}
 
 std::string HttpClient::HttpGet(const std::string& path) const {

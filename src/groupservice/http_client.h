@@ -43,8 +43,6 @@ public:
     static constexpr std::chrono::milliseconds kConnectBackoff{1000};
     static constexpr std::chrono::milliseconds kDefaultTotalTimeout{30000};
 
-    // The group service of NORVEX_GROUP_SERVICE.
-    HttpClient();
     explicit HttpClient(HostPort groupService);
 
     // GET path (it begins with "/" and carries the query; values already escaped with

@@ -18,10 +18,11 @@ bool IsDigitOrLetter(char c) {
 
 // The device of a reserved group: the registration POST and its reply.  On failure the
 // message says why; a transport failure carries the transport's own text.
-bool RegisterDevice(const std::string& apiHost, int32_t serial, NewGroupResult& r) {
-    HttpClient client;
+bool RegisterDevice(const GroupServiceEndpoints& endpoints, int32_t serial, NewGroupResult& r) {
+    HttpClient client(endpoints.groupService);  // the POST names its own URL
     client.SetExtraHeaders("");
-    HttpPostResult post = client.HttpPost(RegistrationUrl(apiHost), RegistrationBody(serial));
+    HttpPostResult post =
+        client.HttpPost(RegistrationUrl(endpoints.onenetApi), RegistrationBody(serial));
     if (post.transportError) {
         r.message = post.error;
         r.stopIcon = true;
@@ -66,7 +67,7 @@ NewGroupResult CreateNewGroup(const GroupServiceEndpoints& endpoints, std::strin
         r.message = msg::kCreateFailed;
         return r;
     }
-    if (!RegisterDevice(endpoints.onenetApi, reserved->serial, r)) return r;
+    if (!RegisterDevice(endpoints, reserved->serial, r)) return r;
 
     // The group is reserved and its device registered: reporting a failure now would only
     // make the user create another one.  A silent service may well have bound it, so only

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <cstdio>
-#include <cstdlib>
 
 #include "panel/about_box.h"
 #include "panel/app_icon.h"
@@ -163,7 +162,7 @@ void MainWindow::BuildControls() {
 }
 
 void MainWindow::FillChoosers() {
-    const std::string virtualPort = VirtualPortItem(std::getenv("XDG_RUNTIME_DIR"), getuid());
+    const std::string virtualPort = VirtualPortItem(deps_.runtimeDir.c_str(), getuid());
     const std::pair<QComboBox*, const std::string*> ports[] = {{netPort_, &config_.netPortName},
                                                                {appPort_, &config_.appPortName}};
     for (const auto& [box, stored] : ports) {

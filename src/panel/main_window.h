@@ -36,6 +36,9 @@ struct MainWindowDeps {
     // Why the configuration file was not read whole (empty when it was, or was missing): such a
     // file is never rewritten on closing, or the groups it holds beyond what was read would go.
     std::string keepFileReason;
+    // The user's runtime directory (XDG_RUNTIME_DIR), where the built-in virtual port's link
+    // goes; empty: none, the link goes under /tmp.
+    std::string runtimeDir;
 };
 
 // The control panel's main window.  It owns the configuration and the choosers; what the

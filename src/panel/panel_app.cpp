@@ -1,6 +1,5 @@
 #include "panel/panel_app.h"
 
-#include "bridge/site_env.h"
 #include "panel/monitor_window.h"
 #include "shell/config_file.h"
 #include "shell/serial_ports.h"
@@ -16,21 +15,27 @@ std::string KeepFileReason(const ConfigFileRead& read) {
                                                                          : read.problem;
 }
 
+ServiceSite PanelSite(const PanelOptions& o) {
+    return ServiceSite{.brokerHost = o.site.brokerHost,
+                       .brokerPort = o.site.brokerPort,
+                       .productId = o.site.productId,
+                       .brokerTls = o.site.brokerTls,
+                       .tuning = o.tuning};
+}
+
 }  // namespace
 
-PanelApp::PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
-                   const RelayTuning& tuning)
-    : env_{GroupServiceEndpoints::FromEnvironment(), boxes},
+PanelApp::PanelApp(const PanelOptions& options, MessageBoxes& boxes, TrayIcon& tray)
+    : env_{options.site.endpoints, boxes},
       dialogs_(env_),
-      configRead_(ReadPanelConfigFile(configPath)),
-      window_(std::move(configRead_.config),
-              {boxes, tray, dialogs_, configPath, EnumSerialPorts(), KeepFileReason(configRead_)}),
+      configRead_(ReadPanelConfigFile(options.configPath)),
+      window_(std::move(configRead_.config), {boxes, tray, dialogs_, options.configPath,
+                                              EnumSerialPorts(options.site.extraSerialPorts),
+                                              KeepFileReason(configRead_), options.runtimeDir}),
       view_(&window_),
-      gateway_(MakeHttpGroupGateway(startCancel_.Fd())),
-      control_(
-          view_, *gateway_, kPanelAppName,
-          ServiceSite{BrokerFromEnv().host, BrokerFromEnv().port, ProductIdFromEnv(), {}, tuning},
-          SystemTickClock(), MakeQtOffThread(&window_)),
+      gateway_(MakeHttpGroupGateway(options.site.endpoints.groupService, startCancel_.Fd())),
+      control_(view_, *gateway_, kPanelAppName, PanelSite(options), SystemTickClock(),
+               MakeQtOffThread(&window_)),
       port_(control_, startCancel_) {
     window_.Attach(&port_);
     // before any run: the hook may only be set while the engine is idle

@@ -10,18 +10,19 @@
 #include "panel/queued_panel_view.h"
 #include "shell/config_file.h"
 #include "shell/group_gateway.h"
+#include "shell/panel_options.h"
 #include "shell/service_control.h"
 
 namespace norvex {
 
 // The whole panel: the main window, the group dialogs and the service control with its engine,
 // wired together.  Message boxes and the tray come from outside (tests replace them).  The
-// group service, the broker and the serial ports are those of the environment.
+// configuration file, the group service, the broker and the serial ports are those the
+// options name.
 class PanelApp {
 public:
     // The window's closed() signal tells the program to end.
-    PanelApp(const std::string& configPath, MessageBoxes& boxes, TrayIcon& tray,
-             const RelayTuning& tuning = {});
+    PanelApp(const PanelOptions& options, MessageBoxes& boxes, TrayIcon& tray);
 
     MainWindow& Window() { return window_; }
     ServiceControl& Control() { return control_; }

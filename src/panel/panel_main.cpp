@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         std::fputs("norvex-panel: no English translation found; the texts stay Chinese\n", stderr);
     QtMessageBoxes boxes;
     QtTrayIcon tray;
-    PanelApp panel(options.configPath, boxes, tray, options.tuning);
+    PanelApp panel(options, boxes, tray);
     QObject::connect(&panel.Window(), &MainWindow::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     SignalPipe signalPipe([&](int) {

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string_view>
 
 #include "shell/panel_config.h"
@@ -43,10 +42,6 @@ std::string UserPanelConfigPath(const char* xdgConfigHome, const char* home) {
         return {};
     }
     return base + "/norvex/" + std::string(kPanelConfigFileName);
-}
-
-std::string UserPanelConfigPath() {
-    return UserPanelConfigPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
 bool EnsureConfigDirectory(const std::string& filePath) {

@@ -7,8 +7,6 @@ namespace norvex {
 // $HOME/.config/norvex/NorvexPanel.cfg when XDG_CONFIG_HOME is unset, empty or relative.
 // Empty when neither gives an absolute directory.
 std::string UserPanelConfigPath(const char* xdgConfigHome, const char* home);
-// The same from this process's environment.
-std::string UserPanelConfigPath();
 
 // Creates the directory that holds `filePath`, with its missing parents, each readable by its
 // owner only (0700: the file holds group passwords).  An existing directory is left as it is.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bridge/engine_events.h"
+#include "common/host_port.h"
 
 namespace norvex {
 
@@ -34,9 +35,9 @@ public:
     virtual void ReportDevice(const DeviceReport& report) = 0;
 };
 
-// The real group web service (NORVEX_GROUP_SERVICE) over HTTP.  The start-up requests (group
-// check, device list) end at once when startCancelFd becomes readable (-1: never); relay
-// reports always run their course.
-std::unique_ptr<GroupGateway> MakeHttpGroupGateway(int startCancelFd = -1);
+// The real group web service at `service` over HTTP.  The start-up requests (group check,
+// device list) end at once when startCancelFd becomes readable (-1: never); relay reports
+// always run their course.
+std::unique_ptr<GroupGateway> MakeHttpGroupGateway(HostPort service, int startCancelFd = -1);
 
 }  // namespace norvex

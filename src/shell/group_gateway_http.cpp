@@ -1,4 +1,5 @@
-#include "groupservice/endpoints.h"
+#include <utility>
+
 #include "shell/group_gateway.h"
 #include "shell/group_service_calls.h"
 
@@ -7,8 +8,8 @@ namespace {
 
 class HttpGroupGateway final : public GroupGateway {
 public:
-    explicit HttpGroupGateway(int startCancelFd)
-        : service_(GroupServiceFromEnvironment()), startCancelFd_(startCancelFd) {}
+    HttpGroupGateway(HostPort service, int startCancelFd)
+        : service_(std::move(service)), startCancelFd_(startCancelFd) {}
 
     std::optional<std::string> FetchGroupSerial(const std::string& groupId,
                                                 const std::string& password) override {
@@ -42,8 +43,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<GroupGateway> MakeHttpGroupGateway(int startCancelFd) {
-    return std::make_unique<HttpGroupGateway>(startCancelFd);
+std::unique_ptr<GroupGateway> MakeHttpGroupGateway(HostPort service, int startCancelFd) {
+    return std::make_unique<HttpGroupGateway>(std::move(service), startCancelFd);
 }
 
 }  // namespace norvex

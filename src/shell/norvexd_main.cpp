@@ -8,10 +8,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "bridge/site_env.h"
 #include "common/unique_fd.h"
 #include "shell/config_file.h"
 #include "shell/group_gateway.h"
@@ -34,22 +32,12 @@ using Clock = std::chrono::steady_clock;
 constexpr char kAppName[] = "norvexd";
 constexpr auto kTimerPeriod = std::chrono::milliseconds(1000);
 
-int ListPorts() {
-    for (const SerialPortEntry& p : EnumSerialPorts()) {
+int ListPorts(const NorvexdOptions& o) {
+    for (const SerialPortEntry& p : EnumSerialPorts(o.site.extraSerialPorts)) {
         std::printf("%s\t%s%s%s\n", p.portName.c_str(), p.deviceName.c_str(),
                     p.kernelName.empty() ? "" : "\t", p.kernelName.c_str());
     }
     return 0;
-}
-
-// Test knob: a shorter offline limit, so that a silent relay turns "×" in seconds.
-void ApplyOfflineOverride(ServiceControl& control) {
-    const char* v = std::getenv("NORVEX_RELAY_OFFLINE_MS");
-    if (!v || !*v) return;
-    char* end = nullptr;
-    unsigned long ms = std::strtoul(v, &end, 10);
-    if (*end == '\0' && ms > 0 && ms <= 0xFFFFFFFFul)
-        control.SetOfflineAfterMs(static_cast<uint32_t>(ms));
 }
 
 void PrintLine(const std::string& line) {
@@ -115,10 +103,15 @@ RunEnd RunService(const std::string& configPath, const NorvexdOptions& o, Servic
     config.netPortName = NetPortName(o, config.netPortName);
     StderrPanel panel;
 
-    BrokerEndpoint broker = BrokerFromEnv();
-    ServiceSite site{broker.host, broker.port, ProductIdFromEnv(), o.virtualPortAccess, o.tuning};
+    const ServiceSite site{.brokerHost = o.site.brokerHost,
+                           .brokerPort = o.site.brokerPort,
+                           .productId = o.site.productId,
+                           .brokerTls = o.site.brokerTls,
+                           .virtualPort = o.virtualPortAccess,
+                           .tuning = o.tuning};
     // a stop or reload signal cuts the start-up requests short
-    std::unique_ptr<GroupGateway> groups = MakeHttpGroupGateway(signals.StopFd());
+    std::unique_ptr<GroupGateway> groups =
+        MakeHttpGroupGateway(o.site.endpoints.groupService, signals.StopFd());
 
     UniqueFd traceFd;
     std::unique_ptr<TraceWriter> trace;  // outlives the engine: its hook points here
@@ -128,7 +121,7 @@ RunEnd RunService(const std::string& configPath, const NorvexdOptions& o, Servic
         trace = std::make_unique<TraceWriter>(traceFd.Get());
     }
     ServiceControl control(panel, *groups, kAppName, site);
-    ApplyOfflineOverride(control);
+    if (o.relayOfflineMs != 0) control.SetOfflineAfterMs(o.relayOfflineMs);
     control.SetStartCancelled([&signals] { return signals.StopPending(); });
     control.Engine().SetLastPacketId(lastPacketId);
     if (trace) control.Engine().SetTraceHook(trace->Hook());
@@ -198,7 +191,7 @@ int main(int argc, char** argv) {
             std::printf("norvexd %s\n", NORVEX_VERSION);
             return 0;
         case NorvexdOptions::Action::kListPorts:
-            return ListPorts();
+            return ListPorts(o);
         case NorvexdOptions::Action::kBadUsage:
             std::fprintf(stderr, "norvexd: %s\n%s", o.error.c_str(), kNorvexdUsage);
             return 2;

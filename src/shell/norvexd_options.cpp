@@ -111,6 +111,13 @@ std::string TakeValue(std::string_view name, const std::string& value, NorvexdOp
     return {};
 }
 
+uint32_t OfflineMs(const char* v) {
+    if (!v || !*v) return 0;
+    char* end = nullptr;
+    unsigned long ms = std::strtoul(v, &end, 10);
+    return *end == '\0' && ms > 0 && ms <= 0xFFFFFFFFul ? static_cast<uint32_t>(ms) : 0;
+}
+
 bool TakesValue(std::string_view name) {
     for (std::string_view v :
          {"--config", "--virtual-port", "--virtual-port-group", "--virtual-port-mode",
@@ -123,7 +130,7 @@ bool TakesValue(std::string_view name) {
 }  // namespace
 
 NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv) {
-    return ParseNorvexdOptions(argc, argv, [](const char* name) { return std::getenv(name); });
+    return ParseNorvexdOptions(argc, argv, ProcessEnv);
 }
 
 NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv, const EnvLookup& env) {
@@ -161,11 +168,13 @@ NorvexdOptions ParseNorvexdOptions(int argc, const char* const* argv, const EnvL
             return bad("unknown option " + std::string(a));
         }
     }
-    // the environment only matters for a run: --help works whatever it holds
+    // the timings only matter for a run: --help works whatever the environment holds
     if (o.action == NorvexdOptions::Action::kRun) {
         std::string why = TuningFromEnv(env, fromEnv);
         if (!why.empty()) return bad(why);
     }
+    o.site = ReadSiteEnv(env);
+    o.relayOfflineMs = OfflineMs(env("NORVEX_RELAY_OFFLINE_MS"));
     o.tuning = ResolveTuning(fromEnv, fromLine);
     return o;
 }

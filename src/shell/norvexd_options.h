@@ -3,6 +3,7 @@
 
 #include "bridge/engine_config.h"
 #include "bridge/net_port.h"
+#include "shell/site_env.h"
 #include "shell/tuning_options.h"
 
 namespace norvex {
@@ -20,7 +21,11 @@ struct NorvexdOptions {
     std::string traceFile;                 // empty: the trace goes to stderr
     std::string metricsFile;               // empty: no metrics file
     RelayTuning tuning;  // --profile and its timings over the NORVEX_* ones; default: all 0
-    std::string error;   // for kBadUsage
+    SiteEnv site;        // the broker, its TLS, the group service and the extra serial ports
+    // NORVEX_RELAY_OFFLINE_MS, a test knob: a shorter offline limit, so that a silent relay
+    // turns "×" in seconds; 0 (unset or not a number from 1 to 2^32-1): the usual limit
+    uint32_t relayOfflineMs = 0;
+    std::string error;  // for kBadUsage
 };
 
 // The command line over the environment's defaults (looked up through env; the process

@@ -1,6 +1,5 @@
 #include "shell/panel_options.h"
 
-#include <cstdlib>
 #include <string_view>
 
 #include "shell/config_location.h"
@@ -39,13 +38,12 @@ PanelLanguage ChoosePanelLanguage(const char* language, const char* lcAll, const
     return LanguageOf(localeName);
 }
 
-PanelLanguage PanelLanguageFromEnvironment() {
-    return ChoosePanelLanguage(std::getenv("LANGUAGE"), std::getenv("LC_ALL"),
-                               std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+PanelLanguage PanelLanguageFrom(const EnvLookup& env) {
+    return ChoosePanelLanguage(env("LANGUAGE"), env("LC_ALL"), env("LC_MESSAGES"), env("LANG"));
 }
 
 PanelOptions ParsePanelOptions(const std::vector<std::string>& args) {
-    return ParsePanelOptions(args, [](const char* name) { return std::getenv(name); });
+    return ParsePanelOptions(args, ProcessEnv);
 }
 
 PanelOptions ParsePanelOptions(const std::vector<std::string>& args, const EnvLookup& env) {
@@ -69,10 +67,11 @@ PanelOptions ParsePanelOptions(const std::vector<std::string>& args, const EnvLo
         if (!o.error.empty()) return o;
         o.tuning = ResolveTuning(choice);
     }
-    o.language =
-        ChoosePanelLanguage(env("LANGUAGE"), env("LC_ALL"), env("LC_MESSAGES"), env("LANG"));
+    o.language = PanelLanguageFrom(env);
+    o.site = ReadSiteEnv(env);
+    if (const char* dir = env("XDG_RUNTIME_DIR")) o.runtimeDir = dir;
     if (o.configPath.empty()) {
-        o.configPath = UserPanelConfigPath();
+        o.configPath = UserPanelConfigPath(env("XDG_CONFIG_HOME"), env("HOME"));
         if (o.configPath.empty()) o.error = "no HOME or XDG_CONFIG_HOME: give --config FILE";
     }
     return o;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "bridge/engine_config.h"
+#include "shell/site_env.h"
 #include "shell/tuning_options.h"
 
 namespace norvex {
@@ -18,7 +19,9 @@ struct PanelOptions {
     // NORVEX_PROFILE, NORVEX_REORDER_WAIT_MS, NORVEX_GATHER_IDLE_MS, NORVEX_DROP_STALE_MS
     RelayTuning tuning;
     PanelLanguage language = PanelLanguage::kChinese;  // from the desktop's locale
-    std::string error;  // not empty: the line (or one of those variables) could not be read
+    SiteEnv site;            // the broker, its TLS, the group service and the extra serial ports
+    std::string runtimeDir;  // XDG_RUNTIME_DIR; empty when unset
+    std::string error;       // not empty: the line (or one of those variables) could not be read
 };
 
 inline constexpr char kPanelUsage[] =
@@ -38,7 +41,7 @@ PanelOptions ParsePanelOptions(const std::vector<std::string>& args, const EnvLo
 // other language, and the C locale, keeps the Chinese.
 PanelLanguage ChoosePanelLanguage(const char* language, const char* lcAll, const char* lcMessages,
                                   const char* lang);
-// The same from this process's environment.
-PanelLanguage PanelLanguageFromEnvironment();
+// The same through env.
+PanelLanguage PanelLanguageFrom(const EnvLookup& env);
 
 }  // namespace norvex

@@ -172,9 +172,8 @@ std::vector<SerialPortEntry> EnumSerialPorts(const std::string& sysfsRoot,
     return ports;
 }
 
-std::vector<SerialPortEntry> EnumSerialPorts() {
-    const char* extra = std::getenv("NORVEX_SERIAL_PORTS");
-    return EnumSerialPorts("/sys", "/dev", extra ? extra : "");
+std::vector<SerialPortEntry> EnumSerialPorts(const std::string& extraPatterns) {
+    return EnumSerialPorts("/sys", "/dev", extraPatterns);
 }
 
 }  // namespace norvex

@@ -30,7 +30,8 @@ std::vector<SerialPortEntry> EnumSerialPorts(const std::string& sysfsRoot,
                                              const std::string& devRoot,
                                              const std::string& extraPatterns);
 
-// The same for this machine: /sys, /dev and the environment's NORVEX_SERIAL_PORTS.
-std::vector<SerialPortEntry> EnumSerialPorts();
+// The same for this machine: /sys and /dev, with the patterns of NORVEX_SERIAL_PORTS as the
+// option reader found them (SiteEnv::extraSerialPorts).
+std::vector<SerialPortEntry> EnumSerialPorts(const std::string& extraPatterns);
 
 }  // namespace norvex

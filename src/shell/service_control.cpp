@@ -161,6 +161,7 @@ StartOutcome ServiceControl::Launch(const std::shared_ptr<StartJob>& job) {
     config.brokerHost = site_.brokerHost;
     config.brokerPort = site_.brokerPort;
     config.productId = site_.productId;
+    config.brokerTls = site_.brokerTls;
     config.groupId = job->group.id;
     config.groupSerial = *job->serial;
     config.portName = job->netPortName;

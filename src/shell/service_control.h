@@ -48,6 +48,7 @@ struct ServiceSite {
     std::string brokerHost = "127.0.0.1";
     int brokerPort = 6002;
     std::string productId;
+    TlsSettings brokerTls;           // plain TCP unless enabled
     VirtualPortOptions virtualPort;  // for a network-side port named "pty:PATH"
     RelayTuning tuning;              // the request/response timings; default: none
 };

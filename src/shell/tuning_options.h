@@ -1,11 +1,11 @@
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "bridge/engine_config.h"
+#include "shell/env_lookup.h"
 
 namespace norvex {
 
@@ -29,7 +29,6 @@ std::string TakeTuningOption(std::string_view name, const std::string& value, Tu
 
 // The same from the environment: NORVEX_PROFILE, NORVEX_REORDER_WAIT_MS, NORVEX_GATHER_IDLE_MS,
 // NORVEX_DROP_STALE_MS, looked up through `env` (unset or empty: not given).
-using EnvLookup = std::function<const char*(const char* name)>;
 std::string TuningFromEnv(const EnvLookup& env, TuningChoice& c);
 
 // The engine's values: the defaults, then `base` (the environment), then `over` (the command

@@ -240,17 +240,15 @@ TEST(HttpGet, ThreadsMayRequestAtTheSameTime) {
     EXPECT_EQ(right.load(), kThreads * kEach);
 }
 
-// NORVEX_GROUP_SERVICE and NORVEX_ONENET_API name an IPv6 loopback in brackets: the GET and
-// the registration POST both reach it, and the Host line carries the brackets.
-TEST(HttpClient, ReachesAServiceOnTheIpv6LoopbackNamedInTheEnvironment) {
+// The group service and the registration API name an IPv6 loopback in brackets, as
+// NORVEX_GROUP_SERVICE and NORVEX_ONENET_API would: the GET and the registration POST both
+// reach it, and the Host line carries the brackets.
+TEST(HttpClient, ReachesAServiceOnTheIpv6LoopbackNamedInBrackets) {
     RawHttpServer server([](const std::string&) { return RawHttpServer::Response(200, "ok"); },
                          RawHttpServer::Loopback::kIpv6);
     if (!server.Ok()) GTEST_SKIP() << "no ::1 on this machine";
-    ::setenv("NORVEX_GROUP_SERVICE", server.HostPort().c_str(), 1);
-    ::setenv("NORVEX_ONENET_API", server.HostPort().c_str(), 1);
-    const GroupServiceEndpoints e = GroupServiceEndpoints::FromEnvironment();
-    ::unsetenv("NORVEX_GROUP_SERVICE");
-    ::unsetenv("NORVEX_ONENET_API");
+    const std::string named = server.HostPort();
+    const GroupServiceEndpoints e = ReadGroupServiceEndpoints(named.c_str(), named.c_str());
     EXPECT_EQ(e.groupService.host, "::1");
     EXPECT_EQ(HttpClient(e.groupService).HttpGet("/g"), "ok");
     HttpPostResult post = HttpClient(e.groupService).HttpPost(RegistrationUrl(e.onenetApi), "{}");

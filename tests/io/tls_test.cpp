@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "bridge/broker_socket.h"
-#include "bridge/broker_tls_env.h"
 #include "mqtt/mqtt.h"
 #include "mqtt/wire_fixture.h"
 #include "support/child_process.h"
@@ -36,27 +35,12 @@ using test::MosquittoBroker;
 using test::PemPair;
 using test::WaitUntil;
 
-const char* const kTlsVariables[] = {"NORVEX_BROKER_TLS", "NORVEX_BROKER_CA", "NORVEX_BROKER_CERT",
-                                     "NORVEX_BROKER_KEY", "NORVEX_BROKER_TLS_NAME"};
-
-// Sets the broker TLS variables for one scope (an empty value leaves one unset).
-class TlsEnvironment {
-public:
-    TlsEnvironment(const char* tls, const std::string& ca, const std::string& cert = {},
-                   const std::string& key = {}, const std::string& name = {}) {
-        const std::string values[] = {tls ? tls : "", ca, cert, key, name};
-        for (size_t i = 0; i < std::size(kTlsVariables); ++i) {
-            if (i == 0 ? tls != nullptr : !values[i].empty()) {
-                ::setenv(kTlsVariables[i], values[i].c_str(), 1);
-            } else {
-                ::unsetenv(kTlsVariables[i]);
-            }
-        }
-    }
-    ~TlsEnvironment() {
-        for (const char* v : kTlsVariables) ::unsetenv(v);
-    }
-};
+// TLS on, with these files and name (empty: not given).
+TlsSettings TlsWith(const std::string& ca, const std::string& cert = {},
+                    const std::string& key = {}, const std::string& name = {}) {
+    return TlsSettings{
+        .enabled = true, .caFile = ca, .certFile = cert, .keyFile = key, .verifyName = name};
+}
 
 // An MQTT session over a BrokerSocket, with the reader and writer the engine uses.  Waits the
 // way the engine must: bytes already decrypted first, poll() on the descriptor only after.
@@ -153,7 +137,7 @@ protected:
         forName_ = ca_->IssueServer("broker-name", "IP:127.0.0.2,DNS:broker.test");
         client_ = ca_->IssueClient("norvex-host");
         ASSERT_FALSE(forAddress_.cert.empty() || forName_.cert.empty() || client_.cert.empty());
-        // certificate and key in one file, as NORVEX_BROKER_CERT alone may name
+        // certificate and key in one file, as a certificate file without a key file may be
         bothInOne_ = dir_ + "/norvex-host-both.pem";
         namespace fs = std::filesystem;
         fs::copy_file(client_.cert, bothInOne_);
@@ -184,8 +168,8 @@ TEST_F(TlsBroker, DataFlowsOnlyWhenTheBrokerIsWhoTheSettingsTrust) {
         const char* name;
         Server server;
         bool requireCertificate;
-        bool strangerCa;       // NORVEX_BROKER_CA names a CA that signed nothing of the broker's
-        const char* verifyAs;  // NORVEX_BROKER_TLS_NAME, or nullptr
+        bool strangerCa;       // the CA file names a CA that signed nothing of the broker's
+        const char* verifyAs;  // the name to verify, or nullptr
         Client client;
         const char* failsAt;    // nullptr: the published message arrives
         const char* reasonHas;  // in LastError() of the failure
@@ -219,13 +203,12 @@ TEST_F(TlsBroker, DataFlowsOnlyWhenTheBrokerIsWhoTheSettingsTrust) {
         }
         MosquittoBroker broker(listener);
         ASSERT_TRUE(broker.Start()) << broker.LogFile();
-        TlsEnvironment env("1", c.strangerCa ? strangerCa_->CertFile() : ca_->CertFile(),
-                           c.client == Client::kNone      ? ""
-                           : c.client == Client::kOneFile ? bothInOne_
-                                                          : client_.cert,
-                           c.client == Client::kCertAndKey ? client_.key : "",
-                           c.verifyAs ? c.verifyAs : "");
-        BrokerSocket sock;  // settings from the environment, as the service takes them
+        BrokerSocket sock(TlsWith(c.strangerCa ? strangerCa_->CertFile() : ca_->CertFile(),
+                                  c.client == Client::kNone      ? ""
+                                  : c.client == Client::kOneFile ? bothInOne_
+                                                                 : client_.cert,
+                                  c.client == Client::kCertAndKey ? client_.key : "",
+                                  c.verifyAs ? c.verifyAs : ""));
         SocketSession session(sock);
 
         std::string failedAt;
@@ -272,8 +255,7 @@ TEST_F(TlsBroker, DataFlowsOnlyWhenTheBrokerIsWhoTheSettingsTrust) {
 TEST_F(TlsBroker, DecryptedBytesHeldBackAreAnnouncedUntilRead) {
     MosquittoBroker broker(ListenerWith(forAddress_, false));
     ASSERT_TRUE(broker.Start()) << broker.LogFile();
-    TlsEnvironment env("1", ca_->CertFile());
-    BrokerSocket sock;
+    BrokerSocket sock(TlsWith(ca_->CertFile()));
     SocketSession session(sock);
     ASSERT_TRUE(session.Connect(broker.Port())) << sock.LastError();
     EXPECT_FALSE(sock.HasPendingInput());
@@ -300,8 +282,7 @@ TEST_F(TlsBroker, DecryptedBytesHeldBackAreAnnouncedUntilRead) {
 TEST_F(TlsBroker, MegabytesInUnevenPiecesArriveIntactThroughAFullSendBuffer) {
     MosquittoBroker broker(ListenerWith(forAddress_, false));
     ASSERT_TRUE(broker.Start()) << broker.LogFile();
-    TlsEnvironment env("1", ca_->CertFile());
-    BrokerSocket sock;
+    BrokerSocket sock(TlsWith(ca_->CertFile()));
     SocketSession session(sock);
     ASSERT_TRUE(session.Connect(broker.Port())) << sock.LastError();
     ASSERT_TRUE(session.Login());
@@ -355,8 +336,7 @@ TEST_F(TlsBroker, UnusableSettingsFailAtOnceAndEachAttemptReadsTheFilesAgain) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TlsEnvironment env("1", c.ca, c.cert, c.key);
-        BrokerSocket sock;
+        BrokerSocket sock(TlsWith(c.ca, c.cert, c.key));
         EXPECT_EQ(sock.BeginConnect("127.0.0.1", broker.Port()), -1);
         EXPECT_FALSE(sock.IsOpen());
         EXPECT_EQ(sock.LastErrno(), EINVAL);
@@ -364,8 +344,7 @@ TEST_F(TlsBroker, UnusableSettingsFailAtOnceAndEachAttemptReadsTheFilesAgain) {
     }
 
     // the reconnect loop goes on with the same socket: once the file is there, it connects
-    TlsEnvironment env("1", laterCa);
-    BrokerSocket sock;
+    BrokerSocket sock(TlsWith(laterCa));
     EXPECT_EQ(sock.BeginConnect("127.0.0.1", broker.Port()), -1);
     std::filesystem::copy_file(ca_->CertFile(), laterCa);
     ASSERT_EQ(sock.BeginConnect("127.0.0.1", broker.Port()), 0) << sock.LastError();
@@ -373,26 +352,6 @@ TEST_F(TlsBroker, UnusableSettingsFailAtOnceAndEachAttemptReadsTheFilesAgain) {
     ASSERT_TRUE(WaitUntil([&] { return (r = sock.PollConnect(100)) != 0; }, 10s));
     EXPECT_EQ(r, 1) << sock.LastError();
     EXPECT_EQ(sock.LastError(), "");
-}
-
-TEST(BrokerTlsEnv, OnUnlessUnsetEmptyOrZero) {
-    struct Case {
-        const char* value;  // nullptr: unset
-        bool on;
-    };
-    for (const Case& c : {Case{nullptr, false}, Case{"", false}, Case{"0", false}, Case{"1", true},
-                          Case{"yes", true}, Case{"true", true}}) {
-        SCOPED_TRACE(c.value ? c.value : "(unset)");
-        TlsEnvironment env(c.value, "/ca.pem", "/c.pem", "/k.pem", "broker.test");
-        TlsSettings s = BrokerTlsFromEnv();
-        EXPECT_EQ(s.enabled, c.on);
-        if (c.on) {
-            EXPECT_EQ(s.caFile, "/ca.pem");
-            EXPECT_EQ(s.certFile, "/c.pem");
-            EXPECT_EQ(s.keyFile, "/k.pem");
-            EXPECT_EQ(s.verifyName, "broker.test");
-        }
-    }
 }
 
 }  // namespace

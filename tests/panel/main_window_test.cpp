@@ -80,7 +80,7 @@ class MainWindowTest : public QObject {
             tray.host = host;
             window = std::make_unique<MainWindow>(
                 std::move(config), MainWindowDeps{boxes, tray, dialogs, Path(), std::move(ports),
-                                                  std::move(keepFileReason)});
+                                                  std::move(keepFileReason), "/run/user/4242"});
             connect(window.get(), &MainWindow::closed, [this] { closed = true; });
             window->Attach(&service);
         }
@@ -100,8 +100,6 @@ class MainWindowTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { qputenv("XDG_RUNTIME_DIR", "/run/user/4242"); }
-
     void windowIsFixedWithItsCaptionColumnsAndNoMaximise() {
         Rig rig(Stored(), Ports());
         MainWindow& w = *rig.window;

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-#include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "fullstack_rig.h"
 #include "panel/panel_app.h"
@@ -26,13 +26,18 @@ class PanelStackTest : public QObject {
         return item ? item->text(column) : QString();
     }
 
-    // The panel reaches the rig's broker and group service and lists the pty as a port.
-    static void UseStack(const test::GroupRig& rig, const test::PtyPair& pty) {
+    // The panel's options for the rig: its broker and group service, the pty as a port.
+    static PanelOptions StackOptions(const test::GroupRig& rig, const test::PtyPair& pty) {
+        std::map<std::string, std::string> vars;
         for (const std::string& kv : rig.Env()) {
             size_t eq = kv.find('=');
-            ::setenv(kv.substr(0, eq).c_str(), kv.substr(eq + 1).c_str(), 1);
+            vars[kv.substr(0, eq)] = kv.substr(eq + 1);
         }
-        ::setenv("NORVEX_SERIAL_PORTS", pty.SlavePath().c_str(), 1);
+        vars["NORVEX_SERIAL_PORTS"] = pty.SlavePath();
+        return ParsePanelOptions({"--config", rig.ConfigPath()}, [&vars](const char* name) {
+            auto it = vars.find(name);
+            return it == vars.end() ? nullptr : it->second.c_str();
+        });
     }
 
 private slots:
@@ -42,12 +47,11 @@ private slots:
         test::PtyPair pty;
         QVERIFY(pty.Ok());
         QVERIFY(rig.CreateGroup(pty.SlavePath()));
-        UseStack(rig, pty);
 
         test::RecordingBoxes boxes;
         test::FakeTray tray;
         bool closed = false;
-        PanelApp app(rig.ConfigPath(), boxes, tray);
+        PanelApp app(StackOptions(rig, pty), boxes, tray);
         MainWindow& w = app.Window();
         connect(&w, &MainWindow::closed, [&] { closed = true; });
         QCOMPARE(w.NetPortChooser()->currentText(), QString::fromStdString(pty.SlavePath()));
@@ -100,11 +104,10 @@ private slots:
         test::PtyPair pty;
         QVERIFY(pty.Ok());
         QVERIFY(rig.CreateGroup(pty.SlavePath()));
-        UseStack(rig, pty);
 
         test::RecordingBoxes boxes;
         test::FakeTray tray;
-        PanelApp app(rig.ConfigPath(), boxes, tray);
+        PanelApp app(StackOptions(rig, pty), boxes, tray);
         MainWindow& w = app.Window();
         app.Launch();
         QTRY_COMPARE_WITH_TIMEOUT(w.StartStopButton()->text(), QStringLiteral("运行中，点击停止"),

@@ -290,12 +290,12 @@ TEST_F(ControlTest, TlsBrokerIsTrustedOnlyWithItsCa) {
     PemPair server = ca.IssueServer("broker", "IP:127.0.0.1");
     MosquittoBroker broker(BrokerTls{ca.CertFile(), server.cert, server.key});
     ASSERT_TRUE(broker.Start()) << broker.LogFile();
-    ::setenv("NORVEX_BROKER_TLS", "1", 1);
     for (bool trusted : {true, false}) {
         SCOPED_TRACE(trusted ? "trusted CA" : "other CA");
-        ::setenv("NORVEX_BROKER_CA", (trusted ? ca : other).CertFile().c_str(), 1);
+        ServiceSite site = Site(broker.Port());
+        site.brokerTls = TlsSettings{.enabled = true, .caFile = (trusted ? ca : other).CertFile()};
         RecordingView tlsView;
-        ServiceControl control(tlsView, groups, "app", Site(broker.Port()));
+        ServiceControl control(tlsView, groups, "app", site);
         ASSERT_EQ(control.Start(OneGroup(pty.SlavePath()), 0), StartOutcome::kStarted);
         if (trusted) {
             EXPECT_TRUE(WaitUntil(
@@ -311,8 +311,6 @@ TEST_F(ControlTest, TlsBrokerIsTrustedOnlyWithItsCa) {
         control.RequestStop();
         control.JoinEngine();
     }
-    ::unsetenv("NORVEX_BROKER_TLS");
-    ::unsetenv("NORVEX_BROKER_CA");
 }
 
 // One whole packet from a blocking socket whose receive time-out is set: its first byte, or -1.

@@ -2,6 +2,7 @@
 // machines.  It logs in (or creates the group first), then appends the group to the
 // configuration file and makes it current, as the panel would on closing.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "password_input.h"
 #include "shell/config_file.h"
 #include "shell/config_location.h"
+#include "shell/site_env.h"
 
 namespace {
 
@@ -181,14 +183,17 @@ int main(int argc, char** argv) {
     std::string error;
     std::optional<Passwords> given = ReadPasswords(o, &error);
     if (!given) return Fail(error.empty() ? "no password given" : error);
-    std::string path = o.config.empty() ? norvex::UserPanelConfigPath() : o.config;
+    std::string path = o.config.empty() ? norvex::UserPanelConfigPath(
+                                              std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"))
+                                        : o.config;
     std::optional<norvex::PanelConfig> config = ReadConfigToExtend(path, &error);
     if (!config) return Fail(error);
     if (o.id.size() > norvex::kMaxConfigValueBytes) {
         return Fail("the group ID is " + std::to_string(o.id.size()) + " bytes long (at most " +
                     std::to_string(norvex::kMaxConfigValueBytes) + "); nothing was sent");
     }
-    norvex::GroupServiceEndpoints endpoints = norvex::GroupServiceEndpoints::FromEnvironment();
+    const norvex::GroupServiceEndpoints endpoints =
+        norvex::ReadSiteEnv(norvex::ProcessEnv).endpoints;
     std::optional<norvex::GroupRecord> group;
     if (o.command == "create") {
         norvex::NewGroupResult made =

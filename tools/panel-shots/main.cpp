@@ -78,7 +78,7 @@ std::string Env(const char* name, const char* fallback) {
 bool SaveLiveMain(const std::string& configPath, const QString& dir) {
     QtMessageBoxes boxes;
     NoTray tray;
-    PanelApp app(configPath, boxes, tray);
+    PanelApp app(ParsePanelOptions({"--config", configPath}), boxes, tray);
     app.Launch();
     QTreeWidget* list = app.Window().RelayList();
     auto online = [list] {
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
-    const PanelLanguage language = PanelLanguageFromEnvironment();
+    const PanelLanguage language = PanelLanguageFrom(ProcessEnv);
     std::unique_ptr<QTranslator> translation = InstallPanelTranslation(language);
     if (language == PanelLanguage::kEnglish) {
         if (!translation) {
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
     QtMessageBoxes boxes;
     NoTray tray;
     NoDialogs dialogs;
-    DialogEnv env{GroupServiceEndpoints::FromEnvironment(), boxes};
+    DialogEnv env{ReadSiteEnv(ProcessEnv).endpoints, boxes};
     const std::string group = Env("NORVEX_SHOT_GROUP", "3c5a9e1f");
     const std::string password = Env("NORVEX_SHOT_PASSWORD", "demo123");
     bool ok = true;
