@@ -53,7 +53,7 @@ public:
         }
     }
     void OnRelayHeard(const norvex::RelayHeard&) override {}
-    void OnRelayInfoChanged(const norvex::DeviceReport&) override {}
+    void OnRelayInfoChanged(const norvex::RelayRecord&) override {}
 };
 
 double UsSince(BenchClock::time_point t0, BenchClock::time_point t1) {

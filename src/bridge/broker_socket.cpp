@@ -16,6 +16,7 @@
 
 #include "bridge/gather_list.h"
 #include "bridge/tls_link.h"
+#include "common/deadline.h"
 #include "common/errno_util.h"
 
 namespace norvex {
@@ -23,12 +24,6 @@ namespace norvex {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int MsLeft(Clock::time_point deadline) {
-    auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
-}
 
 // poll() for one descriptor and one event; revents, 0 on time-out, -1 on error
 int PollOne(int fd, short events, int timeoutMs) {

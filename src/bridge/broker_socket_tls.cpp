@@ -12,6 +12,7 @@
 #include "bridge/broker_socket.h"
 #include "bridge/gather_list.h"
 #include "bridge/tls_link.h"
+#include "common/deadline.h"
 
 namespace norvex {
 
@@ -21,11 +22,6 @@ using Clock = std::chrono::steady_clock;
 
 Clock::time_point DeadlineIn(int ms) {
     return Clock::now() + std::chrono::milliseconds(std::max(ms, 0));
-}
-
-int MsUntil(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT_MAX));
 }
 
 // One TLS record's worth: what SendAll gathers from the list for one SSL_write, so that a run
@@ -74,7 +70,7 @@ int BrokerSocket::ContinueHandshake(int timeoutMs) {
             return -1;
         }
         handshakeWants_ = r == kTlsWantRead ? POLLIN : POLLOUT;
-        int ms = MsUntil(deadline);
+        int ms = MsLeft(deadline);
         if (ms == 0) return 0;
         // an error or hang-up wakes the wait too; the next step then reports it
         if (r == kTlsWantRead) {
@@ -134,7 +130,7 @@ int32_t BrokerSocket::TlsSendAll(iovec* left, int count, size_t total, int limit
             TlsFailed();
             return -1;
         }
-        int ms = MsUntil(deadline);
+        int ms = MsLeft(deadline);
         if (ms == 0) {
             lastErrno_ = ETIMEDOUT;
             tlsError_ =

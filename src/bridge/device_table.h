@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bridge/relay_status.h"
+#include "common/relay_record.h"
 
 namespace norvex {
 
@@ -23,6 +24,7 @@ struct RelayDevice {
     std::atomic<uint32_t> lastHeardTick{kNeverHeard};  // ms; kNeverHeard until a report comes
 
     RelayDevice() = default;
+    explicit RelayDevice(const RelayRecord& r) : devid(r.devid), iccid(r.iccid), imei(r.imei) {}
     RelayDevice(const RelayDevice& other) { *this = other; }
     RelayDevice& operator=(const RelayDevice& other);
 };

@@ -5,16 +5,9 @@
 
 #include "bridge/net_port.h"
 #include "bridge/tls_settings.h"
+#include "common/relay_record.h"
 
 namespace norvex {
-
-// One relay of the group, as the group web service lists it.  Texts are UTF-8, at most 31
-// UTF-16 units.
-struct RelayEntry {
-    int32_t devid = 0;
-    std::string iccid;
-    std::string imei;
-};
 
 // Timing for request/response traffic; 0 leaves each rule as it is by default.
 struct RelayTuning {
@@ -33,13 +26,13 @@ struct RelayTuning {
 struct EngineConfig {
     std::string brokerHost = "127.0.0.1";  // a numeric IPv4 or IPv6 address
     int brokerPort = 6002;
-    TlsSettings brokerTls;           // how the link to the broker is secured; plain TCP by default
-    std::string groupId;             // client identifier and the name in the topics
-    std::string groupSerial;         // the MQTT password follows from it
-    std::string productId;           // MQTT user name
-    std::string portName;            // network-side port: a path, a name under /dev, or "pty:PATH"
-    VirtualPortOptions virtualPort;  // access to a "pty:PATH" port's terminal
-    std::vector<RelayEntry> relays;  // the relay table, in the web service's order
+    TlsSettings brokerTls;            // how the link to the broker is secured; plain TCP by default
+    std::string groupId;              // client identifier and the name in the topics
+    std::string groupSerial;          // the MQTT password follows from it
+    std::string productId;            // MQTT user name
+    std::string portName;             // network-side port: a path, a name under /dev, or "pty:PATH"
+    VirtualPortOptions virtualPort;   // access to a "pty:PATH" port's terminal
+    std::vector<RelayRecord> relays;  // the relay table, in the web service's order
     RelayTuning tuning;
 };
 

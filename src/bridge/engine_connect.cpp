@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "bridge/engine_run.h"
+#include "common/deadline.h"
 
 namespace norvex {
 
@@ -24,11 +25,12 @@ Attempt TcpConnect(EngineRun& run) {
         if (r > 0) return Attempt::kConnected;
         if (r < 0) return Attempt::kFailed;
         if (Stopping(run)) return Attempt::kStopped;
-        uint32_t spent = TickSince(NowMs(run), start);
-        if (spent > kAnswerLimitMs) return Attempt::kFailed;
+        // the answer limit itself is still waited out in full
+        const uint32_t left = TickMsLeft(NowMs(run), start, kAnswerLimitMs + 1);
+        if (left == 0) return Attempt::kFailed;
         pollfd fds[4] = {{sock.Fd(), sock.ConnectEvents(), 0}, {run.wake.Fd(), POLLIN, 0}};
         WatchPortWhileDown(run, fds + 2);
-        ::poll(fds, 4, static_cast<int>(kAnswerLimitMs + 1 - spent));
+        ::poll(fds, 4, static_cast<int>(left));
         ServePortWhileDown(run, fds + 2);
     }
 }
@@ -40,15 +42,15 @@ AckWait WaitForAck(EngineRun& run, const bool* seen) {
     const uint32_t start = NowMs(run);
     while (!*seen) {
         if (Stopping(run)) return AckWait::kStopped;
-        uint32_t spent = TickSince(NowMs(run), start);
-        if (spent > kAnswerLimitMs) return AckWait::kTimedOut;
+        const uint32_t left = TickMsLeft(NowMs(run), start, kAnswerLimitMs + 1);
+        if (left == 0) return AckWait::kTimedOut;
         if (run.socket.PendingOut() > 0 && run.socket.SendPending() < 0) return AckWait::kFailed;
         // bytes already decrypted are not announced by poll()
         if (!run.socket.HasPendingInput()) {
             short events = run.socket.PendingOut() > 0 ? POLLIN | POLLOUT : POLLIN;
             pollfd fds[4] = {{run.socket.Fd(), events, 0}, {run.wake.Fd(), POLLIN, 0}};
             WatchPortWhileDown(run, fds + 2);
-            int ready = ::poll(fds, 4, static_cast<int>(kAnswerLimitMs + 1 - spent));
+            int ready = ::poll(fds, 4, static_cast<int>(left));
             ServePortWhileDown(run, fds + 2);
             if (ready <= 0) continue;
             if ((fds[0].revents & ~POLLOUT) == 0) continue;

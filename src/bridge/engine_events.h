@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/relay_record.h"
+
 namespace norvex {
 
 // What the relay engine tells its owner.  No texts for users and no widgets: a front end turns
@@ -62,14 +64,6 @@ struct RelayHeard {
     std::string imei;
 };
 
-// A relay's identity changed; the group web service is to be told.  Copies, so that the report
-// may be sent on another thread.
-struct DeviceReport {
-    int32_t devid = 0;
-    std::string iccid;
-    std::string imei;
-};
-
 // The one interface the engine reports to.  Every call comes from the engine's own thread, in
 // the order things happened, and the engine waits for it to return: a receiver may copy what it
 // needs, take a short lock, post to another thread or write a line, but must not block on the
@@ -81,7 +75,9 @@ public:
     virtual ~EngineEvents() = default;
     virtual void OnState(const EngineStatus& status) = 0;
     virtual void OnRelayHeard(const RelayHeard& heard) = 0;
-    virtual void OnRelayInfoChanged(const DeviceReport& report) = 0;
+    // A relay's identity changed; the group web service is to be told.  The record is the
+    // receiver's to copy, so that the report may be sent on another thread.
+    virtual void OnRelayInfoChanged(const RelayRecord& report) = 0;
 };
 
 }  // namespace norvex

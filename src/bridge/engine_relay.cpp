@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "bridge/engine_run.h"
+#include "common/deadline.h"
 
 namespace norvex {
 
@@ -184,20 +185,15 @@ Phase KeepAlive(EngineRun& run) {
     return Phase::kReconnect;
 }
 
-uint32_t Left(uint32_t now, uint32_t since, uint32_t limit) {
-    uint32_t spent = TickSince(now, since);
-    return spent >= limit ? 0 : limit - spent;
-}
-
 // Nothing runs on a fixed beat: the loop sleeps until the next thing that is due.
 int IdleTimeout(const EngineRun& run) {
     uint32_t now = NowMs(run);
-    uint32_t t = Left(now, run.lastSendTick, kKeepAliveMs);
+    uint32_t t = TickMsLeft(now, run.lastSendTick, kKeepAliveMs);
     if (run.gathered > 0 && !BrokerBacklogged(run)) {
-        t = std::min(t, Left(now, run.lastInputTick, GatherWindowMs(run)));
+        t = std::min(t, TickMsLeft(now, run.lastInputTick, GatherWindowMs(run)));
     }
     if (!run.held.empty() && !BrokerBacklogged(run)) t = 0;  // the gather buffer had no room
-    if (run.outWaiting) t = std::min(t, Left(now, run.outProgressTick, kAnswerLimitMs));
+    if (run.outWaiting) t = std::min(t, TickMsLeft(now, run.outProgressTick, kAnswerLimitMs));
     t = std::min(t, run.orders.NextLapseIn(now));
     return static_cast<int>(std::min<uint32_t>(t, INT_MAX));
 }

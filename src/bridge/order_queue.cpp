@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/deadline.h"
+
 namespace norvex {
 
 namespace {
@@ -169,12 +171,10 @@ uint32_t OrderQueue::NextLapseIn(uint32_t now) const {
     uint32_t next = UINT32_MAX;
     for (const auto& rec : orderTable) {
         if (rec.expectedNumber == 0 || AllFree(rec) || AllTaken(rec)) continue;
-        uint32_t idle = now - rec.lastActivityTick;
-        next = std::min(next, idle > kOrderLapseMs ? 0u : kOrderLapseMs + 1 - idle);
-        if (reorderWaitMs > 0) {
-            uint32_t held = now - OldestHeldTick(rec, now);
-            next = std::min(next, held >= reorderWaitMs ? 0u : reorderWaitMs - held);
-        }
+        // the lapse is due once the idle time has passed it
+        next = std::min(next, TickMsLeft(now, rec.lastActivityTick, kOrderLapseMs + 1));
+        if (reorderWaitMs > 0)
+            next = std::min(next, TickMsLeft(now, OldestHeldTick(rec, now), reorderWaitMs));
     }
     return next;
 }

@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "bridge/pty_terminal.h"
 #include "bridge/serial_line_settings.h"
+#include "common/errno_util.h"
 
 namespace norvex {
 
@@ -21,7 +21,7 @@ namespace {
 constexpr uint32_t kUseEvents = IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE;
 
 bool Fail(std::string* error, const std::string& what, int err) {
-    *error = what + " (" + std::strerror(err) + ")";
+    *error = what + " (" + ErrnoText(err) + ")";
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "bridge/engine_run.h"
+#include "common/deadline.h"
 
 namespace norvex {
 
@@ -130,11 +131,11 @@ bool Pause(EngineRun& run, uint32_t ms) {
     const uint32_t start = NowMs(run);
     for (;;) {
         if (Stopping(run)) return false;
-        uint32_t spent = TickSince(NowMs(run), start);
-        if (spent >= ms) return true;
+        const uint32_t left = TickMsLeft(NowMs(run), start, ms);
+        if (left == 0) return true;
         pollfd fds[3] = {{run.wake.Fd(), POLLIN, 0}};
         WatchPortWhileDown(run, fds + 1);
-        ::poll(fds, 3, static_cast<int>(ms - spent));
+        ::poll(fds, 3, static_cast<int>(left));
         ServePortWhileDown(run, fds + 1);
     }
 }
@@ -189,14 +190,7 @@ bool RelayEngine::Start(const EngineConfig& config) {
     if (Active()) return false;
     Join();
     EngineRun& run = *run_;
-    relays_.clear();
-    for (const RelayEntry& e : config.relays) {
-        RelayDevice d;
-        d.devid = e.devid;
-        d.iccid = e.iccid;
-        d.imei = e.imei;
-        relays_.push_back(d);
-    }
+    relays_ = DeviceTable(config.relays.begin(), config.relays.end());
     run.config = config;
     run.socket.SetTls(config.brokerTls);  // the socket is closed between runs
     run.ids = BuildRelayIdentity(config.groupId, config.groupSerial, config.productId);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "mqtt/mqtt_pack.h"
+
 namespace norvex {
 
 RelayIdentity BuildRelayIdentity(const std::string& groupId, const std::string& groupSerial,
@@ -17,12 +19,7 @@ RelayIdentity BuildRelayIdentity(const std::string& groupId, const std::string& 
 }
 
 bool IsUsableGroupId(const std::string& groupId) {
-    if (groupId.empty()) return false;
-    for (unsigned char c : groupId) {
-        bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        if (!alnum) return false;
-    }
-    return true;
+    return !groupId.empty() && mqtt::IsClientIdText(groupId);
 }
 
 int EncodeHostPayload(uint16_t sequence, const uint8_t* data, size_t n, uint8_t* out, size_t cap) {

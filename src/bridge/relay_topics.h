@@ -21,8 +21,9 @@ struct RelayIdentity {
 RelayIdentity BuildRelayIdentity(const std::string& groupId, const std::string& groupSerial,
                                  const std::string& productId);
 
-// The broker takes a client identifier of ASCII letters and digits only, and the ID also names
-// topics, so anything else can never log in.
+// The ID is the client identifier, so it must be one the codec sends (mqtt::IsClientIdText:
+// ASCII letters and digits only), and it names topics, so it may not be empty: anything else
+// can never log in.
 bool IsUsableGroupId(const std::string& groupId);
 
 // Most serial bytes one host payload carries.

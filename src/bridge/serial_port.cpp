@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bridge/serial_line_settings.h"
+#include "common/deadline.h"
 #include "common/errno_util.h"
 
 namespace norvex {
@@ -28,12 +29,6 @@ using Clock = std::chrono::steady_clock;
 std::chrono::milliseconds WriteLimit(size_t len) {
     constexpr size_t kMaxBytes = 1000000;
     return std::chrono::milliseconds(2000 + 2000 * static_cast<int64_t>(std::min(len, kMaxBytes)));
-}
-
-int MsLeft(Clock::time_point deadline) {
-    auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
 }
 
 }  // namespace

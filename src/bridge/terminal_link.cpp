@@ -5,8 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <optional>
+
+#include "common/errno_util.h"
 
 namespace norvex {
 
@@ -18,7 +19,7 @@ constexpr unsigned kPtsMajorLast = 143;
 
 bool Fail(std::string* error, const std::string& path, const std::string& what, int err = 0) {
     *error = path + ": " + what;
-    if (err != 0) *error += std::string(" (") + std::strerror(err) + ")";
+    if (err != 0) *error += " (" + ErrnoText(err) + ")";
     return false;
 }
 

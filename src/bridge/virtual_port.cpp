@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 
 #include "bridge/terminal_link.h"
+#include "common/errno_util.h"
 
 namespace norvex {
 
@@ -61,7 +61,7 @@ void VirtualPort::OnWatchReady() {
 }
 
 int VirtualPort::Fail(const char* what, int err) {
-    lastError_ = linkPath_ + ": " + what + " (" + std::strerror(err) + ")";
+    lastError_ = linkPath_ + ": " + what + " (" + ErrnoText(err) + ")";
     return -1;
 }
 

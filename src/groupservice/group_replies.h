@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/device_identity.h"
+#include "common/relay_record.h"
 
 namespace norvex {
 
@@ -52,17 +53,12 @@ std::optional<PrecreateReply> ReadPrecreateReply(std::string_view reply);
 // Bind ("updateonenetinfo.asp"): false only for "err" in any letter case.
 bool ReadUpdateOnenetInfoReply(std::string_view reply);
 
-// One relay of the device list.
-struct RelayRecord {
-    int32_t deviceNumber = 0;
-    std::string iccid;  // trimmed, at most kDeviceTextUnits UTF-16 units
-    std::string imei;   // trimmed, at most kDeviceTextUnits UTF-16 units
-};
-
 enum class DeviceListStatus { kFailed, kNoDevices, kRecords };
 struct DeviceListReply {
     DeviceListStatus status = DeviceListStatus::kNoDevices;
-    std::vector<RelayRecord> records;  // empty unless status is kRecords (and maybe even then)
+    // empty unless status is kRecords (and maybe even then); texts trimmed and cut to
+    // kDeviceTextUnits UTF-16 units
+    std::vector<RelayRecord> records;
 };
 // "err" fails, "no" (any case) has no relay; otherwise "number,iccid,imei|" records from the
 // front until one is incomplete.  Empty text is an empty list, not a failure.

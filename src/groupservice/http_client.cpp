@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include "common/deadline.h"
 #include "common/utf8.h"
 #include "groupservice/curl_handles.h"
 #include "groupservice/url_encode.h"
@@ -43,11 +44,6 @@ struct Attempt {
     Sink sink;
     std::string error;
 };
-
-long RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<long>(left.count()) : 0;
-}
 
 // Longest single wait: libcurl's own timers are due sooner when it has any.
 constexpr int kMaxWaitMs = 1000;
@@ -106,7 +102,7 @@ Attempt Perform(CURL* h, Clock::time_point deadline, int cancelFd) {
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errbuf);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, WriteCapped);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &a.sink);
-    long left = RemainingMs(deadline);
+    const long left = MsLeft(deadline);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, left > 0 ? left : 1L);
     a.code = left > 0 ? Drive(h, cancelFd) : CURLE_OPERATION_TIMEDOUT;
     if (a.code == CURLE_WRITE_ERROR && a.sink.capped) a.code = CURLE_OK;
@@ -177,7 +173,7 @@ HttpReply HttpClient::Get(const std::string& path) const {
         curl_easy_setopt(h.get(), CURLOPT_REDIR_PROTOCOLS_STR, "http");
         Attempt a = Perform(h.get(), deadline, cancelFd_);
         if (a.code == CURLE_COULDNT_CONNECT && attempt == 0 &&
-            RemainingMs(deadline) > kConnectBackoff.count()) {
+            MsLeft(deadline) > kConnectBackoff.count()) {
             // the back-off is a wait like any other: a cancel ends it
             if (!Readable(cancelFd_, static_cast<int>(kConnectBackoff.count()))) continue;
             a.code = CURLE_ABORTED_BY_CALLBACK;

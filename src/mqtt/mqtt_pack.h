@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 #include "mqtt/packet_chain.h"
 #include "mqtt/packet_type.h"
@@ -14,8 +15,13 @@ namespace mqtt {
 // bytes written, or kErrTooLong above 268,435,455.
 int32_t EncodeRemainingLength(uint8_t* dst, uint32_t value);
 
+// The client identifiers BuildConnect takes: ASCII letters and digits only (the platform
+// derives them from device ids and uses nothing else); true for an empty one.  Exported so that
+// a caller can refuse an identifier before it ever reaches a packer.
+bool IsClientIdText(std::string_view clientId);
+
 // CONNECT, MQTT 3.1.1, clean session, keep-alive 120 s, user name and password, no will.
-// clientId: ASCII letters and digits only (may be empty), else kErrBadParameter.
+// clientId: IsClientIdText (may be empty), else kErrBadParameter.
 int32_t BuildConnect(PacketChain* chain, const char* clientId, const char* userName,
                      const uint8_t* password, uint16_t passwordLength);
 // SUBSCRIBE with packet id 1 for exactly two filters, each at QoS 2.

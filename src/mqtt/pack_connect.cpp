@@ -14,18 +14,12 @@ namespace {
 constexpr uint8_t kConnectFlags = 0xC2;  // user name, password, clean session; no will
 constexpr uint16_t kKeepAliveSeconds = 120;
 
-// Length of a client identifier made only of ASCII letters and digits, or kErrBadParameter:
-// the platform derives identifiers from device ids and never uses anything else.
+// Length of a client identifier that passes IsClientIdText, or kErrBadParameter.
 int32_t ClientIdLength(const char* clientId) {
     if (clientId == nullptr) return kErrBadParameter;
     int32_t n = TextLength(clientId);
     if (n < 0) return n;
-    for (int32_t i = 0; i < n; ++i) {
-        auto c = static_cast<unsigned char>(clientId[i]);
-        bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        if (!alnum) return kErrBadParameter;
-    }
-    return n;
+    return IsClientIdText({clientId, static_cast<size_t>(n)}) ? n : kErrBadParameter;
 }
 
 void FillVariableHeader(uint8_t* p) {
@@ -36,6 +30,14 @@ void FillVariableHeader(uint8_t* p) {
 }
 
 }  // namespace
+
+bool IsClientIdText(std::string_view clientId) {
+    for (unsigned char c : clientId) {
+        bool alnum = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (!alnum) return false;
+    }
+    return true;
+}
 
 int32_t BuildConnect(PacketChain* chain, const char* clientId, const char* userName,
                      const uint8_t* password, uint16_t passwordLength) {

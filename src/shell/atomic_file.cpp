@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
+#include "common/errno_util.h"
 #include "common/unique_fd.h"
 #include "shell/file_target.h"
 
@@ -37,13 +37,15 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, st
     std::string tmp = target + ".XXXXXX";
     UniqueFd fd(::mkostemp(tmp.data(), O_CLOEXEC));
     if (!fd) {
-        *error = path + ": cannot create a file beside it (" + std::strerror(errno) + ")";
+        const int err = errno;
+        *error = path + ": cannot create a file beside it (" + ErrnoText(err) + ")";
         return false;
     }
     bool ok = ::fchmod(fd.Get(), 0644) == 0 && WriteAll(fd.Get(), content) && fd.Close() &&
               ::rename(tmp.c_str(), target.c_str()) == 0;
     if (!ok) {
-        *error = path + ": cannot write it (" + std::strerror(errno) + ")";
+        const int err = errno;
+        *error = path + ": cannot write it (" + ErrnoText(err) + ")";
         ::unlink(tmp.c_str());
     }
     return ok;

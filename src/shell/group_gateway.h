@@ -7,15 +7,9 @@
 
 #include "bridge/engine_events.h"
 #include "common/host_port.h"
+#include "common/relay_record.h"
 
 namespace norvex {
-
-// One relay of the group's device list, as the Start action puts it into the relay table.
-struct StartDevice {
-    int32_t devid = 0;
-    std::string iccid;  // at most 31 UTF-16 units
-    std::string imei;   // at most 31 UTF-16 units
-};
 
 enum class DeviceListOutcome { kFailed, kNoDevices, kRecords };
 
@@ -30,9 +24,9 @@ public:
                                                         const std::string& password) = 0;
     // The group's relays in the service's order.  Blocks.
     virtual DeviceListOutcome FetchDevices(const std::string& groupId,
-                                           std::vector<StartDevice>& out) = 0;
+                                           std::vector<RelayRecord>& out) = 0;
     // Tells the service a relay's changed identity.  Blocks (the caller's report thread).
-    virtual void ReportDevice(const DeviceReport& report) = 0;
+    virtual void ReportDevice(const RelayRecord& report) = 0;
 };
 
 // The real group web service at `service` over HTTP.  The start-up requests (group check,

@@ -19,14 +19,14 @@ public:
     }
 
     DeviceListOutcome FetchDevices(const std::string& groupId,
-                                   std::vector<StartDevice>& out) override {
+                                   std::vector<RelayRecord>& out) override {
         DeviceListReply reply = FetchGroupDevices(StartClient(), groupId);
         if (reply.status == DeviceListStatus::kFailed) return DeviceListOutcome::kFailed;
-        for (const RelayRecord& r : reply.records) out.push_back({r.deviceNumber, r.iccid, r.imei});
+        out.insert(out.end(), reply.records.begin(), reply.records.end());
         return out.empty() ? DeviceListOutcome::kNoDevices : DeviceListOutcome::kRecords;
     }
 
-    void ReportDevice(const DeviceReport& report) override {
+    void ReportDevice(const RelayRecord& report) override {
         norvex::ReportDevice(HttpClient(service_), report);
     }
 

@@ -13,7 +13,7 @@ DeviceListReply FetchGroupDevices(const HttpClient& client, std::string_view gro
     return ReadGroupDevicesReply(client.HttpGet(GroupDevicesPath(groupId)));
 }
 
-void ReportDevice(const HttpClient& client, const DeviceReport& report) {
+void ReportDevice(const HttpClient& client, const RelayRecord& report) {
     (void)client.HttpGet(UpdateDevicesPath(report.devid, report.iccid, report.imei));
 }
 

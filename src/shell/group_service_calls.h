@@ -18,6 +18,6 @@ std::optional<GroupInfo> FetchGroupInfo(const HttpClient& client, std::string_vi
 DeviceListReply FetchGroupDevices(const HttpClient& client, std::string_view groupId);
 
 // Tells the group service a relay's new identity.  The reply carries nothing we use.
-void ReportDevice(const HttpClient& client, const DeviceReport& report);
+void ReportDevice(const HttpClient& client, const RelayRecord& report);
 
 }  // namespace norvex

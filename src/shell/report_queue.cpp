@@ -18,11 +18,11 @@ ReportQueue::~ReportQueue() {
     thread_.join();
 }
 
-void ReportQueue::Push(const DeviceReport& report) {
+void ReportQueue::Push(const RelayRecord& report) {
     {
         std::lock_guard lock(mutex_);
         auto same = std::find_if(waiting_.begin(), waiting_.end(),
-                                 [&](const DeviceReport& r) { return r.devid == report.devid; });
+                                 [&](const RelayRecord& r) { return r.devid == report.devid; });
         if (same != waiting_.end()) {
             *same = report;
         } else if (waiting_.size() >= capacity_) {
@@ -49,7 +49,7 @@ void ReportQueue::Serve(std::stop_token stop) {
     std::unique_lock lock(mutex_);
     for (;;) {
         if (!wake_.wait(lock, stop, [this] { return !waiting_.empty(); })) return;
-        DeviceReport report = std::move(waiting_.front());
+        RelayRecord report = std::move(waiting_.front());
         waiting_.pop_front();
         inFlight_ = true;
         lock.unlock();

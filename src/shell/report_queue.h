@@ -17,7 +17,7 @@ namespace norvex {
 // waiting one, and beyond the capacity new reports are dropped and counted.
 class ReportQueue {
 public:
-    using Sender = std::function<void(const DeviceReport&)>;
+    using Sender = std::function<void(const RelayRecord&)>;
 
     explicit ReportQueue(Sender send, size_t capacity = 256);
     // Drops what still waits and joins the thread after the report in flight (bounded by the
@@ -27,7 +27,7 @@ public:
     ReportQueue& operator=(const ReportQueue&) = delete;
 
     // Any thread; never blocks on the network.
-    void Push(const DeviceReport& report);
+    void Push(const RelayRecord& report);
     // Waits until nothing waits or is in flight (tests, orderly shutdown), at most `limit`.
     bool WaitIdle(std::chrono::milliseconds limit);
     uint64_t Dropped() const;
@@ -40,7 +40,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable_any wake_;
     std::condition_variable idle_;
-    std::deque<DeviceReport> waiting_;
+    std::deque<RelayRecord> waiting_;
     bool inFlight_ = false;
     uint64_t dropped_ = 0;
     std::jthread thread_;  // last: started when the rest is ready

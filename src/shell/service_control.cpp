@@ -34,7 +34,7 @@ struct ServiceControl::StartJob {
     std::string netPortName;
     std::optional<std::string> serial;
     DeviceListOutcome devicesOutcome = DeviceListOutcome::kNoDevices;
-    std::vector<StartDevice> devices;
+    std::vector<RelayRecord> devices;
     StartOutcome outcome = StartOutcome::kPending;
 };
 
@@ -51,7 +51,7 @@ ServiceControl::ServiceControl(PanelView& view, GroupGateway& groups, std::strin
       clock_(clock),
       offThread_(offThread ? std::move(offThread) : OffThread(RunHere)),
       reports_(std::make_unique<ReportQueue>(
-          [&groups](const DeviceReport& r) { groups.ReportDevice(r); })),
+          [&groups](const RelayRecord& r) { groups.ReportDevice(r); })),
       engine_(*this, clock) {}
 
 ServiceControl::~ServiceControl() {
@@ -149,7 +149,7 @@ void ServiceControl::DevicesDone(const std::shared_ptr<StartJob>& job) {
         job->devices.clear();
     }
     view_.ClearRelayRows();
-    for (const StartDevice& d : job->devices) {
+    for (const RelayRecord& d : job->devices) {
         view_.AddRelayRow(
             {std::to_string(d.devid), std::string(kRelayNeverHeardMark), d.iccid, d.imei});
     }
@@ -167,7 +167,7 @@ StartOutcome ServiceControl::Launch(const std::shared_ptr<StartJob>& job) {
     config.portName = job->netPortName;
     config.virtualPort = site_.virtualPort;
     config.tuning = site_.tuning;
-    for (const StartDevice& d : job->devices) config.relays.push_back({d.devid, d.iccid, d.imei});
+    config.relays = job->devices;
     portName_ = config.portName;
     groupId_ = config.groupId;
     {
@@ -314,7 +314,7 @@ void ServiceControl::OnRelayHeard(const RelayHeard& heard) {
     view_.SetRelayCell(row, RelayColumn::kImei, heard.imei);
 }
 
-void ServiceControl::OnRelayInfoChanged(const DeviceReport& report) {
+void ServiceControl::OnRelayInfoChanged(const RelayRecord& report) {
     reports_->Push(report);
 }
 

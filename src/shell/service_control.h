@@ -113,7 +113,7 @@ private:
 
     void OnState(const EngineStatus& status) override;
     void OnRelayHeard(const RelayHeard& heard) override;
-    void OnRelayInfoChanged(const DeviceReport& report) override;
+    void OnRelayInfoChanged(const RelayRecord& report) override;
     void ShowFault(const EngineStatus& status);
     void Diagnose(const std::string& line);
     void ShowStopped(const EngineStatus& status);

@@ -16,7 +16,7 @@ public:
         Add("heard|" + std::to_string(h.row) + "|" + std::to_string(h.devid) + "|" +
             (h.baseInfo ? "base|" + h.iccid + "|" + h.imei : std::string("ping")));
     }
-    void OnRelayInfoChanged(const DeviceReport& r) override {
+    void OnRelayInfoChanged(const RelayRecord& r) override {
         Add("report|" + std::to_string(r.devid) + "|" + r.iccid + "|" + r.imei);
     }
 

@@ -54,8 +54,8 @@ TEST_F(GroupdTest, AGroupIsCreatedLoggedInToListedAndShownAcrossARestart) {
         ReadGroupDevicesReply(Client().HttpGet(GroupDevicesPath(created.groupId)));
     ASSERT_EQ(list.status, DeviceListStatus::kRecords);
     ASSERT_EQ(list.records.size(), 2u);
-    EXPECT_EQ(list.records[0].deviceNumber, 3);
-    EXPECT_EQ(list.records[1].deviceNumber, 7);
+    EXPECT_EQ(list.records[0].devid, 3);
+    EXPECT_EQ(list.records[1].devid, 7);
     EXPECT_EQ(list.records[1].iccid, "89860001");
     EXPECT_EQ(list.records[1].imei, "86000001");
     EXPECT_EQ(LoadGroupDetails(Client(), created.groupId, "Secret12").name, "Plant A");

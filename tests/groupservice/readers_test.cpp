@@ -88,7 +88,7 @@ TEST(DeviceListReader, ReadsCompleteRecordsFromTheFront) {
         EXPECT_EQ(r.status, c.status) << c.reply;
         ASSERT_EQ(r.records.size(), c.records.size()) << c.reply;
         for (size_t i = 0; i < c.records.size(); ++i) {
-            EXPECT_EQ(r.records[i].deviceNumber, std::get<0>(c.records[i])) << c.reply;
+            EXPECT_EQ(r.records[i].devid, std::get<0>(c.records[i])) << c.reply;
             EXPECT_EQ(r.records[i].iccid, std::get<1>(c.records[i])) << c.reply;
             EXPECT_EQ(r.records[i].imei, std::get<2>(c.records[i])) << c.reply;
         }

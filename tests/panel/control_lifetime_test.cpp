@@ -42,10 +42,10 @@ public:
         busy_ = false;  // a write into the gateway after the wait
         return std::nullopt;
     }
-    DeviceListOutcome FetchDevices(const std::string&, std::vector<StartDevice>&) override {
+    DeviceListOutcome FetchDevices(const std::string&, std::vector<RelayRecord>&) override {
         return DeviceListOutcome::kNoDevices;
     }
-    void ReportDevice(const DeviceReport&) override {}
+    void ReportDevice(const RelayRecord&) override {}
 
 private:
     Hold& hold_;

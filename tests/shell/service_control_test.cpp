@@ -41,15 +41,15 @@ public:
     std::optional<std::string> FetchGroupSerial(const std::string&, const std::string&) override {
         return serial;
     }
-    DeviceListOutcome FetchDevices(const std::string&, std::vector<StartDevice>& out) override {
+    DeviceListOutcome FetchDevices(const std::string&, std::vector<RelayRecord>& out) override {
         out = devices;
         return devicesOutcome;
     }
-    void ReportDevice(const DeviceReport&) override {}
+    void ReportDevice(const RelayRecord&) override {}
 
     std::optional<std::string> serial = "77";
     DeviceListOutcome devicesOutcome = DeviceListOutcome::kRecords;
-    std::vector<StartDevice> devices = {{3, "I3", "M3"}};
+    std::vector<RelayRecord> devices = {{3, "I3", "M3"}};
 };
 
 // Holds the engine thread in the view call that hands the panel back, until released.

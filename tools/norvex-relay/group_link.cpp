@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "common/deadline.h"
+
 namespace norvex::relay {
 
 namespace {
@@ -82,12 +84,12 @@ void GroupLink::Lost(uint32_t nowMs) {
     connecting_ = false;
     subscribed_ = false;
     pausing_ = true;
-    retryAtMs_ = nowMs + static_cast<uint32_t>(cfg_.reconnectPauseMs);
+    lostAtMs_ = nowMs;
 }
 
 void GroupLink::Service(short revents, uint32_t nowMs) {
     if (!connecting_) {
-        if (pausing_ && static_cast<int32_t>(nowMs - retryAtMs_) < 0) return;
+        if (pausing_ && PauseLeft(nowMs) > 0) return;
         pausing_ = false;
         int rc = everConnected_ ? mosquitto_reconnect_async(mosq_)
                                 : mosquitto_connect_async(mosq_, cfg_.brokerHost.c_str(),
@@ -109,9 +111,11 @@ void GroupLink::Service(short revents, uint32_t nowMs) {
 
 int GroupLink::MsLeft(uint32_t nowMs) const {
     if (connecting_) return 1000;  // keep-alive checks in loop_misc
-    if (!pausing_) return 0;
-    int32_t left = static_cast<int32_t>(retryAtMs_ - nowMs);
-    return left < 0 ? 0 : left;
+    return pausing_ ? static_cast<int>(PauseLeft(nowMs)) : 0;
+}
+
+uint32_t GroupLink::PauseLeft(uint32_t nowMs) const {
+    return TickMsLeft(nowMs, lostAtMs_, static_cast<uint32_t>(cfg_.reconnectPauseMs));
 }
 
 bool GroupLink::Publish(const std::string& topic, const std::string& payload) {

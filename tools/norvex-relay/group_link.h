@@ -45,6 +45,8 @@ private:
     static void OnSubscribe(mosquitto*, void* self, int, int, const int*);
     static void OnMessage(mosquitto*, void* self, const mosquitto_message* msg);
     void Lost(uint32_t nowMs);
+    // ms of the reconnect pause still to wait; 0 once it is over
+    uint32_t PauseLeft(uint32_t nowMs) const;
 
     const RelayConfig& cfg_;
     HostHandler onHost_;
@@ -56,8 +58,8 @@ private:
     bool connecting_ = false;  // a socket exists (connect under way or done)
     bool subscribed_ = false;
     bool everConnected_ = false;
-    bool pausing_ = false;  // between a failure and the next attempt
-    uint32_t retryAtMs_ = 0;
+    bool pausing_ = false;   // between a failure and the next attempt
+    uint32_t lostAtMs_ = 0;  // the reconnect pause runs from here
     uint64_t reconnects_ = 0;
     int64_t lastConnectUnixMs_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "bridge/relay_topics.h"
+#include "common/deadline.h"
 
 namespace norvex::relay {
 
@@ -52,8 +53,7 @@ std::vector<uint8_t> SerialGather::TakeIfIdle(uint32_t nowMs) {
 
 int SerialGather::MsLeft(uint32_t nowMs) const {
     if (pending_.empty()) return -1;
-    uint32_t spent = nowMs - lastInputMs_;
-    return spent >= idleMs_ ? 0 : static_cast<int>(idleMs_ - spent);
+    return static_cast<int>(TickMsLeft(nowMs, lastInputMs_, idleMs_));
 }
 
 }  // namespace norvex::relay
