@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "bridge/gather_list.h"
+#include "bridge/iovec_array.h"
 #include "bridge/tls_link.h"
 #include "common/deadline.h"
 #include "common/errno_util.h"
@@ -212,6 +213,22 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
         }
     }
     return static_cast<int32_t>(total);
+}
+
+// The MQTT session's transport over this socket.
+int32_t SocketReader(void* arg, uint8_t* dst, int32_t capacity) {
+    auto* sock = static_cast<BrokerSocket*>(arg);
+    if (sock == nullptr) return -1;
+    // a full receive buffer offers no room: nothing delivered, which is not a closed peer
+    if (capacity <= 0 || dst == nullptr) return 0;
+    return sock->Receive(dst, static_cast<size_t>(capacity));
+}
+
+int32_t SocketWriter(void* arg, const mqtt::IoVec* pairs, int32_t count) {
+    auto* sock = static_cast<BrokerSocket*>(arg);
+    if (sock == nullptr || count < 0 || (count > 0 && pairs == nullptr)) return -1;
+    IoVecArray vec(pairs, count);
+    return sock->SendAll(vec.Data(), count, kSocketWriteLimitMs);
 }
 
 }  // namespace norvex

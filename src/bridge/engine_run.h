@@ -140,14 +140,31 @@ void Emit(EngineRun& run, EngineStatus status);
 void EmitFault(EngineRun& run, NetworkFault fault);
 // Sleeps ms; false when a stop was asked for meanwhile.
 bool Pause(EngineRun& run, uint32_t ms);
+
+// Port to group (to_group.cpp).
+enum class SerialStep { kIdle, kPublished, kReconnect, kStop, kPortFailed };
+// Gathers the port's input and publishes what is due: 64 bytes at once, fewer once their
+// gather window has passed.  portReady: the port reported input; alert: a hang-up or error.
+SerialStep ServeSerial(EngineRun& run, bool portReady, bool alert);
+// While the broker does not take what waits for it, serial input stays in the port.
+bool BrokerBacklogged(const EngineRun& run);
+// How long gathered bytes wait for company.
+uint32_t GatherWindowMs(const EngineRun& run);
 // Sends `out` and releases it whatever the result; false when the send failed.
 bool SendOut(EngineRun& run);
-// True when bytes have waited for the broker, with none taken, for kAnswerLimitMs: the
-// connection is as good as lost.
-bool OutgoingStalled(EngineRun& run);
+
+// Group to port (from_group.cpp).
 // One read from the broker with every packet it completes handled; the acknowledgements it
 // caused go out together.  The codec's result (0, kErrNoData, or a negative code).
 int32_t ReceiveFromBroker(EngineRun& run);
+// The codec's PUBLISH handler: relay data into ordered delivery, status into the relay table.
+int32_t OnGroupPublish(void* arg, uint16_t packetId, const char* topic, const uint8_t* payload,
+                       uint32_t length, int32_t dup, int32_t qos);
+// Moves every packet of the order queue that is due into the pass's batch.  Packets written,
+// or -1 (the batch never fails; kept for the port's contract).
+int FlushDue(EngineRun& run);
+// Writes what the order queue released in this pass to the port; false when the port failed.
+bool CommitPortOut(EngineRun& run);
 
 // While the link is down (tuning.dropStaleMs only), the port is read so that the age of its
 // input is known (engine_outage.cpp).  WatchPortWhileDown fills two poll() entries (fd -1 when
@@ -169,16 +186,11 @@ Phase ConnectPhase(EngineRun& run);    // pause, TCP connect, CONNECT and CONNAC
 Phase SubscribePhase(EngineRun& run);  // SUBSCRIBE and SUBACK; resets the host sequence
 Phase RelayPhase(EngineRun& run);      // relay passes until the connection breaks
 
-// Installs the codec's reader, writer and handlers for `run` (engine_inbound.cpp).  The
+// Installs the codec's reader, writer and handlers for `run` (engine_session.cpp).  The
 // codec's result: 0, or a negative code when the receive buffer cannot be allocated.
 int32_t SetupEngineSession(EngineRun& run);
-// Moves every packet of the order queue that is due into the pass's batch.  Packets written,
-// or -1 (the batch never fails; kept for the port's contract).
-int FlushDue(EngineRun& run);
 // Hands the held acknowledgements to the socket's outgoing buffer; false when the connection
 // failed or the buffer is full.
 bool QueueDeferred(EngineRun& run);
-// Writes what the order queue released in this pass to the port; false when the port failed.
-bool CommitPortOut(EngineRun& run);
 
 }  // namespace norvex

@@ -140,42 +140,6 @@ bool Pause(EngineRun& run, uint32_t ms) {
     }
 }
 
-bool SendOut(EngineRun& run) {
-    int32_t r = mqtt::SendChain(&run.mqtt, &run.out);
-    mqtt::ReleaseChain(&run.out);
-    if (r < 0) return false;
-    run.lastSendTick = NowMs(run);
-    return true;
-}
-
-int32_t ReceiveFromBroker(EngineRun& run) {
-    run.deferWrites = true;
-    int32_t r = mqtt::ReceivePacket(&run.mqtt);
-    run.lastReceiveResult = r;
-    run.deferWrites = false;
-    // one flush for the whole read, whatever became of it: what was handled has been (or is
-    // about to be) acknowledged and must reach the port
-    FlushDue(run);
-    if (!QueueDeferred(run) && (r == 0 || r == mqtt::kErrNoData)) return mqtt::kErrAckNotSent;
-    return r;
-}
-
-bool OutgoingStalled(EngineRun& run) {
-    if (run.socket.PendingOut() == 0) {
-        run.outWaiting = false;
-        return false;
-    }
-    uint32_t now = NowMs(run);
-    uint64_t sent = run.socket.SentTotal();
-    if (!run.outWaiting || sent != run.outSentSeen) {
-        run.outWaiting = true;
-        run.outSentSeen = sent;
-        run.outProgressTick = now;
-        return false;
-    }
-    return TickSince(now, run.outProgressTick) >= kAnswerLimitMs;
-}
-
 RelayEngine::RelayEngine(EngineEvents& events, const TickClock& clock)
     : run_(std::make_unique<EngineRun>(events, clock, counters_, relays_)) {
     run_->sessionReady = SetupEngineSession(*run_) == 0;

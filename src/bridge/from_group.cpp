@@ -1,5 +1,6 @@
-// Bytes from the group to the port: the codec's handlers take each PUBLISH where it lies in the
-// receive buffer (no copy, no queue), decode it and hand it to ordered delivery.
+// Bytes from the group to the port: one read from the broker; each PUBLISH decoded where it
+// lies in the receive buffer (no copy, no queue) and handed to ordered delivery; what is due
+// collected in the pass's batch and written to the port.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -7,7 +8,6 @@
 
 #include "bridge/client_packet.h"
 #include "bridge/engine_run.h"
-#include "bridge/iovec_array.h"
 #include "bridge/relay_status.h"
 
 namespace norvex {
@@ -90,8 +90,10 @@ void HandleStatus(EngineRun& run, const uint8_t* payload, uint32_t length) {
     }
 }
 
-int32_t OnPublish(void* arg, uint16_t, const char* topic, const uint8_t* payload, uint32_t length,
-                  int32_t, int32_t) {
+}  // namespace
+
+int32_t OnGroupPublish(void* arg, uint16_t, const char* topic, const uint8_t* payload,
+                       uint32_t length, int32_t, int32_t) {
     auto& run = *static_cast<EngineRun*>(arg);
     if (std::strcmp(topic, run.ids.dataTopic.c_str()) == 0) {
         HandleData(run, payload, length);
@@ -101,68 +103,28 @@ int32_t OnPublish(void* arg, uint16_t, const char* topic, const uint8_t* payload
     return 0;
 }
 
-// A refused login still counts as an answer: the broker decides what follows the SUBSCRIBE.
-int32_t OnConnAck(void* arg, uint8_t, uint8_t returnCode) {
-    auto& run = *static_cast<EngineRun*>(arg);
-    run.connAckSeen = true;
-    run.connAckCode = returnCode;
-    return 0;
+int32_t ReceiveFromBroker(EngineRun& run) {
+    run.deferWrites = true;
+    int32_t r = mqtt::ReceivePacket(&run.mqtt);
+    run.lastReceiveResult = r;
+    run.deferWrites = false;
+    // one flush for the whole read, whatever became of it: what was handled has been (or is
+    // about to be) acknowledged and must reach the port
+    FlushDue(run);
+    if (!QueueDeferred(run) && (r == 0 || r == mqtt::kErrNoData)) return mqtt::kErrAckNotSent;
+    return r;
 }
 
-int32_t OnSubAck(void* arg, uint16_t, const uint8_t*, uint32_t) {
-    static_cast<EngineRun*>(arg)->subAckSeen = true;
-    return 0;
-}
-
-int32_t OnPubAck(void* arg, uint16_t) {
-    static_cast<EngineRun*>(arg)->counters.AddPubAck();
-    return 0;
-}
-
-int32_t ReadSocket(void* arg, uint8_t* dst, int32_t capacity) {
-    return SocketReader(&static_cast<EngineRun*>(arg)->socket, dst, capacity);
-}
-
-// Everything leaves through the socket's outgoing buffer, which never waits for the broker.
-// While a read is handled, acknowledgements are held and leave together after it.
-int32_t WriteSocket(void* arg, const mqtt::IoVec* pairs, int32_t count) {
-    auto& run = *static_cast<EngineRun*>(arg);
-    if (count < 0 || (count > 0 && pairs == nullptr)) return -1;
-    size_t total = 0;
-    for (int32_t i = 0; i < count; ++i) total += pairs[i].length;
-    if (!run.deferWrites) {
-        // the whole chain in one send: one segment per packet run, not one per chunk
-        IoVecArray vec(pairs, count);
-        return run.socket.Queue(vec.Data(), count) < 0 ? -1 : static_cast<int32_t>(total);
+int FlushDue(EngineRun& run) {
+    // a flush writes at most two packets of a sender; repeat until nothing more is due
+    uint32_t now = NowMs(run);
+    int total = 0;
+    for (;;) {
+        int n = run.orders.Flush(now, run.portOut);
+        run.counters.AddGivenUp(run.orders.TakeGivenUp());
+        if (n <= 0) return n < 0 ? n : total;
+        total += n;
     }
-    if (run.deferred.size() + total > kDeferredAckBytes && !run.deferred.empty()) {
-        bool sent = QueueDeferred(run);
-        if (!sent) return -1;
-    }
-    for (int32_t i = 0; i < count; ++i) {
-        run.deferred.insert(run.deferred.end(), pairs[i].data, pairs[i].data + pairs[i].length);
-    }
-    return static_cast<int32_t>(total);
-}
-
-}  // namespace
-
-int32_t SetupEngineSession(EngineRun& run) {
-    // empty slots: the codec ignores those packets (and still acknowledges what needs it)
-    mqtt::Handlers h{};
-    h.OnConnAck = {&run, OnConnAck};
-    h.OnPublish = {&run, OnPublish};
-    h.OnPubAck = {&run, OnPubAck};
-    h.OnSubAck = {&run, OnSubAck};
-    run.deferred.reserve(kDeferredAckBytes);
-    return mqtt::SetupSession(&run.mqtt, ReadSocket, &run, WriteSocket, &run, h);
-}
-
-bool QueueDeferred(EngineRun& run) {
-    iovec v{run.deferred.data(), run.deferred.size()};
-    bool ok = run.deferred.empty() || run.socket.Queue(&v, 1) >= 0;
-    run.deferred.clear();
-    return ok;
 }
 
 bool CommitPortOut(EngineRun& run) {
