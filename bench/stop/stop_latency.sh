@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # SIGTERM to exit of norvexd, in milliseconds, while it relays, while its broker is
-# unreachable, and while its group service takes the start-up request and never answers (the
-# exit status of each stop is checked: it must be 0).  Loopback only; every wait is bounded.
+# unreachable, while the application keeps the port open and writes but never reads (the relays'
+# echoes fill the port and the engine's buffer behind it), and while its group service takes the
+# start-up request and never answers (the exit status of each stop is checked: it must be 0).
+# Loopback only; every wait is bounded.
 #   bench/stop/stop_latency.sh [BUILD_DIR] [ROUNDS]     (default build/rel, 10 rounds)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -67,12 +69,35 @@ PY
 pids+=($!)
 wait_port "$silent_port"
 
-measure() {  # label, broker port, group service, what the log shows once norvexd is there
-  local times=() failed=0
+# an application on norvexd's virtual port that writes as fast as the port takes it and never
+# reads; it gives up after a minute in any case
+deaf_app() {
+  python3 - "$work/vport" <<'PY'
+import os, sys, time
+end = time.time() + 60
+while not os.path.exists(sys.argv[1]):
+    if time.time() > end: sys.exit(1)
+    time.sleep(0.01)
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+block = bytes(range(256)) * 4
+while time.time() < end:
+    try: os.write(fd, block)
+    except BlockingIOError: pass
+    except OSError: break  # norvexd stopped: the terminal is gone
+    time.sleep(0.002)
+PY
+}
+
+measure() {  # label, broker port, group service, what the log shows once norvexd is there,
+             # then for the application that does not read: seconds to let it fill the port
+  local times=() failed=0 settle=${5:-0}
   for _ in $(seq "$rounds"); do
+    local app=() app_pid=
+    [ "$settle" = 0 ] || app=(--virtual-port "$work/vport")
     NORVEX_BROKER="127.0.0.1:$2" NORVEX_GROUP_SERVICE="$3" "$norvexd" --config "$work/cfg" \
-      2>"$work/norvexd.log" &
+      "${app[@]}" 2>"$work/norvexd.log" &
     local pid=$!
+    if [ "$settle" != 0 ]; then deaf_app & app_pid=$!; fi
     for _ in $(seq 200); do
       case "$4" in
         relaying|unreachable)  # relaying: connected; unreachable: the first failed attempt
@@ -83,11 +108,13 @@ measure() {  # label, broker port, group service, what the log shows once norvex
       sleep 0.05
     done
     sleep 0.3
+    [ "$settle" = 0 ] || sleep "$settle"
     local t0 t1 status=0
     t0=$(date +%s%N)
     kill -TERM "$pid"
     wait "$pid" || status=$?
     t1=$(date +%s%N)
+    if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
     [ "$status" -eq 0 ] || failed=$((failed + 1))
     times+=($(( (t1 - t0) / 1000 )))
   done
@@ -97,4 +124,5 @@ measure() {  # label, broker port, group service, what the log shows once norvex
 }
 measure "relaying" "$broker_port" "$NORVEX_GROUP_SERVICE" relaying
 measure "broker unreachable" "$dead_port" "$NORVEX_GROUP_SERVICE" unreachable
+measure "application not reading" "$broker_port" "$NORVEX_GROUP_SERVICE" relaying 2
 measure "group service silent" "$broker_port" "127.0.0.1:$silent_port" starting

@@ -57,6 +57,7 @@ void BrokerSocket::Close() {
     connected_ = false;
     tcpUp_ = false;
     handshakeWants_ = 0;
+    ackOwed_ = false;
     outgoing_.Clear();
 }
 
@@ -144,9 +145,13 @@ bool BrokerSocket::WaitReadable(int timeoutMs) {
 }
 
 // A broker with Nagle on holds its next small packet (a relay's PUBLISH right behind the PUBACK
-// of ours) until we acknowledge the last one, and a delayed ACK costs up to 40 ms on Linux.
-// Quick-ack mode switches itself off again, so it is asked for after every read.
-void BrokerSocket::AckPromptly() {
+// of ours) until we acknowledge the last one, and a delayed ACK costs up to 40 ms on Linux.  Any
+// segment we send carries that ACK (a PUBACK leaves right after the read that asked for it), so
+// quick-ack mode, whose setsockopt sends a bare ACK segment of its own, is asked for after a read
+// only when nothing of ours has left whole since it: a read of PUBACKs, or of part of a packet.
+void BrokerSocket::AckIfOwed() {
+    if (!ackOwed_ || !fd_) return;
+    ackOwed_ = false;
 #ifdef TCP_QUICKACK
     int one = 1;
     ::setsockopt(fd_.Get(), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
@@ -161,7 +166,7 @@ int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
     for (;;) {
         ssize_t n = ::recv(fd_.Get(), dst, capacity, MSG_DONTWAIT);
         if (n > 0) {
-            AckPromptly();
+            ackOwed_ = true;
             return static_cast<int>(n);
         }
         if (n == 0) {
@@ -212,6 +217,7 @@ int32_t BrokerSocket::SendAll(iovec* left, int count, int limitMs) {
             return -1;
         }
     }
+    if (total > 0) ackOwed_ = false;  // the last of it left just now, with the ACK we owe
     return static_cast<int32_t>(total);
 }
 

@@ -71,8 +71,13 @@ public:
     bool WaitReadable(int timeoutMs);
 
     // Bytes received (> 0); 0 when nothing is ready; -1 when the peer closed or the connection
-    // failed (reset, timed out, broken pipe, not connected).
+    // failed (reset, timed out, broken pipe, not connected).  The broker's ACK for them leaves
+    // with the next bytes sent, or at AckIfOwed().
     int Receive(uint8_t* dst, size_t capacity);
+    // Call once a read is handled: acknowledges at once what was received since the last bytes
+    // sent whole, if anything was.  A broker with Nagle on waits for that ACK before its next
+    // small packet.
+    void AckIfOwed();
     // Sends every byte of the gather list: partial sends are continued, a full send buffer is
     // waited for, for at most limitMs in all.  Total bytes, or -1 (error, time-out, not
     // connected, or a total beyond INT32_MAX).  The entries are advanced past what went out.
@@ -97,7 +102,6 @@ private:
     int TlsSendFront();
     // one gather send of the list while nothing waits: the bytes taken (0 on any failure)
     size_t SendDirect(const iovec* vec, int count);
-    void AckPromptly();
     // TLS halves of PollConnect, Receive and SendAll (broker_socket_tls.cpp)
     bool StartTls(const std::string& host);
     int ContinueHandshake(int timeoutMs);
@@ -114,6 +118,7 @@ private:
     std::string tlsError_;          // why TLS failed since the last BeginConnect; else empty
     ByteQueue outgoing_;            // bytes Queue() could not send at once
     uint64_t sentTotal_ = 0;
+    bool ackOwed_ = false;  // bytes were received since the last bytes sent
 };
 
 // Most bytes the outgoing buffer holds: far more than a pass produces, so that only a broker

@@ -36,6 +36,8 @@ int BrokerSocket::SendPending() {
         sentTotal_ += static_cast<uint64_t>(n);
         sent += static_cast<size_t>(n);
     }
+    // with all of it taken, the kernel sends it now, and the ACK we owe goes with it
+    if (sent > 0 && outgoing_.Empty()) ackOwed_ = false;
     return static_cast<int>(sent);
 }
 
@@ -61,7 +63,12 @@ int32_t BrokerSocket::Queue(const iovec* vec, int count) {
         return -1;
     }
     size_t skip = SendDirect(vec, count);
-    if (skip == total) return static_cast<int32_t>(total);
+    if (skip == total) {
+        // the kernel took it all and sends it now, with the ACK we owe the broker; after a
+        // partial send our segments wait behind a full send buffer, and the ACK must not
+        if (total > 0) ackOwed_ = false;
+        return static_cast<int32_t>(total);
+    }
     for (int i = 0; i < count; ++i) {
         size_t take = std::min(skip, vec[i].iov_len);
         skip -= take;

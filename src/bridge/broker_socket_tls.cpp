@@ -84,7 +84,7 @@ int BrokerSocket::ContinueHandshake(int timeoutMs) {
 int BrokerSocket::TlsReceive(uint8_t* dst, size_t capacity) {
     int r = tls_->Read(dst, static_cast<int>(capacity));
     if (r > 0) {
-        AckPromptly();
+        ackOwed_ = true;
         return r;
     }
     // a partial record, or a key update that waits for room to answer: nothing for the caller yet

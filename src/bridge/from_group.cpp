@@ -111,7 +111,11 @@ int32_t ReceiveFromBroker(EngineRun& run) {
     // one flush for the whole read, whatever became of it: what was handled has been (or is
     // about to be) acknowledged and must reach the port
     FlushDue(run);
-    if (!QueueDeferred(run) && (r == 0 || r == mqtt::kErrNoData)) return mqtt::kErrAckNotSent;
+    bool acked = QueueDeferred(run);
+    // our acknowledgements, if they left whole, carried the TCP ACK for this read; else it is
+    // sent on its own now
+    run.socket.AckIfOwed();
+    if (!acked && (r == 0 || r == mqtt::kErrNoData)) return mqtt::kErrAckNotSent;
     return r;
 }
 

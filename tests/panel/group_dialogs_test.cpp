@@ -188,6 +188,23 @@ private slots:
         QCOMPARE(Texts(), QStringList{QString::fromUtf8(UnconfirmedBindNote("5001"))});
     }
 
+    // Escape is each dialog's cancel: it ends the dialog rejected, with no message and no request.
+    void escapeCancelsEachGroupDialog() {
+        LoginDialog login(*env_, nullptr);
+        NewGroupDialog create(*env_, nullptr);
+        GroupDetailsView view;
+        view.id = "5001";
+        DetailsDialog details(view, nullptr);
+        for (QDialog* d : std::initializer_list<QDialog*>{&login, &create, &details}) {
+            d->show();
+            QVERIFY(QTest::qWaitForWindowExposed(d));
+            QTest::keyClick(d, Qt::Key_Escape);
+            QVERIFY2(!d->isVisible(), d->metaObject()->className());
+            QCOMPARE(d->result(), int(QDialog::Rejected));
+        }
+        QVERIFY(boxes_.shown.empty());
+    }
+
     void detailsRejectedCloseBeforeTheyShow() {
         QWidget opener;
         opener.show();

@@ -55,7 +55,7 @@ bool SetBool(const std::string& v, bool& out) {
 }
 
 bool SetBroker(const std::string& v, RelayConfig& c) {
-    auto hp = ParseHostPort(v, 1883);
+    auto hp = ParseHostPort(v, kDefaultRelayBrokerPort);
     if (!hp) return false;
     c.brokerHost = hp->host;
     c.brokerPort = hp->port;

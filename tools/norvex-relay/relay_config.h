@@ -4,11 +4,14 @@
 
 namespace norvex::relay {
 
+// The broker port when none is given: the same as norvexd's.
+inline constexpr int kDefaultRelayBrokerPort = 6002;
+
 // Everything a relay runs with: its configuration file, then the command line on top.
 struct RelayConfig {
     // broker and MQTT login
     std::string brokerHost = "127.0.0.1";
-    int brokerPort = 1883;
+    int brokerPort = kDefaultRelayBrokerPort;
     std::string group;     // the group ID: topics /group/<group>/...
     std::string clientId;  // default "relay-<group>-<device>"
     std::string userName;
