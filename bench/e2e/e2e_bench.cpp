@@ -143,7 +143,7 @@ struct Bench {
     std::string simLog = "/tmp/norvex-e2e-relay-sim.txt";
     QuietEvents events;
     norvex::RelayEngine engine{events};
-    pid_t workerTid = -1;
+    pid_t engineTid = -1;
     // --trace FILE: the engine's byte monitor on, its lines written as norvexd writes them
     std::unique_ptr<norvex::TraceWriter> trace;
     pid_t traceTid = -1;
@@ -188,8 +188,8 @@ struct Bench {
                 [&] { return engine.Counters().Snapshot().subscriptions >= 1; }, 10s))
             return false;
         for (pid_t t : norvex::bench::ProcessThreads())
-            if (!before.count(t)) workerTid = t;
-        return workerTid > 0;
+            if (!before.count(t)) engineTid = t;
+        return engineTid > 0;
     }
 
     bool SimSays(const std::string& what) {
@@ -290,7 +290,7 @@ Throughput SerialToGroupStream(Bench& b, size_t total) {
         b.hostCheck.lastSeq = -1;
         b.hostCheck.active.store(true, std::memory_order_release);
     }
-    long long cpu0 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long cpu0 = norvex::bench::ThreadCpuNs(b.engineTid);
     long long tcpu0 = b.traceTid > 0 ? norvex::bench::ThreadCpuNs(b.traceTid) : 0;
     auto t0 = BenchClock::now();
     std::thread writer([&] {
@@ -306,7 +306,7 @@ Throughput SerialToGroupStream(Bench& b, size_t total) {
         60s);
     auto t1 = BenchClock::now();
     writer.join();
-    long long cpu1 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long cpu1 = norvex::bench::ThreadCpuNs(b.engineTid);
     long long tcpu1 = b.traceTid > 0 ? norvex::bench::ThreadCpuNs(b.traceTid) : 0;
     {
         std::lock_guard<std::mutex> l(b.hostArrivals.mu);
@@ -350,7 +350,7 @@ Throughput GroupToSerialStream(Bench& b, uint32_t key, size_t packets, size_t wi
     for (size_t i = 0; i < total; ++i) data[i] = PatternByte(i * 7 + 3);
     std::vector<uint8_t> got;
     got.reserve(total);
-    long long cpu0 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long cpu0 = norvex::bench::ThreadCpuNs(b.engineTid);
     long long tcpu0 = b.traceTid > 0 ? norvex::bench::ThreadCpuNs(b.traceTid) : 0;
     auto t0 = BenchClock::now();
     auto deadline = t0 + 60s;
@@ -368,7 +368,7 @@ Throughput GroupToSerialStream(Bench& b, uint32_t key, size_t packets, size_t wi
         idleReads = n == 0 ? idleReads + 1 : 0;
     }
     auto t1 = BenchClock::now();
-    long long cpu1 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long cpu1 = norvex::bench::ThreadCpuNs(b.engineTid);
     long long tcpu1 = b.traceTid > 0 ? norvex::bench::ThreadCpuNs(b.traceTid) : 0;
     Throughput r;
     r.bytes = got.size();
@@ -385,7 +385,7 @@ Throughput GroupToSerialStream(Bench& b, uint32_t key, size_t packets, size_t wi
 void PrintThroughput(const char* what, const Throughput& t, bool cpu) {
     std::printf("%-44s %7.2f MB/s  %8zu bytes  %s%s", what, t.mbPerS, t.bytes,
                 t.complete ? "complete" : "INCOMPLETE", t.bad ? "  OUT OF ORDER/CORRUPT" : "");
-    if (cpu) std::printf("  worker %.4f CPU-s/MB", t.cpuSPerMb);
+    if (cpu) std::printf("  engine %.4f CPU-s/MB", t.cpuSPerMb);
     if (cpu && t.traceCpuSPerMb > 0) std::printf("  trace writer %.4f CPU-s/MB", t.traceCpuSPerMb);
     std::printf("\n");
 }
@@ -411,10 +411,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!b.Start()) {
-        std::fprintf(stderr, "e2e_bench: set-up failed (broker, relay-sim, probes or worker)\n");
+        std::fprintf(stderr,
+                     "e2e_bench: set-up failed (broker, relay-sim, probes or engine thread)\n");
         return 1;
     }
-    std::printf("worker thread %d relaying between %s and broker port %d\n\n", b.workerTid,
+    std::printf("engine thread %d relaying between %s and broker port %d\n\n", b.engineTid,
                 b.pty.SlavePath().c_str(), b.broker.Port());
 
     std::printf("latency\n");
@@ -454,13 +455,13 @@ int main(int argc, char** argv) {
     std::printf("  group->serial (window 4) / baseline, data bytes: %.0f%%\n\n",
                 100.0 * g2sWin.mbPerS / std::max(base142.mbPerS * 64 / 142, 1e-9));
 
-    long long idle0 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long idle0 = norvex::bench::ThreadCpuNs(b.engineTid);
     auto i0 = BenchClock::now();
     std::this_thread::sleep_for(5s);  // the measured interval itself
-    long long idle1 = norvex::bench::ThreadCpuNs(b.workerTid);
+    long long idle1 = norvex::bench::ThreadCpuNs(b.engineTid);
     double idlePct = 100.0 * static_cast<double>(idle1 - idle0) /
                      std::chrono::duration<double, std::nano>(BenchClock::now() - i0).count();
-    std::printf("idle worker CPU: %.3f%% of a core over 5 s (target < 0.2%%)\n", idlePct);
+    std::printf("idle engine CPU: %.3f%% of a core over 5 s (target < 0.2%%)\n", idlePct);
     b.Stop();
     return 0;
 }

@@ -70,7 +70,7 @@ int BrokerSocket::BeginConnect(const std::string& host, int port) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    // numeric only: a name lookup would block the worker for as long as the resolver likes
+    // numeric only: a name lookup would block the engine thread for as long as the resolver likes
     hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
     addrinfo* res = nullptr;
     if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res) != 0 ||

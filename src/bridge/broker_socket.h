@@ -19,7 +19,7 @@ namespace norvex {
 
 class TlsLink;
 
-// The worker's TCP connection to the broker: non-blocking, Nagle off (with Nagle on, a PUBLISH
+// The engine's TCP connection to the broker: non-blocking, Nagle off (with Nagle on, a PUBLISH
 // waits behind the ACK of the previous one), never raises SIGPIPE.  Owns its descriptor; one
 // thread at a time.
 //

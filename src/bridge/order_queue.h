@@ -7,7 +7,7 @@
 namespace norvex {
 
 // Puts each relay's numbered packets back in order before they reach the serial port, within a
-// window of four held packets per sender and a lapse of 180000 ms.  Worker thread only.
+// window of four held packets per sender and a lapse of 180000 ms.  Engine thread only.
 
 inline constexpr int kOrderSlots = 4;
 inline constexpr int kOrderSlotBytes = 64;

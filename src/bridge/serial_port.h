@@ -13,7 +13,7 @@ namespace norvex {
 inline constexpr size_t kPortHoldBytes = 64 * 1024;
 
 // The network-side serial port: one tty (a real adapter or the far end of a pty pair), opened
-// exclusively, 115200 8N1, raw, no flow control.  Only the worker thread touches it.
+// exclusively, 115200 8N1, raw, no flow control.  Only the engine thread touches it.
 //
 // Non-blocking throughout: Read() takes what is waiting and never waits, Write() waits in poll()
 // for the port to take everything.  The engine writes with WriteNoWait() instead, which hands the
