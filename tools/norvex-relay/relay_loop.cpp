@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "common/deadline.h"
 #include "relay_payload.h"
 
 namespace norvex::relay {
@@ -35,10 +36,6 @@ int64_t UnixMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-bool Due(uint32_t now, uint32_t at) {
-    return static_cast<int32_t>(now - at) >= 0;
-}
-
 }  // namespace
 
 RelayLoop::RelayLoop(RelayConfig cfg, std::string configPath, const TickClock& clock)
@@ -59,7 +56,7 @@ const RelayCounters& RelayLoop::Counters() {
 }
 
 void RelayLoop::OpenLineWhenDue(uint32_t now) {
-    if (line_.IsOpen() || !Due(now, lineRetryAt_)) return;
+    if (line_.IsOpen() || TickMsLeft(now, lineRetrySince_, lineRetryWaitMs_) > 0) return;
     if (line_.Open(cfg_)) {
         std::fprintf(stderr, "norvex-relay: %s open, %u baud %d%c%d\n", cfg_.port.c_str(),
                      cfg_.speed, cfg_.dataBits, cfg_.parity, cfg_.stopBits);
@@ -77,7 +74,12 @@ void RelayLoop::OpenLineWhenDue(uint32_t now) {
         lastLineError_ = line_.LastError();
     }
     lineBackoffMs_ = std::min(kMaxLineRetryMs, std::max(kFirstLineRetryMs, lineBackoffMs_ * 2));
-    lineRetryAt_ = now + lineBackoffMs_;
+    RetryLineIn(now, lineBackoffMs_);
+}
+
+void RelayLoop::RetryLineIn(uint32_t now, uint32_t waitMs) {
+    lineRetrySince_ = now;
+    lineRetryWaitMs_ = waitMs;
 }
 
 void RelayLoop::ReadLine(uint32_t now) {
@@ -88,7 +90,7 @@ void RelayLoop::ReadLine(uint32_t now) {
         if (n < 0) {
             std::fprintf(stderr, "norvex-relay: %s: %s\n", cfg_.port.c_str(),
                          line_.LastError().c_str());
-            lineRetryAt_ = now + kFirstLineRetryMs;
+            RetryLineIn(now, kFirstLineRetryMs);
             break;
         }
         if (n == 0) break;
@@ -133,7 +135,7 @@ void RelayLoop::OnSubscribed() {
     link_.Publish(link_.StatusTopic(), relaysim::FormatBaseInfo(cfg_.device, cfg_.infoText, 1, 0,
                                                                 cfg_.iccid, cfg_.imei));
     link_.Publish(link_.StatusTopic(), relaysim::FormatPingAck(cfg_.device));
-    nextPingAt_ = clock_.NowMs() + static_cast<uint32_t>(cfg_.pingIntervalS) * 1000u;
+    lastPingMs_ = clock_.NowMs();
     std::fprintf(stderr, "norvex-relay: subscribed to group %s\n", cfg_.group.c_str());
 }
 
@@ -173,12 +175,17 @@ bool RelayLoop::OnSignal(int signalFd) {
     return true;
 }
 
+uint32_t RelayLoop::PingLeft(uint32_t now) const {
+    return TickMsLeft(now, lastPingMs_, static_cast<uint32_t>(cfg_.pingIntervalS) * 1000u);
+}
+
 int RelayLoop::Timeout(uint32_t now) const {
     int t = link_.MsLeft(now);
     int g = gather_.MsLeft(now);
     if (g >= 0) t = std::min(t, g);
-    if (!line_.IsOpen()) t = std::min(t, std::max(0, static_cast<int>(lineRetryAt_ - now)));
-    if (link_.Subscribed()) t = std::min(t, std::max(0, static_cast<int32_t>(nextPingAt_ - now)));
+    if (!line_.IsOpen())
+        t = std::min(t, static_cast<int>(TickMsLeft(now, lineRetrySince_, lineRetryWaitMs_)));
+    if (link_.Subscribed()) t = std::min(t, static_cast<int>(PingLeft(now)));
     return t;
 }
 
@@ -200,9 +207,9 @@ int RelayLoop::Run(int signalFd) {
         std::vector<uint8_t> rest = gather_.TakeIfIdle(now);
         if (!rest.empty()) SendPacket(rest);
         link_.Service(n > 0 ? fds[2].revents : 0, now);
-        if (link_.Subscribed() && Due(now, nextPingAt_)) {
+        if (link_.Subscribed() && PingLeft(now) == 0) {
             link_.Publish(link_.StatusTopic(), relaysim::FormatPingAck(cfg_.device));
-            nextPingAt_ = now + static_cast<uint32_t>(cfg_.pingIntervalS) * 1000u;
+            lastPingMs_ = now;
         }
     }
 }

@@ -23,6 +23,9 @@ public:
 
 private:
     void OpenLineWhenDue(uint32_t now);
+    void RetryLineIn(uint32_t now, uint32_t waitMs);
+    // ms until the next "pingack"; 0 when it is due
+    uint32_t PingLeft(uint32_t now) const;
     void ReadLine(uint32_t now);
     void SendPacket(const std::vector<uint8_t>& bytes);
     void OnHost(const uint8_t* payload, size_t len);
@@ -44,9 +47,10 @@ private:
     bool skipNext_ = false;  // test hook: the next packet number goes unpublished
     bool lineWasOpen_ = false;
     std::string lastLineError_;
-    uint32_t lineRetryAt_ = 0;
+    uint32_t lineRetrySince_ = 0;  // the line is opened again lineRetryWaitMs_ after this
+    uint32_t lineRetryWaitMs_ = 0;
     uint32_t lineBackoffMs_ = 0;
-    uint32_t nextPingAt_ = 0;
+    uint32_t lastPingMs_ = 0;  // the next "pingack" is due pingIntervalS after this
 };
 
 }  // namespace norvex::relay
