@@ -17,10 +17,6 @@ using OnPubRelFn = int32_t (*)(void* arg, uint16_t packetId);
 using OnPubCompFn = int32_t (*)(void* arg, uint16_t packetId);
 using OnSubAckFn = int32_t (*)(void* arg, uint16_t packetId, const uint8_t* codes, uint32_t count);
 using OnUnsubAckFn = int32_t (*)(void* arg, uint16_t packetId);
-// A platform command ("$creq/<cmduuid>"); word1 and word2 are always 0, text always empty.
-using OnCommandFn = int32_t (*)(void* arg, uint16_t packetId, const char* cmduuid, uint32_t word1,
-                                uint32_t word2, const char* text, const uint8_t* payload,
-                                uint32_t length, int32_t dup, int32_t qos);
 
 // A handler with its argument.  A null fn means "no handler": the packet is taken as handled.
 template <typename Fn>
@@ -39,7 +35,6 @@ struct Handlers {
     HandlerSlot<OnPubCompFn> OnPubComp;
     HandlerSlot<OnSubAckFn> OnSubAck;
     HandlerSlot<OnUnsubAckFn> OnUnsubAck;
-    HandlerSlot<OnCommandFn> OnCommand;
 };
 
 }  // namespace mqtt

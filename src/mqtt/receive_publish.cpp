@@ -14,8 +14,6 @@ namespace recv {
 namespace {
 
 constexpr uint8_t kDupBit = 0x08;
-constexpr char kCommandPrefix[] = "$creq";
-constexpr uint32_t kCommandPrefixLength = 5;
 
 // Where a PUBLISH's parts lie inside its body.
 struct PublishView {
@@ -96,16 +94,10 @@ bool TopicAcceptable(const char* topic, uint32_t length) {
     return std::memchr(topic, '+', length) == nullptr && std::memchr(topic, '#', length) == nullptr;
 }
 
-// Hands the message to OnCommand ("$creq..."), to nobody (other "$" topics) or to OnPublish.
+// Hands the message to OnPublish; "$" topics (the broker's own, platform commands) go to nobody
+// but are still acknowledged.
 int32_t Deliver(Session* s, const PublishView& v, const char* topic) {
     const Handlers& h = s->handlers;
-    if (std::strncmp(topic, kCommandPrefix, kCommandPrefixLength) == 0) {
-        if (h.OnCommand.fn == nullptr) return 0;
-        // the command id follows "$creq/"; a bare "$creq" gives an empty one
-        const char* cmduuid = topic + (v.topicLength > kCommandPrefixLength ? 6 : 5);
-        return h.OnCommand.fn(h.OnCommand.arg, v.packetId, cmduuid, 0, 0, "", v.payload,
-                              v.payloadLength, v.dup, v.qos);
-    }
     if (topic[0] == '$' || h.OnPublish.fn == nullptr) return 0;
     return h.OnPublish.fn(h.OnPublish.arg, v.packetId, topic, v.payload, v.payloadLength, v.dup,
                           v.qos);

@@ -155,7 +155,7 @@ TEST(Session, SetupAllocatesTheBufferAndRefusesMissingIo) {
     EXPECT_EQ(ws.s.bufferEnd - ws.s.bufferStart, 4096);
     EXPECT_EQ(ws.s.fillPosition, ws.s.bufferStart);
     EXPECT_EQ(ws.s.readerArg, &ws.wire);
-    EXPECT_NE(ws.s.handlers.OnCommand.fn, nullptr);
+    EXPECT_NE(ws.s.handlers.OnPublish.fn, nullptr);
 
     mqtt::Session bad{};
     EXPECT_EQ(mqtt::SetupSession(&bad, nullptr, nullptr, &Wire::Write, nullptr, mqtt::Handlers{}),

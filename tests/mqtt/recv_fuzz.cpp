@@ -63,11 +63,6 @@ mqtt::Handlers Handlers(Feed* f) {
     h.OnSubAck = {f, [](void* a, uint16_t, const uint8_t* c, uint32_t n) {
                       return Touch(static_cast<Feed*>(a), nullptr, c, n);
                   }};
-    h.OnCommand = {f, [](void* a, uint16_t, const char* id, uint32_t, uint32_t, const char* text,
-                         const uint8_t* p, uint32_t n, int32_t, int32_t) {
-                       Touch(static_cast<Feed*>(a), text, nullptr, 0);
-                       return Touch(static_cast<Feed*>(a), id, p, n);
-                   }};
     auto idOnly = [](void* a, uint16_t) {
         return Touch(static_cast<Feed*>(a), nullptr, nullptr, 0);
     };

@@ -100,13 +100,6 @@ mqtt::Handlers Wire::Handlers() {
                       return Log(a, "suback " + Id(id) + " [" + ToHex(codes, n) + "]");
                   }};
     h.OnUnsubAck = {this, [](void* a, uint16_t id) { return Log(a, "unsuback " + Id(id)); }};
-    h.OnCommand = {
-        this, [](void* a, uint16_t id, const char* uuid, uint32_t w1, uint32_t w2, const char* text,
-                 const uint8_t* p, uint32_t n, int32_t dup, int32_t qos) {
-            return Log(a, "command " + Id(id) + " [" + uuid + "] " + std::to_string(w1) + " " +
-                              std::to_string(w2) + " [" + text + "] [" + ToHex(p, n) +
-                              "] dup=" + std::to_string(dup) + " qos=" + std::to_string(qos));
-        }};
     return h;
 }
 
