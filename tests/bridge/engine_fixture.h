@@ -92,6 +92,11 @@ private:
     std::atomic<bool> released{false};
 };
 
+// The broker's answers a scripted broker most often sends: CONNACK accepted, and the SUBACK of
+// packet 1 granting QoS 2 to both topics.
+inline const std::vector<uint8_t> kConnAck = {0x20, 0x02, 0x00, 0x00};
+inline const std::vector<uint8_t> kSubAck = {0x90, 0x04, 0x00, 0x01, 0x02, 0x02};
+
 // A TCP listener on 127.0.0.1 that plays the broker byte by byte from the test thread.
 class ScriptedBroker {
 public:

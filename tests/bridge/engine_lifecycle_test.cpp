@@ -18,9 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
-const Bytes kConnAck = {0x20, 0x02, 0x00, 0x00};
-const Bytes kSubAck = {0x90, 0x04, 0x00, 0x01, 0x02, 0x02};
-
 Bytes Text(const std::string& s) {
     Bytes b(s.size() + 2);
     b[0] = static_cast<uint8_t>(s.size() >> 8);

@@ -13,8 +13,6 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
-const Bytes kConnAck = {0x20, 0x02, 0x00, 0x00};
-const Bytes kSubAck = {0x90, 0x04, 0x00, 0x01, 0x02, 0x02};
 constexpr uint32_t kSender = 0x00C0FFEE;
 
 Bytes Publishes(std::initializer_list<uint16_t> numbers) {
