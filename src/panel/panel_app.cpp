@@ -15,14 +15,6 @@ std::string KeepFileReason(const ConfigFileRead& read) {
                                                                          : read.problem;
 }
 
-ServiceSite PanelSite(const PanelOptions& o) {
-    return ServiceSite{.brokerHost = o.site.brokerHost,
-                       .brokerPort = o.site.brokerPort,
-                       .productId = o.site.productId,
-                       .brokerTls = o.site.brokerTls,
-                       .tuning = o.tuning};
-}
-
 }  // namespace
 
 PanelApp::PanelApp(const PanelOptions& options, MessageBoxes& boxes, TrayIcon& tray)
@@ -34,8 +26,8 @@ PanelApp::PanelApp(const PanelOptions& options, MessageBoxes& boxes, TrayIcon& t
                                               KeepFileReason(configRead_), options.runtimeDir}),
       view_(&window_),
       gateway_(MakeHttpGroupGateway(options.site.endpoints.groupService, startCancel_.Fd())),
-      control_(view_, *gateway_, kPanelAppName, PanelSite(options), SystemTickClock(),
-               MakeQtOffThread(&window_)),
+      control_(view_, *gateway_, kPanelAppName, SiteFrom(options.site, options.tuning),
+               SystemTickClock(), MakeQtOffThread(&window_)),
       port_(control_, startCancel_) {
     window_.Attach(&port_);
     // before any run: the hook may only be set while the engine is idle

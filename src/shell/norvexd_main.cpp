@@ -103,12 +103,8 @@ RunEnd RunService(const std::string& configPath, const NorvexdOptions& o, Servic
     config.netPortName = NetPortName(o, config.netPortName);
     StderrPanel panel;
 
-    const ServiceSite site{.brokerHost = o.site.brokerHost,
-                           .brokerPort = o.site.brokerPort,
-                           .productId = o.site.productId,
-                           .brokerTls = o.site.brokerTls,
-                           .virtualPort = o.virtualPortAccess,
-                           .tuning = o.tuning};
+    ServiceSite site = SiteFrom(o.site, o.tuning);
+    site.virtualPort = o.virtualPortAccess;
     // a stop or reload signal cuts the start-up requests short
     std::unique_ptr<GroupGateway> groups =
         MakeHttpGroupGateway(o.site.endpoints.groupService, signals.StopFd());

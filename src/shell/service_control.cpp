@@ -42,6 +42,14 @@ std::string GroupRejectedText(const GroupRecord& group) {
     return ReplaceFirst(ReplaceFirst(kTextGroupRejected, group.id), group.name);
 }
 
+ServiceSite SiteFrom(const SiteEnv& env, const RelayTuning& tuning) {
+    return ServiceSite{.brokerHost = env.brokerHost,
+                       .brokerPort = env.brokerPort,
+                       .productId = env.productId,
+                       .brokerTls = env.brokerTls,
+                       .tuning = tuning};
+}
+
 ServiceControl::ServiceControl(PanelView& view, GroupGateway& groups, std::string appName,
                                ServiceSite site, const TickClock& clock, OffThread offThread)
     : view_(view),

@@ -10,6 +10,7 @@
 #include "bridge/engine_events.h"
 #include "bridge/relay_engine.h"
 #include "shell/panel_config.h"
+#include "shell/site_env.h"
 #include "shell/status_mark.h"
 
 namespace norvex {
@@ -45,13 +46,16 @@ using OffThread = std::function<void(std::function<void()> work, std::function<v
 
 // The site's fixed values for every run.
 struct ServiceSite {
-    std::string brokerHost = "127.0.0.1";
-    int brokerPort = 6002;
+    std::string brokerHost{kDefaultBrokerHost};
+    int brokerPort = kDefaultBrokerPort;
     std::string productId;
     TlsSettings brokerTls;           // plain TCP unless enabled
     VirtualPortOptions virtualPort;  // for a network-side port named "pty:PATH"
     RelayTuning tuning;              // the request/response timings; default: none
 };
+
+// The broker, its TLS and the product ID as the site's environment gives them, with the timings.
+ServiceSite SiteFrom(const SiteEnv& env, const RelayTuning& tuning);
 
 // The Start/Stop button, the status timer and the engine's events, without any window: the
 // panel and the headless service both drive it and see its effects through their PanelView.

@@ -1,16 +1,12 @@
 #pragma once
 #include <string>
-#include <string_view>
 
 #include "bridge/tls_settings.h"
+#include "common/site_defaults.h"
 #include "groupservice/endpoints.h"
 #include "shell/env_lookup.h"
 
 namespace norvex {
-
-// Broker used when NORVEX_BROKER is not set (a broker on this machine).
-inline constexpr std::string_view kDefaultBrokerHost = "127.0.0.1";
-inline constexpr int kDefaultBrokerPort = 6002;
 
 // What the site's environment says about the services around the program.  Read once by the
 // option readers of norvexd, the panel and the tools, and handed on as values.

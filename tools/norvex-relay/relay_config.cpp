@@ -55,7 +55,7 @@ bool SetBool(const std::string& v, bool& out) {
 }
 
 bool SetBroker(const std::string& v, RelayConfig& c) {
-    auto hp = ParseHostPort(v, kDefaultRelayBrokerPort);
+    auto hp = ParseHostPort(v, kDefaultBrokerPort);
     if (!hp) return false;
     c.brokerHost = hp->host;
     c.brokerPort = hp->port;

@@ -2,16 +2,15 @@
 #include <cstdint>
 #include <string>
 
-namespace norvex::relay {
+#include "common/site_defaults.h"
 
-// The broker port when none is given: the same as norvexd's.
-inline constexpr int kDefaultRelayBrokerPort = 6002;
+namespace norvex::relay {
 
 // Everything a relay runs with: its configuration file, then the command line on top.
 struct RelayConfig {
     // broker and MQTT login
-    std::string brokerHost = "127.0.0.1";
-    int brokerPort = kDefaultRelayBrokerPort;
+    std::string brokerHost{kDefaultBrokerHost};
+    int brokerPort = kDefaultBrokerPort;
     std::string group;     // the group ID: topics /group/<group>/...
     std::string clientId;  // default "relay-<group>-<device>"
     std::string userName;
