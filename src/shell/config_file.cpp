@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "common/errno_util.h"
+#include "common/regular_file.h"
 #include "common/unique_fd.h"
 #include "shell/file_target.h"
 

@@ -5,22 +5,13 @@
 #include <unistd.h>
 
 #include "common/errno_util.h"
+#include "common/regular_file.h"
 
 namespace norvex {
 namespace {
 
 // As many links as the kernel follows before it reports a loop.
 constexpr int kMaxLinks = 40;
-
-std::string NotRegular(mode_t mode) {
-    if (S_ISDIR(mode)) return ErrnoText(EISDIR);
-    const char* kind = S_ISFIFO(mode)   ? "a FIFO"
-                       : S_ISCHR(mode)  ? "a character device"
-                       : S_ISBLK(mode)  ? "a block device"
-                       : S_ISSOCK(mode) ? "a socket"
-                                        : "of an unknown kind";
-    return std::string("is ") + kind + ", not a regular file";
-}
 
 std::string LinkTarget(const std::string& link, std::string* reason) {
     char buf[4096];
@@ -37,29 +28,6 @@ std::string LinkTarget(const std::string& link, std::string* reason) {
 
 }  // namespace
 
-UniqueFd OpenRegularForReading(const std::string& path, bool* missing, std::string* reason) {
-    *missing = false;
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    struct stat st {};
-    if (!fd) {
-        int err = errno;
-        *missing = err == ENOENT;
-        // a socket cannot be opened at all: name what it is rather than "No such device"
-        bool named = err == ENXIO && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
-        *reason = named ? NotRegular(st.st_mode) : ErrnoText(err);
-        return fd;
-    }
-    if (::fstat(fd.Get(), &st) != 0) {
-        *reason = ErrnoText(errno);
-        return UniqueFd();
-    }
-    if (!S_ISREG(st.st_mode)) {
-        *reason = NotRegular(st.st_mode);
-        return UniqueFd();
-    }
-    return fd;
-}
-
 std::string ResolveWriteTarget(const std::string& path, std::string* reason) {
     std::string at = path;
     for (int links = 0; links <= kMaxLinks; ++links) {
@@ -75,7 +43,7 @@ std::string ResolveWriteTarget(const std::string& path, std::string* reason) {
             return {};
         }
         if (!S_ISLNK(st.st_mode)) {
-            *reason = NotRegular(st.st_mode);
+            *reason = NotRegularText(st.st_mode);
             return {};
         }
         at = LinkTarget(at, reason);

@@ -1,13 +1,18 @@
 #include "relay_config.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
+#include <sstream>
 #include <utility>
 #include <vector>
 
+#include "common/errno_util.h"
 #include "common/host_port.h"
+#include "common/regular_file.h"
+#include "mqtt/mqtt_pack.h"
 
 namespace norvex::relay {
 
@@ -105,14 +110,41 @@ bool SetKey(const std::string& k, const std::string& v, RelayConfig& c) {
     return false;
 }
 
+// A relay's file is a few hundred bytes; a bad line is quoted only this far.
+constexpr size_t kMaxConfigBytes = 64 * 1024;
+constexpr size_t kQuotedLineBytes = 80;
+
+// The whole file, read without waiting on it: a FIFO, a device or a directory is refused.
+bool ReadWhole(const std::string& path, std::string& text, std::string& err) {
+    bool missing = false;
+    std::string reason;
+    UniqueFd fd = OpenRegularForReading(path, &missing, &reason);
+    if (!fd) {
+        err = path + ": " + reason;
+        return false;
+    }
+    char buf[4096];
+    for (;;) {
+        ssize_t n = RetryOnEintr([&] { return ::read(fd.Get(), buf, sizeof buf); });
+        if (n == 0) return true;
+        if (n < 0) {
+            err = path + ": " + ErrnoText(errno);
+            return false;
+        }
+        text.append(buf, static_cast<size_t>(n));
+        if (text.size() > kMaxConfigBytes) {
+            err = path + ": larger than 64 KiB, not a relay configuration";
+            return false;
+        }
+    }
+}
+
 }  // namespace
 
 bool ReadConfigFile(const std::string& path, RelayConfig& cfg, std::string& err) {
-    std::ifstream in(path);
-    if (!in) {
-        err = path + ": cannot open";
-        return false;
-    }
+    std::string text;
+    if (!ReadWhole(path, text, err)) return false;
+    std::istringstream in(text);
     std::string line;
     for (int no = 1; std::getline(in, line); ++no) {
         size_t hash = line.find('#');
@@ -123,7 +155,9 @@ bool ReadConfigFile(const std::string& path, RelayConfig& cfg, std::string& err)
         std::string key = eq == std::string::npos ? line : Trim(line.substr(0, eq));
         std::string value = eq == std::string::npos ? "" : Trim(line.substr(eq + 1));
         if (eq == std::string::npos || !SetKey(key, value, cfg)) {
-            err = path + ":" + std::to_string(no) + ": bad line \"" + line + "\"";
+            const bool cut = line.size() > kQuotedLineBytes;
+            err = path + ":" + std::to_string(no) + ": bad line \"" +
+                  line.substr(0, kQuotedLineBytes) + (cut ? "...\"" : "\"");
             return false;
         }
     }
@@ -167,6 +201,12 @@ bool ParseOptions(int argc, char** argv, Options& opt, std::string& err) {
     RelayConfig& c = opt.config;
     if (c.group.empty() || c.port.empty()) {
         err = "the configuration names no group or no port";
+        return false;
+    }
+    // the group ID goes into topic names: a "+" or "#" there would be a wildcard over other
+    // groups, so it must be the letters and digits a group ID is made of
+    if (!mqtt::IsClientIdText(c.group)) {
+        err = "the group ID is not letters and digits only";
         return false;
     }
     if (c.clientId.empty()) c.clientId = "relay-" + c.group + "-" + std::to_string(c.device);
