@@ -39,6 +39,8 @@ TEST(RelayConfigFile, RefusesWhatItCannotUseWithItsReasonAndNeverWaits) {
         {"a wildcard as group ID",
          [](const std::string& p) { Write(p, "group = +\nport = /dev/ttyUSB0\n"); },
          "not letters and digits"},
+        {"a field separator in a status text",
+         [&](const std::string& p) { Write(p, good + "info_text = pump,house\n"); }, "bad line"},
         {"a group ID holding a topic level",
          [](const std::string& p) { Write(p, "group = G1/x\nport = /dev/ttyUSB0\n"); },
          "not letters and digits"},

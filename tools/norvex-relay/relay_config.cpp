@@ -12,6 +12,7 @@
 #include "common/errno_util.h"
 #include "common/host_port.h"
 #include "common/regular_file.h"
+#include "common/utf8.h"
 #include "mqtt/mqtt_pack.h"
 
 namespace norvex::relay {
@@ -59,6 +60,16 @@ bool SetBool(const std::string& v, bool& out) {
     return false;
 }
 
+// A text of "baseinfo": its fields are separated by commas, and the host shows only UTF-8 (the
+// group service's lists also split at "|").
+bool SetStatusText(const std::string& v, std::string& out) {
+    if (v.size() > kMaxStatusTextBytes || !IsValidUtf8(v) ||
+        v.find_first_of(",|") != std::string::npos)
+        return false;
+    out = v;
+    return true;
+}
+
 bool SetBroker(const std::string& v, RelayConfig& c) {
     auto hp = ParseHostPort(v, kDefaultBrokerPort);
     if (!hp) return false;
@@ -103,9 +114,9 @@ bool SetKey(const std::string& k, const std::string& v, RelayConfig& c) {
     if (k == "gather_idle_ms") return SetInt(v, 0, 60000, c.gatherIdleMs);
     if (k == "device") return SetInt(v, 0, kMaxInt, c.device);
     if (k == "sender_key") return SetInt(v, 0, 0xFFFFFFFFl, c.senderKey);
-    if (k == "info_text") return v.size() <= 31 && (c.infoText = v, true);
-    if (k == "iccid") return v.size() <= 31 && (c.iccid = v, true);
-    if (k == "imei") return v.size() <= 31 && (c.imei = v, true);
+    if (k == "info_text") return SetStatusText(v, c.infoText);
+    if (k == "iccid") return SetStatusText(v, c.iccid);
+    if (k == "imei") return SetStatusText(v, c.imei);
     if (k == "ping_interval_s") return SetInt(v, 1, 86400, c.pingIntervalS);
     return false;
 }
@@ -141,9 +152,8 @@ bool ReadWhole(const std::string& path, std::string& text, std::string& err) {
 
 }  // namespace
 
-bool ReadConfigFile(const std::string& path, RelayConfig& cfg, std::string& err) {
-    std::string text;
-    if (!ReadWhole(path, text, err)) return false;
+bool ParseConfigText(const std::string& text, const std::string& path, RelayConfig& cfg,
+                     std::string& err) {
     std::istringstream in(text);
     std::string line;
     for (int no = 1; std::getline(in, line); ++no) {
@@ -162,6 +172,11 @@ bool ReadConfigFile(const std::string& path, RelayConfig& cfg, std::string& err)
         }
     }
     return true;
+}
+
+bool ReadConfigFile(const std::string& path, RelayConfig& cfg, std::string& err) {
+    std::string text;
+    return ReadWhole(path, text, err) && ParseConfigText(text, path, cfg, err);
 }
 
 bool ParseOptions(int argc, char** argv, Options& opt, std::string& err) {

@@ -1,10 +1,14 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "common/site_defaults.h"
 
 namespace norvex::relay {
+
+// The longest info_text, iccid or imei, in bytes.
+inline constexpr size_t kMaxStatusTextBytes = 31;
 
 // Everything a relay runs with: its configuration file, then the command line on top.
 struct RelayConfig {
@@ -40,6 +44,9 @@ struct RelayConfig {
 // Reads "key = value" lines ('#' starts a comment) into cfg; on a bad line or value writes
 // "<path>:<line>: why" to err and returns false.
 bool ReadConfigFile(const std::string& path, RelayConfig& cfg, std::string& err);
+// The same for the file's text; path only names it in err.
+bool ParseConfigText(const std::string& text, const std::string& path, RelayConfig& cfg,
+                     std::string& err);
 
 // The command line.  Also: want help or version.
 struct Options {
