@@ -1,8 +1,9 @@
 // norvex-relay between a private mosquitto and a pty: bytes both ways, the status messages, the
-// counters and the test hook that loses one answer.
+// counters, the test hook that loses one answer, and a line that takes nothing.
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <mutex>
@@ -59,6 +60,11 @@ protected:
         return watch_.Publish("/group/G1/host", p.data(), p.size(), 1);
     }
     std::string Log() const { return ReadTextFile(dir_.File("relay.log")); }
+    std::string LastStats() const {
+        std::string log = Log();
+        size_t at = log.rfind("stats:");
+        return at == std::string::npos ? "" : log.substr(at, log.find('\n', at) - at);
+    }
 
     TempDir dir_;
     PtyPair pty_;
@@ -99,6 +105,43 @@ TEST_F(RelayProgramTest, CarriesBytesBothWaysAndCountsWhatItSkipped) {
     EXPECT_EQ(relay_.Wait(5s), 0) << Log();
     EXPECT_NE(Log().find("from group 6 B in 3 pkt; host 1 gaps, 0 restarts"), std::string::npos)
         << Log();
+}
+
+// The line's far end does not read, so the pty fills: the relay goes on with the group at once,
+// and what the line cannot hold is dropped a whole payload at a time and counted.
+TEST_F(RelayProgramTest, ALineThatTakesNothingHoldsUpNeitherTheGroupNorAStop) {
+    constexpr size_t kPayloads = 200, kSize = 1024;  // far more than the pty and the relay hold
+    for (size_t i = 0; i < kPayloads; ++i)
+        ASSERT_TRUE(
+            PublishHost(static_cast<uint16_t>(i), std::string(kSize, static_cast<char>(i))));
+    const std::string all = "in " + std::to_string(kPayloads) + " pkt";
+    ASSERT_TRUE(WaitUntil(
+        [&] { return relay_.Signal(SIGUSR1) && LastStats().find(all) != std::string::npos; }, 10s))
+        << Log();
+    ASSERT_TRUE(pty_.Write("\x55", 1));
+    EXPECT_TRUE(WaitFor("/group/G1/client 00000007,0000,55"));
+
+    // read at last: the held rest follows what the pty had, and no payload arrives cut or late
+    std::vector<uint8_t> got = pty_.Read(kPayloads * kSize, 2000);
+    ASSERT_GT(got.size(), 0u);
+    ASSERT_LT(got.size(), kPayloads * kSize);
+    ASSERT_EQ(got.size() % kSize, 0u);
+    int last = -1;
+    for (size_t at = 0; at < got.size(); at += kSize) {
+        ASSERT_EQ(std::count(got.begin() + at, got.begin() + at + kSize, got[at]), kSize) << at;
+        ASSERT_GT(static_cast<int>(got[at]), last) << at;
+        last = got[at];
+    }
+
+    relay_.Signal(SIGTERM);
+    EXPECT_EQ(relay_.Wait(5s), 0) << Log();
+    const std::string stats = LastStats();
+    EXPECT_NE(stats.find("from group " + std::to_string(got.size()) + " B " + all),
+              std::string::npos)
+        << stats;
+    EXPECT_NE(stats.find(std::to_string(kPayloads * kSize - got.size()) + " B with no line"),
+              std::string::npos)
+        << stats;
 }
 
 }  // namespace

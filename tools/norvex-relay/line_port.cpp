@@ -67,12 +67,24 @@ void ApplyLine(termios& t, const RelayConfig& c, speed_t speed) {
 
 bool LinePort::Fail(const std::string& what, int err) {
     error_ = what + (err != 0 ? " (" + ErrnoText(err) + ")" : "");
-    fd_.Close();
+    Close();
     return false;
 }
 
-bool LinePort::Open(const RelayConfig& cfg) {
+void LinePort::DropHeld() {
+    dropped_ += held_.size() - heldAt_;
+    held_.clear();
+    heldAt_ = 0;
+}
+
+// what was held for the line is not for the next one
+void LinePort::Close() {
+    DropHeld();
     fd_.Close();
+}
+
+bool LinePort::Open(const RelayConfig& cfg) {
+    Close();
     rs485Refused_ = false;
     speed_t speed = SpeedCode(cfg.speed);
     if (speed == B0) return Fail(cfg.port + ": unsupported speed " + std::to_string(cfg.speed), 0);
@@ -104,18 +116,41 @@ int LinePort::Read(uint8_t* dst, size_t cap) {
     return -1;
 }
 
-bool LinePort::Write(const uint8_t* src, size_t len, int limitMs) {
-    size_t at = 0;
-    while (at < len) {
-        ssize_t n = ::write(fd_.Get(), src + at, len - at);
+short LinePort::PollEvents() const {
+    return heldAt_ < held_.size() ? POLLIN | POLLOUT : POLLIN;
+}
+
+bool LinePort::Write(const uint8_t* src, size_t len) {
+    if (heldAt_ < held_.size()) {
+        if (held_.size() - heldAt_ + len > kHeldLimit) {
+            dropped_ += len;
+            return true;
+        }
+        held_.erase(held_.begin(), held_.begin() + static_cast<ptrdiff_t>(heldAt_));
+        heldAt_ = 0;
+        held_.insert(held_.end(), src, src + len);
+        return FlushHeld();
+    }
+    // nothing waits: straight to the driver, and what it leaves of this payload is held
+    held_.assign(src, src + len);
+    heldAt_ = 0;
+    return FlushHeld();
+}
+
+bool LinePort::FlushHeld() {
+    while (heldAt_ < held_.size()) {
+        ssize_t n = ::write(fd_.Get(), held_.data() + heldAt_, held_.size() - heldAt_);
         if (n > 0) {
-            at += static_cast<size_t>(n);
+            heldAt_ += static_cast<size_t>(n);
+            written_ += static_cast<uint64_t>(n);
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EINTR) return Fail("serial line lost", errno);
-        pollfd p{fd_.Get(), POLLOUT, 0};
-        if (::poll(&p, 1, limitMs) <= 0) return false;  // a line that takes nothing: drop
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        return Fail("serial line lost", n < 0 ? errno : EIO);
     }
+    held_.clear();
+    heldAt_ = 0;
     return true;
 }
 

@@ -19,8 +19,6 @@ namespace {
 // a vanished adapter is looked for again after 250 ms, then less often, at most every 5 s
 constexpr uint32_t kFirstLineRetryMs = 250;
 constexpr uint32_t kMaxLineRetryMs = 5000;
-// a host payload is at most 64 bytes: a line that does not take them in this long is stuck
-constexpr int kLineWriteLimitMs = 200;
 
 int BitsPerCharacter(const RelayConfig& c) {
     return 1 + c.dataBits + (c.parity != 'N' ? 1 : 0) + c.stopBits;
@@ -52,6 +50,8 @@ const RelayCounters& RelayLoop::Counters() {
     counters_.reconnects = link_.Reconnects() > 0 ? link_.Reconnects() - 1 : 0;
     counters_.lastConnectUnixMs = link_.LastConnectUnixMs();
     counters_.connected = link_.Subscribed();
+    counters_.bytesFromGroup = line_.WrittenBytes();
+    counters_.hostBytesNoLine = hostBytesWithoutLine_ + line_.DroppedBytes();
     return counters_;
 }
 
@@ -82,15 +82,26 @@ void RelayLoop::RetryLineIn(uint32_t now, uint32_t waitMs) {
     lineRetryWaitMs_ = waitMs;
 }
 
+void RelayLoop::LineLost(uint32_t now) {
+    std::fprintf(stderr, "norvex-relay: %s: %s\n", cfg_.port.c_str(), line_.LastError().c_str());
+    RetryLineIn(now, kFirstLineRetryMs);
+}
+
+void RelayLoop::ServeLine(short revents, uint32_t now) {
+    if ((revents & POLLOUT) != 0 && !line_.FlushHeld()) {
+        LineLost(now);
+        return;
+    }
+    if ((revents & ~POLLOUT) != 0) ReadLine(now);
+}
+
 void RelayLoop::ReadLine(uint32_t now) {
     uint8_t buf[512];
     std::vector<std::vector<uint8_t>> ready;
     for (int round = 0; round < 16; ++round) {
         int n = line_.Read(buf, sizeof buf);
         if (n < 0) {
-            std::fprintf(stderr, "norvex-relay: %s: %s\n", cfg_.port.c_str(),
-                         line_.LastError().c_str());
-            RetryLineIn(now, kFirstLineRetryMs);
+            LineLost(now);
             break;
         }
         if (n == 0) break;
@@ -124,11 +135,11 @@ void RelayLoop::OnHost(const uint8_t* payload, size_t len) {
     }
     hostSequence_.Note(data.sequence);
     ++counters_.packetsFromGroup;
-    if (!line_.IsOpen() || !line_.Write(data.bytes.data(), data.bytes.size(), kLineWriteLimitMs)) {
-        counters_.hostBytesNoLine += data.bytes.size();
+    if (!line_.IsOpen()) {
+        hostBytesWithoutLine_ += data.bytes.size();
         return;
     }
-    counters_.bytesFromGroup += data.bytes.size();
+    if (!line_.Write(data.bytes.data(), data.bytes.size())) LineLost(clock_.NowMs());
 }
 
 void RelayLoop::OnSubscribed() {
@@ -198,12 +209,13 @@ int RelayLoop::Run(int signalFd) {
     for (;;) {
         uint32_t now = clock_.NowMs();
         OpenLineWhenDue(now);
-        pollfd fds[3] = {
-            {signalFd, POLLIN, 0}, {line_.Fd(), POLLIN, 0}, {link_.Fd(), link_.Events(), 0}};
+        pollfd fds[3] = {{signalFd, POLLIN, 0},
+                         {line_.Fd(), line_.PollEvents(), 0},
+                         {link_.Fd(), link_.Events(), 0}};
         int n = ::poll(fds, 3, Timeout(now));
         now = clock_.NowMs();
         if (n > 0 && fds[0].revents != 0 && !OnSignal(signalFd)) return 0;
-        if (n > 0 && fds[1].revents != 0) ReadLine(now);
+        if (n > 0 && fds[1].revents != 0) ServeLine(fds[1].revents, now);
         std::vector<uint8_t> rest = gather_.TakeIfIdle(now);
         if (!rest.empty()) SendPacket(rest);
         link_.Service(n > 0 ? fds[2].revents : 0, now);

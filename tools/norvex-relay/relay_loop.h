@@ -26,6 +26,9 @@ private:
     void RetryLineIn(uint32_t now, uint32_t waitMs);
     // ms until the next "pingack"; 0 when it is due
     uint32_t PingLeft(uint32_t now) const;
+    // a failed line is closed and looked for again soon
+    void LineLost(uint32_t now);
+    void ServeLine(short revents, uint32_t now);
     void ReadLine(uint32_t now);
     void SendPacket(const std::vector<uint8_t>& bytes);
     void OnHost(const uint8_t* payload, size_t len);
@@ -44,7 +47,8 @@ private:
     PacketCounter numbers_;
     SerialGather gather_;
     RelayCounters counters_;
-    bool skipNext_ = false;  // test hook: the next packet number goes unpublished
+    uint64_t hostBytesWithoutLine_ = 0;  // host bytes that came while the line was closed
+    bool skipNext_ = false;              // test hook: the next packet number goes unpublished
     bool lineWasOpen_ = false;
     std::string lastLineError_;
     uint32_t lineRetrySince_ = 0;  // the line is opened again lineRetryWaitMs_ after this

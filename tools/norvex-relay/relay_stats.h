@@ -12,7 +12,7 @@ struct RelayCounters {
     uint64_t hostGaps = 0;         // host sequence numbers missed
     uint64_t hostRestarts = 0;     // host sequence back at 0
     uint64_t notPublished = 0;     // client-data packets that found no connection
-    uint64_t hostBytesNoLine = 0;  // host bytes that found no serial line
+    uint64_t hostBytesNoLine = 0;  // host bytes that found no line, or one too far behind
     uint64_t hookSkipped = 0;      // packet numbers used up by the test hook
     uint64_t lineReopens = 0;
     uint64_t reconnects = 0;
