@@ -162,11 +162,16 @@ int BrokerSocket::Receive(uint8_t* dst, size_t capacity) {
     if (!IsConnected()) return -1;
     if (capacity == 0) return 0;
     capacity = std::min<size_t>(capacity, INT_MAX);
-    if (tls_) return TlsReceive(dst, capacity);
+    if (tls_) {
+        int r = TlsReceive(dst, capacity);
+        if (r > 0) receivedTotal_ += static_cast<uint64_t>(r);
+        return r;
+    }
     for (;;) {
         ssize_t n = ::recv(fd_.Get(), dst, capacity, MSG_DONTWAIT);
         if (n > 0) {
             ackOwed_ = true;
+            receivedTotal_ += static_cast<uint64_t>(n);
             return static_cast<int>(n);
         }
         if (n == 0) {

@@ -95,6 +95,8 @@ public:
     size_t PendingOut() const { return outgoing_.Size(); }
     // Bytes handed to the connection since the object was made: progress shows as change.
     uint64_t SentTotal() const { return sentTotal_; }
+    // Bytes received since the object was made, likewise.
+    uint64_t ReceivedTotal() const { return receivedTotal_; }
 
 private:
     // one send of the buffer's front: bytes taken, 0 when the connection takes nothing now, -1
@@ -118,6 +120,7 @@ private:
     std::string tlsError_;          // why TLS failed since the last BeginConnect; else empty
     ByteQueue outgoing_;            // bytes Queue() could not send at once
     uint64_t sentTotal_ = 0;
+    uint64_t receivedTotal_ = 0;
     bool ackOwed_ = false;  // bytes were received since the last bytes sent
 };
 

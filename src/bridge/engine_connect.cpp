@@ -82,6 +82,7 @@ AckWait Login(EngineRun& run) {
         return AckWait::kNotBuilt;
     }
     run.connAckSeen = false;
+    run.answerOwed = false;
     run.connAckCode = -1;
     if (!SendOut(run)) return AckWait::kFailed;
     return WaitForAck(run, &run.connAckSeen);

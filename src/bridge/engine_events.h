@@ -21,12 +21,17 @@ enum class EngineState : uint8_t {
     kStopped,       // the run is over (see EngineStatus::stopReason); the last event of a run
 };
 
+// How long the broker has to answer: the connect, the CONNACK, the SUBACK, and anything at all
+// after a PINGREQ or PUBLISH of ours.
+inline constexpr uint32_t kAnswerLimitMs = 20000;
+
 enum class NetworkFault : uint8_t {
     kNone,
     kConnectFailed,    // the TCP connect failed or timed out
     kLoginFailed,      // no CONNACK: closed, reset or silent while we waited for it
     kSubscribeFailed,  // closed, reset or silent while we waited for the SUBACK
     kConnectionLost,   // the broker closed or reset the connection while relaying
+    kBrokerSilent,     // asked (PINGREQ, PUBLISH), the broker sent nothing for the answer limit
     kSendFailed,       // the broker would not take our bytes
     kLoginNotBuilt,    // the run's identity makes no CONNECT (detail says why); tried again all
                        // the same, but it cannot succeed before the configuration changes

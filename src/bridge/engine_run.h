@@ -25,9 +25,8 @@ namespace norvex {
 
 // Timing of the loop, in ms.
 inline constexpr uint32_t kReconnectPauseMs = 1000;
-inline constexpr uint32_t kAnswerLimitMs = 20000;  // connect result, CONNACK, SUBACK
-inline constexpr uint32_t kGatherMs = 20;          // serial bytes wait this long for company
-inline constexpr uint32_t kKeepAliveMs = 60000;    // PINGREQ after this long without sending
+inline constexpr uint32_t kGatherMs = 20;        // serial bytes wait this long for company
+inline constexpr uint32_t kKeepAliveMs = 60000;  // PINGREQ after this long without sending
 
 // Most serial bytes taken from the port in one pass: 16 full packets.
 inline constexpr size_t kSerialTakeBytes = 16 * kMaxHostData;
@@ -117,6 +116,11 @@ struct EngineRun {
     bool outWaiting = false;
     uint32_t outProgressTick = 0;
     uint64_t outSentSeen = 0;
+    // A PINGREQ or PUBLISH of ours wants an answer: since askTick (ms) the broker has sent
+    // nothing; ReceivedTotal() was receivedAtAsk then.
+    bool answerOwed = false;
+    uint32_t askTick = 0;
+    uint64_t receivedAtAsk = 0;
 
     // Serial bytes taken from the port and not yet published: holding them here rather than in
     // the port's queue lets the loop sleep in poll() until new bytes come.

@@ -39,11 +39,25 @@ bool OutgoingStalled(EngineRun& run) {
     return TickSince(now, run.outProgressTick) >= kAnswerLimitMs;
 }
 
-Phase ConnectionLost(EngineRun& run) {
+Phase ConnectionLost(EngineRun& run, NetworkFault fault = NetworkFault::kConnectionLost) {
     CommitPortOut(run);  // a port failure shows at the next write
-    EmitFault(run, NetworkFault::kConnectionLost);
+    EmitFault(run, fault);
     run.socket.Close();
     return Phase::kReconnect;
+}
+
+// A broker answers every PINGREQ and PUBLISH of ours.  One that has sent nothing for the answer
+// limit since we asked is as good as gone: a path that died under us (a cellular NAT that forgot
+// the connection) would otherwise keep TCP retrying for a quarter of an hour, and a broker that
+// hangs with its socket open, for ever.
+Phase CheckAnswered(EngineRun& run) {
+    if (!run.answerOwed) return Phase::kNext;
+    if (run.socket.ReceivedTotal() != run.receivedAtAsk) {
+        run.answerOwed = false;
+        return Phase::kNext;
+    }
+    if (TickSince(NowMs(run), run.askTick) < kAnswerLimitMs) return Phase::kNext;
+    return ConnectionLost(run, NetworkFault::kBrokerSilent);
 }
 
 // Moves on what waits for the broker; a broker that has taken nothing of it for the answer
@@ -87,6 +101,7 @@ int IdleTimeout(const EngineRun& run) {
     }
     if (!run.held.empty() && !BrokerBacklogged(run)) t = 0;  // the gather buffer had no room
     if (run.outWaiting) t = std::min(t, TickMsLeft(now, run.outProgressTick, kAnswerLimitMs));
+    if (run.answerOwed) t = std::min(t, TickMsLeft(now, run.askTick, kAnswerLimitMs));
     t = std::min(t, run.orders.NextLapseIn(now));
     return static_cast<int>(std::min<uint32_t>(t, INT_MAX));
 }
@@ -127,6 +142,8 @@ Phase RelayPhase(EngineRun& run) {
         Phase p = ServeOutgoing(run);
         if (p != Phase::kNext) return p;
         p = Receive(run, wake.socketReady);
+        if (p != Phase::kNext) return p;
+        p = CheckAnswered(run);
         if (p != Phase::kNext) return p;
         if (!CommitPortOut(run)) break;
         SerialStep sv = ServeSerial(run, wake.portReady, wake.portAlert);

@@ -105,6 +105,11 @@ bool SendOut(EngineRun& run) {
     mqtt::ReleaseChain(&run.out);
     if (r < 0) return false;
     run.lastSendTick = NowMs(run);
+    if (!run.answerOwed) {
+        run.answerOwed = true;
+        run.askTick = run.lastSendTick;
+        run.receivedAtAsk = run.socket.ReceivedTotal();
+    }
     return true;
 }
 

@@ -274,6 +274,11 @@ void ServiceControl::ShowFault(const EngineStatus& status) {
         case NetworkFault::kConnectionLost:
             view_.ShowNotice(kCaptionWarning, kTextNetworkFault);
             return;
+        case NetworkFault::kBrokerSilent:
+            view_.ShowDiagnostic("broker: no answer for " + std::to_string(kAnswerLimitMs / 1000) +
+                                 " s; connecting again");
+            view_.ShowNotice(kCaptionWarning, kTextNetworkFault);
+            return;
         case NetworkFault::kLoginNotBuilt:
             // no network trouble and no cure by retrying: said once, no notice every second
             Diagnose("broker: CONNECT cannot be built: " + status.detail);

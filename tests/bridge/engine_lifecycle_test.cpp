@@ -75,6 +75,53 @@ TEST_F(EngineLifecycle, LoginAndSubscribeOnTheWireThenKeepAlive) {
     EXPECT_EQ(broker.ReadPacket(3000), (Bytes{0xC0, 0x00}));
 }
 
+// A broker that keeps its socket open but sends nothing for the answer limit after a PINGREQ or
+// a PUBLISH of ours is left with a fault of its own and connected again; any answer keeps it.
+TEST_F(EngineLifecycle, ABrokerSilentAfterBeingAskedIsLeft) {
+    struct Case {
+        const char* name;
+        bool askByPing;
+        bool answered;
+    };
+    uint32_t runs = 0;
+    for (const Case& c :
+         {Case{"PINGREQ unanswered", true, false}, Case{"PUBLISH unanswered", false, false},
+          Case{"PUBLISH answered", false, true}}) {
+        SCOPED_TRACE(c.name);
+        ScriptedBroker broker;
+        UseBroker(broker.Port());
+        ASSERT_TRUE(engine.Start(config));
+        ASSERT_TRUE(AnswerConnect(broker));
+        ASSERT_TRUE(broker.Write(kSubAck));
+        ASSERT_TRUE(WaitSubscribed(++runs));
+        const size_t faults = events.Count("fault|silent|0");
+        if (c.askByPing) {
+            clock.offset.fetch_add(61000);            // a minute without sending
+            ASSERT_TRUE(broker.Write({0xD0, 0x00}));  // wakes the engine for its PINGREQ
+            ASSERT_EQ(broker.ReadPacket(3000), (Bytes{0xC0, 0x00}));
+        } else {
+            ASSERT_TRUE(pty.Write("\x01", 1));
+            ASSERT_EQ(broker.ReadPacket(3000).at(0), 0x32);
+        }
+        if (c.answered) {
+            ASSERT_TRUE(broker.Write({0xD0, 0x00}));
+        }
+        // the limit passes; serial input wakes the engine, and is published if it stays
+        clock.offset.fetch_add(kAnswerLimitMs + 1);
+        ASSERT_TRUE(pty.Write("\x02", 1));
+        if (c.answered) {
+            EXPECT_EQ(broker.ReadPacket(3000).at(0), 0x32);
+            EXPECT_EQ(events.Count("fault|silent|0"), faults);
+        } else {
+            EXPECT_TRUE(
+                WaitUntil([&] { return events.Count("fault|silent|0") == faults + 1; }, 5s));
+            EXPECT_TRUE(AnswerConnect(broker));
+        }
+        engine.RequestStop();
+        engine.Join();
+    }
+}
+
 TEST_F(EngineLifecycle, RefusedLoginStillSubscribes) {
     ScriptedBroker broker;
     UseBroker(broker.Port());

@@ -37,6 +37,8 @@ const char* FaultName(NetworkFault f) {
             return "subscribe";
         case NetworkFault::kConnectionLost:
             return "lost";
+        case NetworkFault::kBrokerSilent:
+            return "silent";
         case NetworkFault::kSendFailed:
             return "send";
         case NetworkFault::kLoginNotBuilt:
