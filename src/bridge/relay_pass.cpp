@@ -57,6 +57,8 @@ Phase CheckAnswered(EngineRun& run) {
         return Phase::kNext;
     }
     if (TickSince(NowMs(run), run.askTick) < kAnswerLimitMs) return Phase::kNext;
+    // an answer that came after this pass's wait is read by the next pass, not missed
+    if (run.socket.WaitReadable(0)) return Phase::kNext;
     return ConnectionLost(run, NetworkFault::kBrokerSilent);
 }
 

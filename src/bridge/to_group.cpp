@@ -101,13 +101,15 @@ uint32_t GatherWindowMs(const EngineRun& run) {
 }
 
 bool SendOut(EngineRun& run) {
+    // the time of asking is taken before the bytes leave: an answer cannot come before it
+    uint32_t now = NowMs(run);
     int32_t r = mqtt::SendChain(&run.mqtt, &run.out);
     mqtt::ReleaseChain(&run.out);
     if (r < 0) return false;
-    run.lastSendTick = NowMs(run);
+    run.lastSendTick = now;
     if (!run.answerOwed) {
         run.answerOwed = true;
-        run.askTick = run.lastSendTick;
+        run.askTick = now;
         run.receivedAtAsk = run.socket.ReceivedTotal();
     }
     return true;
