@@ -121,19 +121,15 @@ short LinePort::PollEvents() const {
 }
 
 bool LinePort::Write(const uint8_t* src, size_t len) {
-    if (heldAt_ < held_.size()) {
-        if (held_.size() - heldAt_ + len > kHeldLimit) {
-            dropped_ += len;
-            return true;
-        }
-        held_.erase(held_.begin(), held_.begin() + static_cast<ptrdiff_t>(heldAt_));
-        heldAt_ = 0;
-        held_.insert(held_.end(), src, src + len);
-        return FlushHeld();
+    // an idle line is handed any payload at once; one already behind only what fits the limit
+    const size_t waiting = held_.size() - heldAt_;
+    if (waiting > 0 && waiting + len > kHeldLimit) {
+        dropped_ += len;
+        return true;
     }
-    // nothing waits: straight to the driver, and what it leaves of this payload is held
-    held_.assign(src, src + len);
+    held_.erase(held_.begin(), held_.begin() + static_cast<ptrdiff_t>(heldAt_));
     heldAt_ = 0;
+    held_.insert(held_.end(), src, src + len);
     return FlushHeld();
 }
 
